@@ -1,0 +1,50 @@
+// The error report: the list of pending message texts and one coded error
+// value, through which deep code hands failures up to the command that shows
+// them. Deep code never shows anything itself.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qb {
+
+constexpr size_t kMaxErrorText = 511;
+
+// Coding of the error value: 0 none; bit 29 clear: a system error number
+// (errno); bit 29 set with low part >= 0x10000: 0x10000 + a runtime-library
+// error number; bit 29 set with low part < 0x10000: a message id.
+constexpr uint32_t kCustomErrorBit = 1u << 29;
+constexpr uint32_t kRuntimeErrorBase = 0x10000;
+
+void ClearErrors();
+
+// Fills the format, cuts it to 511 characters and appends it to the list.
+void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same with the catalogue text `id` as the format.
+void ReportMessage(int id, ...);
+// Appends a ready text (cut to 511 characters) without treating it as a format.
+void ReportText(const std::string& text);
+
+void SetSystemError(int error_number);
+void SetRuntimeError(int error_number);
+void SetStringError(int id);
+uint32_t ErrorCode();
+void SetErrorCode(uint32_t code);
+
+bool ErrorsPending();
+const std::vector<std::string>& ErrorList();
+
+// The text of a coded value (empty for 0).
+std::string ErrorText(uint32_t code);
+// Every message followed by "\n"; then the coded value's text when asked for
+// and the value is not 0.
+std::string JoinErrors(bool with_code);
+// The text of the error box: "ERROR", "\n", the first `limit` messages (all
+// when negative) each followed by "\n", then the coded value's text.
+std::string ErrorBoxText(int limit);
+// Shows ErrorBoxText(limit) through the job host's error box. The report is
+// not cleared by showing it.
+void ShowErrors(int limit);
+
+}  // namespace qb

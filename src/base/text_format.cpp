@@ -1,0 +1,35 @@
+#include "base/text_format.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace qb {
+
+std::string VFormatText(const char* format, va_list args) {
+  if (format == nullptr) return std::string();
+  char small[512];
+  va_list copy;
+  va_copy(copy, args);
+  int needed = std::vsnprintf(small, sizeof small, format, copy);
+  va_end(copy);
+  if (needed < 0) return std::string();
+  if (static_cast<size_t>(needed) < sizeof small) return std::string(small, needed);
+  std::vector<char> big(static_cast<size_t>(needed) + 1);
+  std::vsnprintf(big.data(), big.size(), format, args);
+  return std::string(big.data(), static_cast<size_t>(needed));
+}
+
+std::string FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = VFormatText(format, args);
+  va_end(args);
+  return text;
+}
+
+std::string CutText(std::string text, size_t limit) {
+  if (text.size() > limit) text.resize(limit);
+  return text;
+}
+
+}  // namespace qb
