@@ -1,0 +1,83 @@
+#include "cardio/raw_drive_device.h"
+
+#include <fcntl.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/error_report.h"
+#include "format/sector.h"
+
+namespace qb {
+namespace {
+
+int g_fd = -1;
+uint32_t g_capacity = 0;
+
+// Whole-sector transfer at a 64-bit offset; short transfers and EINTR are
+// retried until the sector is done or the call fails.
+template <typename Buffer, typename Io>
+bool TransferAll(Buffer buffer, off_t offset, Io io) {
+  size_t done = 0;
+  while (done < kSectorSize) {
+    ssize_t n = io(g_fd, buffer + done, kSectorSize - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) SetSystemError(errno);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RawDriveOpen(const std::string& path, uint16_t, uint32_t cardsize, uint32_t& capacity) {
+  if (g_fd >= 0) RawDriveClose();
+  g_capacity = 0;
+  int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    SetSystemError(errno);
+    return false;
+  }
+  off_t length = lseek(fd, 0, SEEK_END);
+  if (length < 0) {
+    SetSystemError(errno);
+    close(fd);
+    return false;
+  }
+  uint64_t sectors = static_cast<uint64_t>(length) / kSectorSize;
+  // Sector numbers are 32-bit; a device beyond that is used up to the limit.
+  uint32_t usable = sectors > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sectors);
+  if (cardsize > 2 && cardsize < usable) usable = cardsize;
+  g_fd = fd;
+  g_capacity = usable;
+  capacity = usable;
+  return true;
+}
+
+bool RawDriveClose() {
+  if (g_fd < 0) return true;
+  int fd = g_fd;
+  g_fd = -1;
+  if (close(fd) != 0) {
+    SetSystemError(errno);
+    return false;
+  }
+  return true;
+}
+
+bool RawDriveRead(uint8_t* buffer, uint32_t sector) {
+  if (g_fd < 0 || sector >= g_capacity) return false;
+  return TransferAll(buffer, static_cast<off_t>(sector) * static_cast<off_t>(kSectorSize), pread);
+}
+
+bool RawDriveWrite(const uint8_t* buffer, uint32_t sector) {
+  if (g_fd < 0 || sector >= g_capacity) return false;
+  return TransferAll(buffer, static_cast<off_t>(sector) * static_cast<off_t>(kSectorSize),
+                     pwrite);
+}
+
+}  // namespace qb
