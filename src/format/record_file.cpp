@@ -1,0 +1,32 @@
+#include "format/record_file.h"
+
+#include "format/byte_order.h"
+#include "format/record_crc.h"
+#include "format/record_kind.h"
+
+namespace qb {
+
+void EncodeRecordHeader(uint32_t number, uint16_t kind, const uint8_t* data, uint16_t n,
+                        uint8_t out[kRecordFileHeaderSize]) {
+  Put32(out, number);
+  Put16(out + 4, RecordFileCrc(kind, data, n));
+  Put16(out + 6, n);
+  Put16(out + 8, kind);
+}
+
+void DecodeRecordHeader(const uint8_t* bytes, RecordHeader& header) {
+  header.number = Get32(bytes);
+  header.crc = Get16(bytes + 4);
+  header.length = Get16(bytes + 6);
+  header.kind = Get16(bytes + 8);
+}
+
+bool RecordCrcMatches(const RecordHeader& header, const uint8_t* data) {
+  return RecordFileCrc(header.kind, data, header.length) == header.crc;
+}
+
+bool RecordFileKindKnown(uint16_t kind) {
+  return kind <= kKindControl || kind == kKindEndOfFile;
+}
+
+}  // namespace qb

@@ -1,0 +1,41 @@
+// Records of a record file, stored back to back with no file header:
+//   u32 number (0 for the first record, one more for each after it)
+//   u16 CRC over the length, kind and data
+//   u16 n, the number of data bytes
+//   u16 kind
+//   n data bytes
+// A file starts with a start-of-file record and ends with an end-of-file
+// record (kinds kKindStartOfFile and kKindEndOfFile of record_kind.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qb {
+
+constexpr size_t kRecordFileHeaderSize = 10;
+
+struct RecordHeader {
+  uint32_t number = 0;
+  uint16_t crc = 0;
+  uint16_t length = 0;  // n
+  uint16_t kind = 0;
+};
+
+// The ten header bytes of a record with its CRC computed over the length,
+// kind and the n bytes at `data` (data may be null when n is 0).
+void EncodeRecordHeader(uint32_t number, uint16_t kind, const uint8_t* data, uint16_t n,
+                        uint8_t out[kRecordFileHeaderSize]);
+
+// Reads the ten header bytes. Nothing is checked; the length is the file's
+// claim and must be bounded by the caller before it reads data.
+void DecodeRecordHeader(const uint8_t* bytes, RecordHeader& header);
+
+// True when the stored CRC matches the header's length and kind and the
+// header.length bytes at `data`.
+bool RecordCrcMatches(const RecordHeader& header, const uint8_t* data);
+
+// True for the kinds a record file may hold: 0 to 4 and 0x00FF.
+bool RecordFileKindKnown(uint16_t kind);
+
+}  // namespace qb

@@ -1,0 +1,16 @@
+#include "format/record_kind.h"
+
+namespace qb {
+
+const char* ControlMarkerText(uint8_t marker) {
+  switch (marker) {
+    case kControlInit:
+      return "(init)";
+    case kControlStart:
+      return "(start)";
+    default:
+      return "(?)";
+  }
+}
+
+}  // namespace qb

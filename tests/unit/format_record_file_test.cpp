@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "format/record_crc.h"
+#include "format/record_file.h"
+#include "format/record_kind.h"
+
+namespace qb {
+namespace {
+
+TEST(FormatRecordCrc, CheckValueAndContinuation) {
+  const uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(RecordCrc16(digits, sizeof digits), 0x3B7B);
+  EXPECT_EQ(RecordCrc16(digits, 0), kRecordCrcStart);
+  EXPECT_EQ(RecordCrc16(digits + 4, 5, RecordCrc16(digits, 4)), 0x3B7B);
+}
+
+TEST(FormatRecordFile, FixedRecordsEncodeToTheirKnownBytes) {
+  const struct {
+    const char* name;
+    uint32_t number;
+    uint16_t kind;
+    uint8_t bytes[kRecordFileHeaderSize];
+  } table[] = {
+      {"start of file",
+       0,
+       kKindStartOfFile,
+       {0x00, 0x00, 0x00, 0x00, 0x64, 0xE6, 0x00, 0x00, 0x00, 0x00}},
+      {"end of file 7",
+       7,
+       kKindEndOfFile,
+       {0x07, 0x00, 0x00, 0x00, 0x25, 0x16, 0x00, 0x00, 0xFF, 0x00}},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    uint8_t out[kRecordFileHeaderSize];
+    EncodeRecordHeader(row.number, row.kind, nullptr, 0, out);
+    EXPECT_EQ(std::memcmp(out, row.bytes, sizeof out), 0);
+
+    RecordHeader header;
+    DecodeRecordHeader(row.bytes, header);
+    EXPECT_EQ(header.number, row.number);
+    EXPECT_EQ(header.length, 0);
+    EXPECT_EQ(header.kind, row.kind);
+    EXPECT_TRUE(RecordCrcMatches(header, nullptr));
+  }
+}
+
+// A control record "(init)" numbered 3, as it follows the comment record.
+std::vector<uint8_t> InitRecord() {
+  const uint8_t data[] = {kControlInit};
+  std::vector<uint8_t> record(kRecordFileHeaderSize + sizeof data);
+  EncodeRecordHeader(3, kKindControl, data, sizeof data, record.data());
+  std::memcpy(record.data() + kRecordFileHeaderSize, data, sizeof data);
+  return record;
+}
+
+TEST(FormatRecordFile, CrcCoversLengthKindAndDataButNotTheNumber) {
+  std::vector<uint8_t> good = InitRecord();
+  const uint8_t head[] = {0x03, 0x00, 0x00, 0x00};
+  ASSERT_EQ(std::memcmp(good.data(), head, sizeof head), 0);
+  const uint8_t tail[] = {0x01, 0x00, 0x04, 0x00, 0x01};
+  ASSERT_EQ(std::memcmp(good.data() + 6, tail, sizeof tail), 0);
+
+  const struct {
+    const char* name;
+    size_t offset;
+    bool matches;
+  } table[] = {
+      {"number", 0, true},      {"crc low", 4, false},     {"crc high", 5, false},
+      {"length low", 6, false}, {"length high", 7, false}, {"kind low", 8, false},
+      {"kind high", 9, false},  {"data", 10, false},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    std::vector<uint8_t> record = good;
+    record[row.offset] ^= 0x01;
+    record.resize(kRecordFileHeaderSize + 0x10000);  // room for whatever length it claims now
+    RecordHeader header;
+    DecodeRecordHeader(record.data(), header);
+    EXPECT_EQ(RecordCrcMatches(header, record.data() + kRecordFileHeaderSize), row.matches);
+  }
+}
+
+TEST(FormatRecordFile, KnownKinds) {
+  for (uint16_t kind : {0, 1, 2, 3, 4, 0xFF}) EXPECT_TRUE(RecordFileKindKnown(kind)) << kind;
+  for (uint16_t kind : {5, 0x80, 0xFE, 0x100, 0xFF00, 0xFFFF})
+    EXPECT_FALSE(RecordFileKindKnown(kind)) << kind;
+}
+
+}  // namespace
+}  // namespace qb
