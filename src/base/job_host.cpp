@@ -33,6 +33,11 @@ void JobHost::ShowErrorBox(const std::string& text) {
   std::fflush(stderr);
 }
 
+void JobHost::BeginProgress(const std::string&, unsigned) {}
+void JobHost::EndProgress() {}
+bool JobHost::CheckProgressCancel() { return false; }
+bool JobHost::AskYesNo(const std::string&) { return false; }
+
 JobHost& CurrentJobHost() { return g_host != nullptr ? *g_host : ConsoleHost(); }
 
 void SetJobHost(JobHost* host) { g_host = host; }

@@ -23,7 +23,23 @@ class JobHost {
   virtual void SetProgressPos(long position);
   // A modal error box with the given text.
   virtual void ShowErrorBox(const std::string& text);
+
+  // Long work other than the card jobs (loading a document, find, export)
+  // opens a progress display of its own for its duration: a caption and the
+  // parts to show (a combination of the kProgress* bits). ShowStatus and the
+  // range and position calls then go to it until EndProgress.
+  virtual void BeginProgress(const std::string& caption, unsigned parts);
+  virtual void EndProgress();
+  // True once when the user has asked to cancel since the last call.
+  virtual bool CheckProgressCancel();
+  // A Yes/No question with No as the default; true for Yes.
+  virtual bool AskYesNo(const std::string& text);
 };
+
+constexpr unsigned kProgressBar = 1;
+constexpr unsigned kProgressPercent = 2;
+constexpr unsigned kProgressTime = 4;
+constexpr unsigned kProgressCancel = 8;
 
 // The host in force; the console host unless another was installed.
 JobHost& CurrentJobHost();

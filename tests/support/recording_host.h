@@ -27,6 +27,24 @@ class RecordingHost : public JobHost {
   }
   void SetProgressPos(long position) override { positions.push_back(position); }
   void ShowErrorBox(const std::string& text) override { boxes.push_back(text); }
+  void BeginProgress(const std::string& caption, unsigned parts) override {
+    captions.push_back(caption);
+    progress_parts = parts;
+    ++progress_open;
+  }
+  void EndProgress() override { --progress_open; }
+  bool CheckProgressCancel() override {
+    if (cancels <= 0) return false;
+    --cancels;
+    return true;
+  }
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    if (answers.empty()) return false;
+    bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
 
   std::string out;
   std::deque<int> keys;
@@ -36,6 +54,12 @@ class RecordingHost : public JobHost {
   long range_high = 0;
   std::vector<long> positions;
   std::vector<std::string> boxes;
+  std::vector<std::string> captions;
+  unsigned progress_parts = 0;
+  int progress_open = 0;
+  int cancels = 0;  // how many cancel checks answer true
+  std::vector<std::string> questions;
+  std::deque<bool> answers;
 };
 
 }  // namespace qb::test
