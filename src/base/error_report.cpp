@@ -25,7 +25,9 @@ void ClearErrors() {
   t_error_code = 0;
 }
 
-void ReportText(const std::string& text) { List().push_back(CutText(text, kMaxErrorText)); }
+void ReportText(const std::string& text) {
+  List().push_back(CutText(text, kMaxErrorText));
+}
 
 void ReportError(const char* format, ...) {
   va_list args;
@@ -49,12 +51,22 @@ void SetSystemError(int error_number) {
 void SetRuntimeError(int error_number) {
   t_error_code = kCustomErrorBit + kRuntimeErrorBase + static_cast<uint32_t>(error_number);
 }
-void SetStringError(int id) { t_error_code = kCustomErrorBit + static_cast<uint32_t>(id); }
-uint32_t ErrorCode() { return t_error_code; }
-void SetErrorCode(uint32_t code) { t_error_code = code; }
+void SetStringError(int id) {
+  t_error_code = kCustomErrorBit + static_cast<uint32_t>(id);
+}
+uint32_t ErrorCode() {
+  return t_error_code;
+}
+void SetErrorCode(uint32_t code) {
+  t_error_code = code;
+}
 
-bool ErrorsPending() { return t_error_code != 0 || !List().empty(); }
-const std::vector<std::string>& ErrorList() { return List(); }
+bool ErrorsPending() {
+  return t_error_code != 0 || !List().empty();
+}
+const std::vector<std::string>& ErrorList() {
+  return List();
+}
 
 std::string ErrorText(uint32_t code) {
   if (code == 0) return std::string();
@@ -88,6 +100,8 @@ std::string ErrorBoxText(int limit) {
   return text;
 }
 
-void ShowErrors(int limit) { CurrentJobHost().ShowErrorBox(ErrorBoxText(limit)); }
+void ShowErrors(int limit) {
+  CurrentJobHost().ShowErrorBox(ErrorBoxText(limit));
+}
 
 }  // namespace qb

@@ -12,7 +12,9 @@ std::vector<std::function<void()>>& List() {
 
 }  // namespace
 
-void RegisterCleanup(std::function<void()> cleanup) { List().push_back(std::move(cleanup)); }
+void RegisterCleanup(std::function<void()> cleanup) {
+  List().push_back(std::move(cleanup));
+}
 
 void RunCleanups() {
   // A clean-up may register nothing new, but take the list first so that a
@@ -24,8 +26,12 @@ void RunCleanups() {
   }
 }
 
-void ClearCleanups() { List().clear(); }
+void ClearCleanups() {
+  List().clear();
+}
 
-size_t PendingCleanups() { return List().size(); }
+size_t PendingCleanups() {
+  return List().size();
+}
 
 }  // namespace qb

@@ -21,7 +21,9 @@ void JobHost::WriteOut(const std::string& text) {
   std::fflush(stdout);
 }
 
-bool JobHost::PollKey(int& key) { return ConsolePollKey(key); }
+bool JobHost::PollKey(int& key) {
+  return ConsolePollKey(key);
+}
 
 void JobHost::ShowStatus(const std::string&) {}
 void JobHost::SetProgressRange(long, long) {}
@@ -35,14 +37,26 @@ void JobHost::ShowErrorBox(const std::string& text) {
 
 void JobHost::BeginProgress(const std::string&, unsigned) {}
 void JobHost::EndProgress() {}
-bool JobHost::CheckProgressCancel() { return false; }
-bool JobHost::AskYesNo(const std::string&) { return false; }
+bool JobHost::CheckProgressCancel() {
+  return false;
+}
+bool JobHost::AskYesNo(const std::string&) {
+  return false;
+}
 
-JobHost& CurrentJobHost() { return g_host != nullptr ? *g_host : ConsoleHost(); }
+JobHost& CurrentJobHost() {
+  return g_host != nullptr ? *g_host : ConsoleHost();
+}
 
-void SetJobHost(JobHost* host) { g_host = host; }
+void SetJobHost(JobHost* host) {
+  g_host = host;
+}
 
-ScopedJobHost::ScopedJobHost(JobHost* host) : previous_(g_host) { g_host = host; }
-ScopedJobHost::~ScopedJobHost() { g_host = previous_; }
+ScopedJobHost::ScopedJobHost(JobHost* host) : previous_(g_host) {
+  g_host = host;
+}
+ScopedJobHost::~ScopedJobHost() {
+  g_host = previous_;
+}
 
 }  // namespace qb

@@ -57,7 +57,9 @@ void CloseJobLog() {
   g_log = nullptr;
 }
 
-bool JobLogOpen() { return g_log != nullptr; }
+bool JobLogOpen() {
+  return g_log != nullptr;
+}
 
 void LogMessage(const char* format, ...) {
   if (g_log == nullptr || g_quiet) return;
@@ -77,6 +79,8 @@ void LogMessageId(int id, ...) {
   WriteLine(text);
 }
 
-void SetLogQuiet(bool quiet) { g_quiet = quiet; }
+void SetLogQuiet(bool quiet) {
+  g_quiet = quiet;
+}
 
 }  // namespace qb

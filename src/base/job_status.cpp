@@ -16,11 +16,17 @@ void ShowStatus(const char* format, ...) {
   CurrentJobHost().ShowStatus(CutText(std::move(text), kMaxErrorText));
 }
 
-void SetProgressRange(long low, long high) { CurrentJobHost().SetProgressRange(low, high); }
+void SetProgressRange(long low, long high) {
+  CurrentJobHost().SetProgressRange(low, high);
+}
 
-void SetProgressPos(long position) { CurrentJobHost().SetProgressPos(position); }
+void SetProgressPos(long position) {
+  CurrentJobHost().SetProgressPos(position);
+}
 
-bool PollKey(int& key) { return CurrentJobHost().PollKey(key); }
+bool PollKey(int& key) {
+  return CurrentJobHost().PollKey(key);
+}
 
 void ConsoleOut(const char* format, ...) {
   va_list args;
@@ -30,6 +36,8 @@ void ConsoleOut(const char* format, ...) {
   CurrentJobHost().WriteOut(text);
 }
 
-void ConsoleOutText(const std::string& text) { CurrentJobHost().WriteOut(text); }
+void ConsoleOutText(const std::string& text) {
+  CurrentJobHost().WriteOut(text);
+}
 
 }  // namespace qb

@@ -56,8 +56,7 @@ constexpr Entry kCatalogue[] = {
     {176,
      "WARNING!\nThe PC-Card will be overwritten.\nAll data on the card will be lost!\n\nAre you "
      "sure to continue?"},
-    {177,
-     "WARNING!\nDestination file already exists!\n\nAre you sure to overwrite the file\n%1 ?"},
+    {177, "WARNING!\nDestination file already exists!\n\nAre you sure to overwrite the file\n%1 ?"},
     {178, "!!!WARNING!!! This record was manipulated !!!WARNING!!!"},
     {179, "WARNING!\nCannot write protect the data file."},
     {180, "WARNING!\nCannot delete PC-Card."},

@@ -12,21 +12,21 @@ const char* LoadMessage(int id);
 
 namespace msg {
 // Application texts.
-constexpr int kAppName = 128;                 // "Quillbank Manager"
+constexpr int kAppName = 128;  // "Quillbank Manager"
 constexpr int kDocTemplate = 129;
-constexpr int kVersion = 130;                 // "1.0.3.1"
-constexpr int kProductName = 131;             // "Quillbank"
+constexpr int kVersion = 130;      // "1.0.3.1"
+constexpr int kProductName = 131;  // "Quillbank"
 constexpr int kBannerWithAddress = 132;
 constexpr int kBanner = 133;
-constexpr int kLocaleTime = 138;              // "eng"
-constexpr int kLocaleNumeric = 139;           // "deu"
+constexpr int kLocaleTime = 138;     // "eng"
+constexpr int kLocaleNumeric = 139;  // "deu"
 constexpr int kFileFilter = 140;
 constexpr int kDefaultExtension = 141;
 constexpr int kWordVersion = 144;
 constexpr int kPrinted = 145;
 constexpr int kRingMemory = 146;
 constexpr int kSlot = 147;
-constexpr int kError = 148;                   // "ERROR"
+constexpr int kError = 148;  // "ERROR"
 constexpr int kCaptionInit = 149;
 constexpr int kCaptionRead = 150;
 constexpr int kCannotFind = 151;
@@ -45,7 +45,7 @@ constexpr int kWrongFormat = 170;
 constexpr int kCannotOverwrite = 171;
 constexpr int kUnsupportedProtocol = 173;
 constexpr int kCardNotEmpty = 174;
-constexpr int kEmpty = 175;                   // "<<empty>>"
+constexpr int kEmpty = 175;  // "<<empty>>"
 constexpr int kOverwriteCard = 176;
 constexpr int kDestinationExists = 177;
 constexpr int kManipulated = 178;
@@ -138,8 +138,8 @@ constexpr int kSearching = 551;
 // Texts of menus and dialogs, kept in the same catalogue.
 constexpr int kMenuTextsFirst = 60000;
 constexpr int kDialogTextsFirst = 61000;
-constexpr int kProgressCaption = 61000;       // "Message"
-constexpr int kProgressCancel = 61001;        // "A&bbruch"
+constexpr int kProgressCaption = 61000;  // "Message"
+constexpr int kProgressCancel = 61001;   // "A&bbruch"
 constexpr int kCannotCreateIdFile = 61038;
 constexpr int kTextFileFilter = 61039;
 constexpr int kTextExtension = 61040;

@@ -7,7 +7,9 @@
 namespace qb {
 namespace {
 
-int64_t WallSeconds() { return static_cast<int64_t>(std::time(nullptr)); }
+int64_t WallSeconds() {
+  return static_cast<int64_t>(std::time(nullptr));
+}
 
 std::string TimeText(int64_t seconds, bool trailing_blank) {
   if (seconds <= 0) return std::string();
@@ -31,8 +33,12 @@ std::string TimeText(int64_t seconds, bool trailing_blank) {
 
 }  // namespace
 
-std::string ElapsedTimeText(int64_t seconds) { return TimeText(seconds, true); }
-std::string RemainingTimeText(int64_t seconds) { return TimeText(seconds, false); }
+std::string ElapsedTimeText(int64_t seconds) {
+  return TimeText(seconds, true);
+}
+std::string RemainingTimeText(int64_t seconds) {
+  return TimeText(seconds, false);
+}
 
 ProgressModel::ProgressModel() : clock_(WallSeconds) {}
 
@@ -56,10 +62,10 @@ bool ProgressModel::SetPos(long position) {
   if ((total > 0 && done > total) || (total < 0 && done < total)) done = total;
   int64_t left = total - done;
   percent_text_ = FormatText("%d %%", static_cast<int>(done * 100 / total));
-  int64_t remaining = done != 0 ? static_cast<int64_t>(static_cast<double>(elapsed) *
-                                                       static_cast<double>(left) /
-                                                       static_cast<double>(done))
-                                : 0;
+  int64_t remaining =
+      done != 0 ? static_cast<int64_t>(static_cast<double>(elapsed) * static_cast<double>(left) /
+                                       static_cast<double>(done))
+                : 0;
   time_text_ = ElapsedTimeText(elapsed);
   std::string rest = RemainingTimeText(remaining);
   if (!rest.empty()) time_text_ += " (" + rest + ")";

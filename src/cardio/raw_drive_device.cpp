@@ -76,8 +76,7 @@ bool RawDriveRead(uint8_t* buffer, uint32_t sector) {
 
 bool RawDriveWrite(const uint8_t* buffer, uint32_t sector) {
   if (g_fd < 0 || sector >= g_capacity) return false;
-  return TransferAll(buffer, static_cast<off_t>(sector) * static_cast<off_t>(kSectorSize),
-                     pwrite);
+  return TransferAll(buffer, static_cast<off_t>(sector) * static_cast<off_t>(kSectorSize), pwrite);
 }
 
 }  // namespace qb

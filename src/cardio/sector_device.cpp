@@ -28,7 +28,9 @@ struct OpenDevice {
 };
 OpenDevice g_device;
 
-size_t Row(DeviceKind kind) { return static_cast<size_t>(kind); }
+size_t Row(DeviceKind kind) {
+  return static_cast<size_t>(kind);
+}
 
 void CloseFromCleanup() {
   if (!CloseSectorDevice()) ReportMessage(msg::kClosingCard);
@@ -43,7 +45,9 @@ DeviceKind DeviceKindForPath(const std::string& driver_path) {
   return DeviceKind::kRawDrive;
 }
 
-const SectorBackend& BackendFor(DeviceKind kind) { return *g_table[Row(kind)]; }
+const SectorBackend& BackendFor(DeviceKind kind) {
+  return *g_table[Row(kind)];
+}
 
 bool OpenSectorDevice(const std::string& driver_path, uint16_t slot, uint32_t cardsize) {
   // A job that opens a card while one is still open (it cannot happen through
@@ -63,9 +67,13 @@ bool OpenSectorDevice(const std::string& driver_path, uint16_t slot, uint32_t ca
   return true;
 }
 
-uint32_t SectorDeviceCapacity() { return g_device.capacity; }
+uint32_t SectorDeviceCapacity() {
+  return g_device.capacity;
+}
 
-DeviceKind SectorDeviceKind() { return g_device.kind; }
+DeviceKind SectorDeviceKind() {
+  return g_device.kind;
+}
 
 bool ReadSector(uint8_t* buffer, uint32_t sector) {
   return g_device.backend != nullptr && g_device.backend->read(buffer, sector);
@@ -87,6 +95,8 @@ ScopedBackendOverride::ScopedBackendOverride(DeviceKind kind, const SectorBacken
   g_table[Row(kind)] = &backend;
 }
 
-ScopedBackendOverride::~ScopedBackendOverride() { g_table[Row(kind_)] = previous_; }
+ScopedBackendOverride::~ScopedBackendOverride() {
+  g_table[Row(kind_)] = previous_;
+}
 
 }  // namespace qb

@@ -14,8 +14,14 @@ bool SerialDriveOpen(const std::string&, uint16_t, uint32_t, uint32_t& capacity)
   return false;
 }
 
-bool SerialDriveClose() { return true; }
-bool SerialDriveRead(uint8_t*, uint32_t) { return false; }
-bool SerialDriveWrite(const uint8_t*, uint32_t) { return false; }
+bool SerialDriveClose() {
+  return true;
+}
+bool SerialDriveRead(uint8_t*, uint32_t) {
+  return false;
+}
+bool SerialDriveWrite(const uint8_t*, uint32_t) {
+  return false;
+}
 
 }  // namespace qb

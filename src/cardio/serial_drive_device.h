@@ -7,8 +7,7 @@
 
 namespace qb {
 
-bool SerialDriveOpen(const std::string& path, uint16_t slot, uint32_t cardsize,
-                     uint32_t& capacity);
+bool SerialDriveOpen(const std::string& path, uint16_t slot, uint32_t cardsize, uint32_t& capacity);
 bool SerialDriveClose();
 bool SerialDriveRead(uint8_t* buffer, uint32_t sector);
 bool SerialDriveWrite(const uint8_t* buffer, uint32_t sector);

@@ -25,7 +25,9 @@ struct ProgramResult {
   std::string err;
 };
 
-inline std::string ProgramPath(const std::string& name) { return std::string(QB_BIN_DIR) + "/" + name; }
+inline std::string ProgramPath(const std::string& name) {
+  return std::string(QB_BIN_DIR) + "/" + name;
+}
 
 inline std::string SlurpFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

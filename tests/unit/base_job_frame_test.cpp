@@ -100,7 +100,12 @@ TEST_F(RunJobTest, SuccessShowsNoBoxEvenWithProbeMessages) {
 TEST_F(RunJobTest, BoxCarriesTheCodedErrorText) {
   JobArgs args;
   args.Set(0, "X");
-  EXPECT_FALSE(RunJob([](int, char**) { SetSystemError(ENOENT); return 1; }, args));
+  EXPECT_FALSE(RunJob(
+      [](int, char**) {
+        SetSystemError(ENOENT);
+        return 1;
+      },
+      args));
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0], std::string("ERROR!\n") + std::strerror(ENOENT));
 }
