@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev
   fonts-liberation
   clang libclang-rt-14-dev clang-format
-  xxd libssl-dev
+  xxd libssl-dev bc
 )
 
 missing=()
