@@ -8,8 +8,7 @@
 
 namespace qb {
 
-bool CardDriverOpen(const std::string& path, uint16_t slot, uint32_t cardsize,
-                    uint32_t& capacity);
+bool CardDriverOpen(const std::string& path, uint16_t slot, uint32_t cardsize, uint32_t& capacity);
 bool CardDriverClose();
 bool CardDriverRead(uint8_t* buffer, uint32_t sector);
 bool CardDriverWrite(const uint8_t* buffer, uint32_t sector);

@@ -1,0 +1,783 @@
+// The card driver back-end through the sector device, against the carddriver
+// program (real images, real socket) and against a driver on a test thread
+// whose replies the test writes byte by byte.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/error_report.h"
+#include "base/job_cleanup.h"
+#include "base/job_log.h"
+#include "base/text_format.h"
+#include "cardio/driver_records.h"
+#include "cardio/sector_device.h"
+#include "format/byte_order.h"
+#include "platform/device_channel.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace qb {
+namespace {
+
+constexpr size_t kSector = 512;
+const std::string kDevice = "\\\\.\\quil97";
+
+std::string OpenFailure(const std::string& device) {
+  return "Error while opening PC Card on '" + device + "'";
+}
+
+std::string CardDriverBinary() {
+  char self[4096];
+  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return "carddriver";
+  std::string path(self, static_cast<size_t>(n));
+  return path.substr(0, path.rfind('/') + 1) + "carddriver";
+}
+
+// A carddriver process for the length of a test; its stdout and stderr come
+// back through one pipe.
+class DriverProcess {
+ public:
+  explicit DriverProcess(const std::vector<std::string>& args) {
+    int pipe_fds[2];
+    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return;
+    output_fd_ = pipe_fds[0];
+    std::string binary = CardDriverBinary();
+    std::vector<std::string> words = {binary};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
+    if (posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipe_fds[1]);
+  }
+  ~DriverProcess() {
+    Stop();
+    if (output_fd_ >= 0) close(output_fd_);
+  }
+  DriverProcess(const DriverProcess&) = delete;
+  DriverProcess& operator=(const DriverProcess&) = delete;
+
+  // The output up to the first line break, or all of it when the program
+  // ends first (waits at most 10 s).
+  std::string FirstLine() {
+    std::string text;
+    char c;
+    while (text.find('\n') == std::string::npos) {
+      pollfd fd{output_fd_, POLLIN, 0};
+      if (poll(&fd, 1, 10000) <= 0 || read(output_fd_, &c, 1) != 1) break;
+      text += c;
+    }
+    return text;
+  }
+  // Stops the program; returns its exit status (-1 when it did not exit).
+  int Stop(int signal = SIGTERM) {
+    if (pid_ <= 0) return status_;
+    kill(pid_, signal);
+    return Wait();
+  }
+  int Wait() {
+    if (pid_ <= 0) return status_;
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int output_fd_ = -1;
+  int status_ = -1;
+};
+
+// What a test driver sends for one request: any bytes, then perhaps hangs up.
+struct RawReply {
+  std::string bytes;
+  bool hang_up = false;
+};
+
+std::string ReplyBytes(uint32_t result, const std::vector<uint8_t>& output) {
+  std::string bytes(kChannelReplyHeaderSize, '\0');
+  Put32(reinterpret_cast<uint8_t*>(bytes.data()), result);
+  Put32(reinterpret_cast<uint8_t*>(bytes.data()) + 4, static_cast<uint32_t>(output.size()));
+  return bytes + std::string(output.begin(), output.end());
+}
+
+// A driver on a thread of the test, one connection at a time.
+class ThreadDriver {
+ public:
+  using Handler = std::function<RawReply(const ChannelRequest&)>;
+
+  ThreadDriver(const std::string& device, Handler handler) : handler_(std::move(handler)) {
+    listener_ = DeviceChannelListen(DeviceChannelPath(device));
+    if (listener_ < 0 || pipe2(stop_, O_CLOEXEC) != 0) return;
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~ThreadDriver() {
+    if (thread_.joinable()) {
+      (void)!write(stop_[1], "x", 1);
+      thread_.join();
+    }
+    for (int fd : {listener_, stop_[0], stop_[1]}) {
+      if (fd >= 0) close(fd);
+    }
+  }
+  bool listening() const { return listener_ >= 0; }
+
+ private:
+  void Run() {
+    for (;;) {
+      pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
+      if (poll(fds, 2, -1) < 0) continue;
+      if (fds[1].revents != 0) return;
+      int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) continue;
+      ChannelRequest request;
+      while (DeviceChannelReadRequest(client, stop_[0], request) == ChannelRead::kRequest) {
+        RawReply reply = handler_(request);
+        if (!reply.bytes.empty() &&
+            send(client, reply.bytes.data(), reply.bytes.size(), MSG_NOSIGNAL) < 0) {
+          break;
+        }
+        if (reply.hang_up) break;
+      }
+      close(client);
+    }
+  }
+
+  Handler handler_;
+  int listener_ = -1;
+  int stop_[2] = {-1, -1};
+  std::thread thread_;
+};
+
+// A well-behaved driver with two slots and a card in each, whose identity
+// the test chooses. Reads answer 0x11 bytes; writes succeed.
+RawReply GoodDriver(const ChannelRequest& request, const IdentifyData& identity) {
+  std::vector<uint8_t> output;
+  switch (request.code) {
+    case kDriverInfoCode: {
+      DriverInfo info;
+      info.signature = "KDV";
+      info.name = "testdriver";
+      info.version_major = 2;
+      info.version_minor = 5;
+      info.api_major = 1;
+      info.api_minor = 3;
+      info.slots = 2;
+      output.resize(kDriverInfoSize);
+      EncodeDriverInfo(info, output.data());
+      break;
+    }
+    case kSlotStatusCode:
+      output.assign(kSlotStatusSize, 0);
+      output[0] = kSlotCardInserted;
+      break;
+    case kIdentifyCode:
+      output.resize(kIdentifySize);
+      EncodeIdentify(identity, output.data());
+      break;
+    case kReadCode:
+      output.assign(kSector, 0x11);
+      break;
+    default:
+      break;
+  }
+  return {ReplyBytes(kDriverOk, output)};
+}
+
+IdentifyData CardIdentity(uint16_t cylinders, uint16_t heads, uint16_t per_track, uint16_t validity,
+                          uint32_t capacity) {
+  IdentifyData identity;
+  identity.cylinders = cylinders;
+  identity.heads = heads;
+  identity.sectors_per_track = per_track;
+  identity.validity = validity;
+  identity.current_capacity = capacity;
+  identity.model = "TEST CARD";
+  identity.firmware = "F1";
+  identity.serial = "S42";
+  return identity;
+}
+
+// Image of `sectors` sectors; each starts with its own number (u32) and is
+// filled with its number's low byte, so a wrong offset shows.
+std::string ImageBytes(uint32_t sectors) {
+  std::string bytes(static_cast<size_t>(sectors) * kSector, '\0');
+  for (uint32_t s = 0; s < sectors; ++s) {
+    uint8_t* sector = reinterpret_cast<uint8_t*>(bytes.data()) + s * kSector;
+    std::memset(sector, static_cast<int>(s & 0xFF), kSector);
+    Put32(sector, s);
+  }
+  return bytes;
+}
+
+class CardDriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("DD_KDVDIR", (dir_.path() + "/kdv").c_str(), 1);
+    ClearErrors();
+    NextCase("job");
+  }
+  void TearDown() override {
+    SetDeviceChannelTimeout(kChannelDefaultTimeoutMs);
+    RunCleanups();
+    ClearErrors();
+    unsetenv("DD_KDVDIR");
+  }
+
+  // Closes card and log of the case before and starts a fresh log.
+  void NextCase(const std::string& label) {
+    RunCleanups();
+    ClearErrors();
+    log_name_ = label + ".log";
+    ASSERT_TRUE(OpenJobLog(dir_.File(log_name_)));
+  }
+  // The log's texts without their time stamps.
+  std::vector<std::string> LogTexts() {
+    std::vector<std::string> texts;
+    std::istringstream lines(dir_.Read(log_name_));
+    for (std::string line; std::getline(lines, line);) {
+      texts.push_back(line.size() > 20 ? line.substr(20) : line);
+    }
+    return texts;
+  }
+  bool Logged(const std::string& text) {
+    for (const std::string& line : LogTexts()) {
+      if (line == text) return true;
+    }
+    return false;
+  }
+  std::string Image(const std::string& name, uint32_t sectors) {
+    return dir_.Write(name, ImageBytes(sectors));
+  }
+  // Starts carddriver serving quil97 with `args`; fails the test unless it
+  // reports that it serves.
+  std::unique_ptr<DriverProcess> StartDriver(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--name", "Quil97"});
+    auto driver = std::make_unique<DriverProcess>(args);
+    std::string line = driver->FirstLine();
+    EXPECT_EQ(line.rfind("carddriver: serving Quil97 on ", 0), 0u) << line;
+    return driver;
+  }
+
+  test::TempDir dir_;
+  std::string log_name_;
+};
+
+TEST_F(CardDriverTest, ReadsAndWritesTheSlotsImage) {
+  std::string image = Image("card.img", 1000);
+  auto driver = StartDriver({"--slot", "0=" + image});
+
+  // Device names ignore letter case.
+  ASSERT_TRUE(OpenSectorDevice("\\\\.\\QUIL97", 0, 0)) << JoinErrors(true);
+  EXPECT_EQ(SectorDeviceCapacity(), 1000u);
+  EXPECT_TRUE(Logged("carddriver V1.00 (API V1.00)"));
+  EXPECT_TRUE(Logged("KDV Card Image 1.00 (#IMG1000)"));
+  EXPECT_TRUE(Logged("Capacity 1000 sectors (approx. 0.5 MB)"));
+  EXPECT_FALSE(Logged("Used capacity 1000 sectors"));
+  EXPECT_TRUE(Logged("Open card driver \\\\.\\QUIL97"));
+
+  uint8_t buffer[kSector];
+  for (uint32_t sector : {0u, 7u, 999u}) {
+    ASSERT_TRUE(ReadSector(buffer, sector)) << sector;
+    EXPECT_EQ(Get32(buffer), sector);
+    EXPECT_EQ(buffer[kSector - 1], sector & 0xFF);
+  }
+
+  uint8_t data[kSector];
+  for (size_t i = 0; i < kSector; ++i) data[i] = static_cast<uint8_t>(i * 7 + 3);
+  ASSERT_TRUE(WriteSector(data, 9)) << JoinErrors(true);
+  ASSERT_TRUE(ReadSector(buffer, 9));
+  EXPECT_EQ(std::memcmp(buffer, data, kSector), 0);
+
+  // On the image: sector 9 replaced, its neighbours untouched.
+  std::string expected = ImageBytes(1000);
+  expected.replace(9 * kSector, kSector, reinterpret_cast<const char*>(data), kSector);
+  EXPECT_TRUE(dir_.Read("card.img") == expected);
+  EXPECT_TRUE(ErrorList().empty());
+}
+
+TEST_F(CardDriverTest, SectorsBeyondReachFailWithoutTouchingOthers) {
+  std::string image = Image("card.img", 1000);
+  auto driver = StartDriver({"--slot", "0=" + image});
+  ASSERT_TRUE(OpenSectorDevice(kDevice, 0, 0)) << JoinErrors(true);
+
+  uint8_t buffer[kSector];
+  std::memset(buffer, 0xEE, kSector);
+  // 1000 is past the card; 2^23 has the byte offset 2^32, which the 32-bit
+  // field would turn into sector 0.
+  for (uint32_t sector : {1000u, 0x800000u, 0x800001u, 0xFFFFFFFFu}) {
+    ClearErrors();
+    EXPECT_FALSE(ReadSector(buffer, sector)) << sector;
+    EXPECT_EQ(ErrorList(), std::vector<std::string>{"KDV_ERR_BAD_SECTOR"}) << sector;
+    EXPECT_EQ(buffer[0], 0xEE);
+    EXPECT_FALSE(WriteSector(buffer, sector)) << sector;
+  }
+  EXPECT_TRUE(dir_.Read("card.img") == ImageBytes(1000));
+}
+
+TEST_F(CardDriverTest, SlotMustBeBelowTheDriversSlotCount) {
+  std::string image = Image("card.img", 64);
+  struct Case {
+    std::vector<std::string> args;
+    uint16_t slot;
+    std::string error;  // empty: opens
+  } cases[] = {
+      // Two slots given: the count defaults to 2.
+      {{"--slot", "0=" + image, "--slot", "1=" + image}, 1, ""},
+      {{"--slot", "0=" + image, "--slot", "1=" + image}, 2, "Slot 2 not available"},
+      // A driver with no slots accepts none.
+      {{"--slot", "0=" + image, "--slots", "0"}, 0, "Slot 0 not available"},
+      {{"--slot", "0=" + image, "--slots", "3"}, 65535, "Slot 65535 not available"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.slot);
+    NextCase("case");
+    auto driver = StartDriver(c.args);
+    bool opened = OpenSectorDevice(kDevice, c.slot, 0);
+    if (c.error.empty()) {
+      EXPECT_TRUE(opened) << JoinErrors(true);
+    } else {
+      EXPECT_FALSE(opened);
+      EXPECT_EQ(ErrorList(), (std::vector<std::string>{c.error, OpenFailure(kDevice)}));
+    }
+  }
+}
+
+TEST_F(CardDriverTest, CardInTheSlotMustBeUsable) {
+  std::string image = Image("card.img", 64);
+  auto driver = StartDriver({"--slots", "5", "--slot", "0=" + image, "--slot", "1=" + image,
+                             "--protected", "1", "--slot", "2=" + image, "--empty", "2", "--slot",
+                             "3=" + image, "--non-ata", "3"});
+  struct Case {
+    uint16_t slot;
+    std::string error;
+  } cases[] = {
+      {0, ""},
+      {1, "Card is write-protected"},
+      {2, "No card inserted"},
+      {3, "No ATA card"},
+      {4, "No card inserted"},  // a slot without an image
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.slot);
+    NextCase("case");
+    bool opened = OpenSectorDevice(kDevice, c.slot, 0);
+    if (c.error.empty()) {
+      EXPECT_TRUE(opened) << JoinErrors(true);
+    } else {
+      EXPECT_FALSE(opened);
+      EXPECT_EQ(ErrorList(), (std::vector<std::string>{c.error, OpenFailure(kDevice)}));
+    }
+  }
+}
+
+TEST_F(CardDriverTest, OnlyTheSignatureKdvIsTheDriver) {
+  std::string image = Image("card.img", 64);
+  for (const char* signature : {"KDVX", "KD", "kdv", ""}) {
+    SCOPED_TRACE(signature);
+    NextCase("case");
+    auto driver = StartDriver({"--slot", "0=" + image, "--signature", signature});
+    // Slot 9 does not exist either: the signature is checked first.
+    EXPECT_FALSE(OpenSectorDevice(kDevice, 9, 0));
+    EXPECT_EQ(ErrorList(), (std::vector<std::string>{"No KDV driver", OpenFailure(kDevice)}));
+    EXPECT_FALSE(Logged("carddriver V1.00 (API V1.00)"));
+  }
+}
+
+TEST_F(CardDriverTest, CapacityFromTheGeometryWhenWord53IsZero) {
+  std::string image = Image("card.img", 1000);
+  auto driver = StartDriver({"--slot", "0=" + image, "--chs"});
+  ASSERT_TRUE(OpenSectorDevice(kDevice, 0, 0)) << JoinErrors(true);
+  // The stand-in's geometry: 15 cylinders × 2 heads × 32 sectors per track.
+  EXPECT_EQ(SectorDeviceCapacity(), 960u);
+  EXPECT_TRUE(Logged("Capacity 960 sectors (approx. 0.5 MB)"));
+}
+
+TEST_F(CardDriverTest, CapacityFromTheIdentityBlock) {
+  struct Case {
+    IdentifyData identity;
+    uint32_t capacity;
+    std::string logged;
+  } cases[] = {
+      {CardIdentity(980, 16, 63, 0, 1000944), 987840, "Capacity 987840 sectors (approx. 482.3 MB)"},
+      {CardIdentity(980, 16, 63, 1, 1000944), 1000944,
+       "Capacity 1000944 sectors (approx. 488.7 MB)"},
+      // Any bit of word 53 counts.
+      {CardIdentity(980, 16, 63, 0x8000, 1000944), 1000944, ""},
+      // The geometry's product is taken in 32 bits.
+      {CardIdentity(65535, 65535, 65535, 0, 7), 196607, ""},
+      {CardIdentity(0, 0, 0, 1, 0xFFFFFFFF), 0xFFFFFFFF, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.capacity);
+    NextCase("case");
+    IdentifyData identity = c.identity;
+    ThreadDriver driver(kDevice, [&](const ChannelRequest& r) { return GoodDriver(r, identity); });
+    ASSERT_TRUE(driver.listening());
+    ASSERT_TRUE(OpenSectorDevice(kDevice, 1, 0)) << JoinErrors(true);
+    EXPECT_EQ(SectorDeviceCapacity(), c.capacity);
+    EXPECT_TRUE(Logged("testdriver V2.05 (API V1.03)"));
+    EXPECT_TRUE(Logged("TEST CARD F1 (#S42)"));
+    if (!c.logged.empty()) {
+      EXPECT_TRUE(Logged(c.logged));
+    }
+  }
+}
+
+TEST_F(CardDriverTest, CardsizeLimitsTheCapacity) {
+  std::string image = Image("card.img", 1000);
+  auto driver = StartDriver({"--slot", "0=" + image});
+  struct Case {
+    uint32_t cardsize;
+    uint32_t capacity;
+  } cases[] = {{3, 3}, {999, 999}, {0, 1000}, {1, 1000}, {2, 1000}, {1000, 1000}, {5000, 1000}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.cardsize);
+    NextCase("case");
+    ASSERT_TRUE(OpenSectorDevice(kDevice, 0, c.cardsize)) << JoinErrors(true);
+    EXPECT_EQ(SectorDeviceCapacity(), c.capacity);
+    EXPECT_TRUE(Logged("Capacity 1000 sectors (approx. 0.5 MB)"));
+    EXPECT_EQ(Logged("Used capacity " + std::to_string(c.capacity) + " sectors"),
+              c.capacity != 1000);
+  }
+}
+
+TEST_F(CardDriverTest, FailingRequestsReportTheirResult) {
+  IdentifyData identity = CardIdentity(100, 4, 32, 1, 12800);
+  struct Case {
+    uint32_t code;
+    uint32_t result;
+    std::string error;
+  } cases[] = {
+      {kDriverInfoCode, 0x1234ABCD, "API result 1234ABCD"},
+      {kDriverInfoCode, kKdvErrNoDevice, "KDV_ERR_NO_DEVICE"},
+      {kSlotStatusCode, kKdvErrNotReady, "KDV_ERR_NOT_READY"},
+      {kIdentifyCode, kKdvErrMediaAccess, "No ATA card"},
+      {kIdentifyCode, kKdvErrGeneral, "KDV_ERR_GENERAL"},
+      {kIdentifyCode, 0x2A, "API result 0000002A"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.error);
+    NextCase("case");
+    ThreadDriver driver(kDevice, [&](const ChannelRequest& r) {
+      return r.code == c.code ? RawReply{ReplyBytes(c.result, {})} : GoodDriver(r, identity);
+    });
+    ASSERT_TRUE(driver.listening());
+    EXPECT_FALSE(OpenSectorDevice(kDevice, 0, 0));
+    EXPECT_EQ(ErrorList(), (std::vector<std::string>{c.error, OpenFailure(kDevice)}));
+    EXPECT_EQ(ErrorCode(), 0u);
+  }
+}
+
+TEST_F(CardDriverTest, BrokenRepliesFailCleanly) {
+  SetDeviceChannelTimeout(300);
+  std::string header_only = ReplyBytes(kDriverOk, {});
+  auto with_length = [&](uint32_t length, size_t bytes) {
+    std::string reply = header_only;
+    Put32(reinterpret_cast<uint8_t*>(reply.data()) + 4, length);
+    return reply + std::string(bytes, 'K');
+  };
+  struct Case {
+    const char* what;
+    RawReply info_reply;
+    int error;
+  } cases[] = {
+      {"longer than asked for", {with_length(kDriverInfoSize + 1, kDriverInfoSize + 1)}, EPROTO},
+      {"absurd length", {with_length(0xFFFFFFFF, 0)}, EPROTO},
+      {"shorter than the record", {with_length(10, 10)}, EPROTO},
+      {"cut header", {header_only.substr(0, 3), true}, ECONNRESET},
+      {"cut output", {with_length(kDriverInfoSize, 20), true}, ECONNRESET},
+      {"hang-up", {"", true}, ECONNRESET},
+      {"silence", {"", false}, ETIMEDOUT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    NextCase("case");
+    ThreadDriver driver(kDevice, [&](const ChannelRequest&) { return c.info_reply; });
+    ASSERT_TRUE(driver.listening());
+    EXPECT_FALSE(OpenSectorDevice(kDevice, 0, 0));
+    EXPECT_EQ(ErrorList(), (std::vector<std::string>{
+                               FormatText("API result %08X", static_cast<unsigned>(c.error)),
+                               OpenFailure(kDevice)}));
+    EXPECT_EQ(ErrorText(ErrorCode()), std::strerror(c.error));
+  }
+}
+
+TEST_F(CardDriverTest, RequestsCarryTheirRecords) {
+  IdentifyData identity = CardIdentity(100, 4, 32, 1, 0xFFFFFFFF);
+  std::vector<ChannelRequest> seen;
+  uint32_t read_result = kDriverOk;
+  size_t read_length = kSector;
+  ThreadDriver driver(kDevice, [&](const ChannelRequest& r) {
+    seen.push_back(r);
+    if (r.code == kWriteCode) return RawReply{ReplyBytes(kKdvErrWriteFault, {})};
+    if (r.code == kReadCode) {
+      return RawReply{ReplyBytes(read_result, std::vector<uint8_t>(read_length, 0x11))};
+    }
+    return GoodDriver(r, identity);
+  });
+  ASSERT_TRUE(driver.listening());
+  ASSERT_TRUE(OpenSectorDevice(kDevice, 1, 0)) << JoinErrors(true);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].code, kDriverInfoCode);
+  EXPECT_TRUE(seen[0].input.empty());
+  EXPECT_EQ(seen[0].out_cap, kDriverInfoSize);
+  std::vector<uint8_t> slot_request(kDriverRequestSize, 0);
+  slot_request[0] = 1;
+  EXPECT_EQ(seen[1].code, kSlotStatusCode);
+  EXPECT_EQ(seen[1].input, slot_request);
+  EXPECT_EQ(seen[2].code, kIdentifyCode);
+  EXPECT_EQ(seen[2].input, slot_request);
+  EXPECT_EQ(seen[2].out_cap, kIdentifySize);
+
+  // The last reachable sector: byte offset 0xFFFFFE00.
+  const uint32_t sector = 0x7FFFFF;
+  uint8_t buffer[kSector];
+  ASSERT_TRUE(ReadSector(buffer, sector));
+  EXPECT_EQ(buffer[100], 0x11);
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[3].code, kReadCode);
+  EXPECT_EQ(seen[3].out_cap, kSector);
+  EXPECT_EQ(seen[3].input,
+            (std::vector<uint8_t>{2, 0, 0, 0, 0x00, 0xFE, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0,
+                                  0, 0, 0, 0, 0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0}));
+
+  uint8_t data[kSector];
+  for (size_t i = 0; i < kSector; ++i) data[i] = static_cast<uint8_t>(i);
+  EXPECT_FALSE(WriteSector(data, sector));
+  EXPECT_EQ(ErrorList(), std::vector<std::string>{"KDV_ERR_WRITE_FAULT"});
+  ASSERT_EQ(seen.size(), 5u);
+  EXPECT_EQ(seen[4].code, kWriteCode);
+  EXPECT_EQ(seen[4].out_cap, 0u);
+  std::vector<uint8_t> write_request = {2,    0,    0xAA, 0x55, 0, 0, 0, 0, 0x00,
+                                        0xFE, 0xFF, 0xFF, 0,    2, 0, 0, 1, 0};
+  write_request.resize(kWriteHeaderSize, 0);
+  write_request.insert(write_request.end(), data, data + kSector);
+  EXPECT_EQ(seen[4].input, write_request);
+
+  // A failed read leaves the caller's buffer as it was.
+  struct Case {
+    uint32_t result;
+    size_t length;
+    std::string error;
+  } cases[] = {
+      {kKdvErrReadFault, 0, "KDV_ERR_READ_FAULT"},
+      {kDriverOk, 100, FormatText("API result %08X", static_cast<unsigned>(EPROTO))},
+  };
+  for (const Case& c : cases) {
+    ClearErrors();
+    read_result = c.result;
+    read_length = c.length;
+    std::memset(buffer, 0xEE, kSector);
+    EXPECT_FALSE(ReadSector(buffer, 5));
+    EXPECT_EQ(ErrorList(), std::vector<std::string>{c.error});
+    EXPECT_EQ(buffer[0], 0xEE);
+    EXPECT_EQ(buffer[kSector - 1], 0xEE);
+  }
+}
+
+TEST_F(CardDriverTest, OpenWithoutADriverKeepsTheSystemsReason) {
+  // A socket nobody listens on, as a driver that died leaves it.
+  ASSERT_EQ(mkdir((dir_.path() + "/kdv").c_str(), 0700), 0);
+  int stale = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::string stale_path = DeviceChannelPath("\\\\.\\stale");
+  std::strncpy(address.sun_path, stale_path.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(stale, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  close(stale);
+
+  struct Case {
+    std::string device;
+    int error;
+  } cases[] = {
+      {"\\\\.\\nobody", ENOENT},
+      {"\\\\.\\stale", ECONNREFUSED},
+      {"\\\\.\\" + std::string(60, 'x'), ENAMETOOLONG},  // 64 characters
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.device);
+    NextCase("case");
+    EXPECT_FALSE(OpenSectorDevice(c.device, 0, 0));
+    EXPECT_EQ(ErrorList(), std::vector<std::string>{OpenFailure(c.device)});
+    EXPECT_EQ(ErrorText(ErrorCode()), std::strerror(c.error));
+  }
+}
+
+TEST_F(CardDriverTest, DriverOutlivesBadClients) {
+  std::string image = Image("card.img", 64);
+  auto driver = StartDriver({"--slot", "0=" + image});
+  std::string path = DeviceChannelPath(kDevice);
+
+  // Gone in the middle of a request header.
+  int client = DeviceChannelOpen(kDevice);
+  ASSERT_GE(client, 0);
+  ASSERT_EQ(send(client, "\x04\x28", 2, MSG_NOSIGNAL), 2);
+  close(client);
+
+  // Announces more input than any request has: the driver hangs up.
+  client = DeviceChannelOpen(kDevice);
+  ASSERT_GE(client, 0);
+  uint8_t header[kChannelRequestHeaderSize];
+  Put32(header, kWriteCode);
+  Put32(header + 4, 0x7FFFFFFF);
+  Put32(header + 8, 0);
+  ASSERT_EQ(send(client, header, sizeof header, MSG_NOSIGNAL), 12);
+  pollfd fd{client, POLLIN, 0};
+  ASSERT_EQ(poll(&fd, 1, 5000), 1);
+  char byte;
+  EXPECT_EQ(recv(client, &byte, 1, 0), 0);
+  close(client);
+
+  // Unknown requests and malformed records are answered, not fatal.
+  client = DeviceChannelOpen(kDevice);
+  ASSERT_GE(client, 0);
+  uint8_t out[kIdentifySize];
+  uint32_t out_len = 0;
+  EXPECT_EQ(DeviceChannelControl(client, 0xA0002899, nullptr, 0, out, sizeof out, out_len),
+            kKdvErrBadRequest);
+  uint8_t short_request[4] = {};
+  EXPECT_EQ(DeviceChannelControl(client, kReadCode, short_request, sizeof short_request, out,
+                                 kSector, out_len),
+            kKdvErrBadRequest);
+  uint8_t read_request[kDriverRequestSize];
+  EncodeReadRequest(100, 0, read_request);  // not on a sector boundary
+  EXPECT_EQ(DeviceChannelControl(client, kReadCode, read_request, sizeof read_request, out, kSector,
+                                 out_len),
+            kKdvErrParameter);
+  EncodeReadRequest(0, 0, read_request);
+  EXPECT_EQ(DeviceChannelControl(client, kIdentifyCode, read_request, sizeof read_request, out, 100,
+                                 out_len),
+            kKdvErrParameter);  // identity does not fit
+  close(client);
+
+  EXPECT_TRUE(OpenSectorDevice(kDevice, 0, 0)) << JoinErrors(true);
+  EXPECT_EQ(driver->Stop(), 0);
+  EXPECT_NE(access(path.c_str(), F_OK), 0) << "socket left behind";
+}
+
+TEST_F(CardDriverTest, OneDriverPerName) {
+  std::string image = Image("card.img", 64);
+  auto first = StartDriver({"--slot", "0=" + image});
+  DriverProcess second({"--name", "QUIL97", "--slot", "0=" + image});
+  EXPECT_NE(second.FirstLine().find("already serves"), std::string::npos);
+  EXPECT_EQ(second.Wait(), 1);
+  // The first one still serves.
+  EXPECT_TRUE(OpenSectorDevice(kDevice, 0, 0)) << JoinErrors(true);
+
+  // A driver killed outright leaves its socket behind; the next one
+  // replaces it.
+  DriverProcess killed({"--name", "other", "--slot", "0=" + image});
+  ASSERT_NE(killed.FirstLine().find("serving"), std::string::npos);
+  killed.Stop(SIGKILL);
+  ASSERT_EQ(access(DeviceChannelPath("\\\\.\\other").c_str(), F_OK), 0);
+  DriverProcess next({"--name", "other", "--slot", "0=" + image});
+  EXPECT_NE(next.FirstLine().find("serving other"), std::string::npos);
+  EXPECT_EQ(next.Stop(), 0);
+
+  // Anything but a socket in the way is left alone.
+  dir_.Write("kdv/plain", "data");
+  DriverProcess refused({"--name", "plain", "--slot", "0=" + image});
+  EXPECT_NE(refused.FirstLine().find("cannot listen"), std::string::npos);
+  EXPECT_EQ(refused.Wait(), 1);
+  EXPECT_EQ(dir_.Read("kdv/plain"), "data");
+}
+
+TEST(CardDriverRecords, AtaTextIsReadWordByWord) {
+  struct Case {
+    std::string raw;
+    std::string text;
+  } cases[] = {
+      {"eTts", "Test"},
+      {"  bA   c", "Ab  c"},  // inner blanks stay
+      {"        ", ""},
+      {std::string("BA\0\0DC", 6), "AB"},  // a NUL ends the text
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DecodeAtaText(reinterpret_cast<const uint8_t*>(c.raw.data()), c.raw.size() / 2),
+              c.text)
+        << c.raw;
+  }
+}
+
+TEST(CardDriverRecords, DriverInfoTextsStayInTheirFields) {
+  uint8_t record[kDriverInfoSize];
+  std::memset(record, 'N', sizeof record);
+  std::memcpy(record, "KDVX", 4);
+  DriverInfo info = DecodeDriverInfo(record);
+  EXPECT_EQ(info.signature, "KDVX");
+  EXPECT_EQ(info.name, std::string(16, 'N'));
+  EXPECT_EQ(info.slots, 0x4E4E);
+}
+
+TEST(CardDriverRecords, SynthesizedGeometryStaysInsideTheCard) {
+  for (uint64_t sectors : {0ull, 1ull, 64ull, 1000ull, 2048ull, 1000944ull, 4194304ull, 1ull << 32,
+                           (1ull << 40) + 5}) {
+    SCOPED_TRACE(sectors);
+    uint8_t block[kIdentifySize];
+    EncodeIdentify(SynthesizeIdentify(sectors), block);
+    IdentifyData identity = DecodeIdentify(block);
+    uint64_t geometry =
+        static_cast<uint64_t>(identity.cylinders) * identity.heads * identity.sectors_per_track;
+    EXPECT_LE(geometry, sectors);
+    EXPECT_EQ(identity.validity, 1);
+    EXPECT_EQ(identity.current_capacity, std::min<uint64_t>(sectors, 0xFFFFFFFF));
+  }
+}
+
+TEST(CardDriverChannel, DeviceNameToSocketPath) {
+  struct Env {
+    const char* kdvdir;
+    const char* runtime;
+    std::string folder;
+  } envs[] = {
+      {"/srv/kdv", "/run/user/5", "/srv/kdv"},
+      {"", "/run/user/5", "/run/user/5/kdv"},
+      {nullptr, nullptr, "/tmp/kdv-" + std::to_string(getuid())},
+  };
+  std::string saved_kdvdir = getenv("DD_KDVDIR") ? getenv("DD_KDVDIR") : "";
+  std::string saved_runtime = getenv("XDG_RUNTIME_DIR") ? getenv("XDG_RUNTIME_DIR") : "";
+  for (const Env& env : envs) {
+    env.kdvdir ? setenv("DD_KDVDIR", env.kdvdir, 1) : unsetenv("DD_KDVDIR");
+    env.runtime ? setenv("XDG_RUNTIME_DIR", env.runtime, 1) : unsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(DeviceChannelPath("\\\\.\\QuilUSB"), env.folder + "/quilusb");
+  }
+  for (const char* bad : {"\\\\.\\", "\\\\.\\..", "\\\\.\\a/b", "\\\\?\\quil97", "quil97"}) {
+    EXPECT_EQ(DeviceChannelPath(bad), "") << bad;
+  }
+  saved_kdvdir.empty() ? unsetenv("DD_KDVDIR") : setenv("DD_KDVDIR", saved_kdvdir.c_str(), 1);
+  saved_runtime.empty() ? unsetenv("XDG_RUNTIME_DIR")
+                        : setenv("XDG_RUNTIME_DIR", saved_runtime.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace qb
