@@ -1,0 +1,108 @@
+#include "jobs/card_reader.h"
+
+#include <cstring>
+
+#include "base/error_report.h"
+#include "base/messages.h"
+#include "cardio/sector_device.h"
+#include "format/byte_order.h"
+#include "format/comment_sector.h"
+#include "format/option_text.h"
+#include "format/record_kind.h"
+#include "format/setting_codes.h"
+
+namespace qb {
+
+CardReadState& ReadState() {
+  static CardReadState state;
+  return state;
+}
+
+uint32_t NextInRing(uint32_t sector) {
+  const CardReadState& state = ReadState();
+  return sector >= state.last ? state.first : sector + 1;
+}
+
+bool ReadValidSector(uint8_t* buffer, uint32_t n) {
+  const CardReadState& state = ReadState();
+  if (n > state.last) return false;
+  if (!ReadSector(buffer, n)) {
+    ReportMessage(msg::kReadError, static_cast<unsigned long>(n));
+    return false;
+  }
+  if (ReadSectorHeader(buffer).master != state.master) return false;
+  if (SectorWordSum(buffer) != 0) {
+    ReportMessage(msg::kChecksumFailure, static_cast<unsigned long>(n));
+    return false;
+  }
+  return true;
+}
+
+bool ProbeSector(uint8_t* buffer, uint32_t n, size_t& fill) {
+  if (n < ReadState().first || !ReadValidSector(buffer, n)) return false;
+  fill = SectorFillLevel(buffer);
+  return true;
+}
+
+bool ReadMasterSector() {
+  CardReadState& state = ReadState();
+  if (!ReadSector(state.sector, kReservedSector) || !IsReservedSector(state.sector)) {
+    ReportMessage(msg::kInvalidReserved);
+    return false;
+  }
+  MasterBlock block;
+  if (!ReadSector(state.sector, kMasterSector) || !DecodeMasterBlock(state.sector, block) ||
+      block.firstData <= kMasterSector || block.sectors <= block.firstData) {
+    ReportMessage(msg::kInvalidMaster);
+    return false;
+  }
+  state.block = block;
+  state.master = block.master;
+  state.first = block.firstData;
+  state.last = block.sectors - 1;
+  state.ring = (block.flags & kFlagOverwriteOld) != 0;
+
+  std::string text = BuildOptionText(block, state.readTime);
+  size_t length = text.size() < kRecordBufferSize ? text.size() : kRecordBufferSize - 1;
+  std::memcpy(RecordData(), text.data(), length);
+  state.kind = kKindOption;
+  state.length = static_cast<uint16_t>(length);
+  return true;
+}
+
+bool ReadComment() {
+  CardReadState& state = ReadState();
+  state.kind = kKindComment;
+  state.length = 0;
+  uint32_t n = kFirstCommentSector;
+  if (!ReadValidSector(state.sector, n)) {
+    ReportMessage(msg::kReadingComment);
+    return false;
+  }
+  if (state.sector[kCommentKindOffset] != kKindComment) return true;
+  size_t length = 0;
+  for (;;) {
+    CommentPiece piece = ReadCommentPiece(state.sector);
+    // Each sector states its own remaining count, so damaged sectors can
+    // claim more than a comment may hold; the buffer is never passed.
+    if (length + piece.count > kMaxCommentLength) {
+      ReportMessage(msg::kUnexpectedEndOfComment);
+      return false;
+    }
+    std::memcpy(RecordData() + length, piece.bytes, piece.count);
+    length += piece.count;
+    state.length = static_cast<uint16_t>(length);
+    if (piece.remaining == piece.count) return true;
+    ++n;
+    if (!ReadValidSector(state.sector, n)) {
+      ReportMessage(msg::kReadingComment);
+      return false;
+    }
+    if (state.sector[kCommentKindOffset] != kKindContinuation) {
+      ReportMessage(msg::kUnexpectedEndOfComment);
+      return false;
+    }
+  }
+}
+
+}  // namespace qb

@@ -1,0 +1,110 @@
+#include "jobs/focus_search.h"
+
+#include <cstdint>
+
+#include "base/error_report.h"
+#include "base/job_log.h"
+#include "base/job_status.h"
+#include "base/messages.h"
+#include "jobs/card_reader.h"
+
+namespace qb {
+namespace {
+
+constexpr uint32_t kFirstStep = 0x08000000;  // 2^27: 28 probes in all
+
+uint32_t Sequence(const uint8_t* sector) {
+  return ReadSectorHeader(sector).sequence;
+}
+
+// The search proper; the caller keeps the log quiet around it.
+bool Search() {
+  CardReadState& state = ReadState();
+  uint8_t* buffer = state.sector;
+  const uint32_t first = state.first;
+  const uint32_t last = state.last;
+  size_t fill = 0;
+
+  state.f0 = first;
+  state.select = 0;
+  bool first_valid = ProbeSector(buffer, first, fill);
+  if (first_valid && (Sequence(buffer) & kAlternateSequenceBit) == 0) {
+    // The run of consecutive sequence numbers that starts at F ends at F0.
+    state.e = Sequence(buffer);
+    for (uint32_t step = kFirstStep; step != 0;) {
+      // A step that would pass the largest sector number cannot hit.
+      if (state.f0 <= UINT32_MAX - step && ProbeSector(buffer, state.f0 + step, fill) &&
+          Sequence(buffer) == state.e + step) {
+        state.f0 += step;
+        state.e += step;
+      }
+      step /= 2;
+      ShowStatus("search %08X", static_cast<unsigned>(step));
+    }
+  } else if (first_valid) {
+    state.f0 = last;
+    state.e = Sequence(buffer);
+  } else if (first < last && ProbeSector(buffer, first + 1, fill) &&
+             (Sequence(buffer) & kAlternateSequenceBit) != 0) {
+    state.f0 = first;
+    state.e = Sequence(buffer);
+  } else if (ProbeSector(buffer, last, fill)) {
+    state.f0 = last;
+    state.e = Sequence(buffer);
+  } else {
+    ReportMessage(msg::kFocusSearchAt, static_cast<unsigned long>(last));
+    return false;
+  }
+
+  if (state.f0 >= last) {
+    if (!state.ring) {
+      ReportMessage(msg::kUnexpectedEndOfFocus);
+      return false;
+    }
+    state.f1 = first;
+  } else {
+    state.f1 = state.f0 + 1;
+  }
+
+  ShowStatus("read focus %d", 0);
+  size_t fill0 = 0;
+  if (!ProbeSector(buffer, state.f0, fill0)) fill0 = 0;
+  ShowStatus("read focus %d", 1);
+  size_t fill1 = 0;
+  if (ProbeSector(buffer, state.f1, fill1) &&
+      Sequence(buffer) == (state.e | kAlternateSequenceBit) && fill1 >= fill0) {
+    state.select = 1;
+    state.fill = static_cast<uint16_t>(fill1);
+  } else {
+    state.select = 0;
+    state.fill = static_cast<uint16_t>(fill0);
+  }
+  if (fill0 == 0 && state.fill == 0) {
+    ReportMessage(msg::kFocusSearchFailed);
+    return false;
+  }
+
+  // A ring that has wrapped holds valid sectors behind F1: the oldest data
+  // begins there. Anything else is read from F.
+  state.start = NextInRing(state.f1);
+  ShowStatus("read start");
+  if (!ReadValidSector(buffer, state.start)) state.start = first;
+  return true;
+}
+
+}  // namespace
+
+bool FocusSearch() {
+  SetLogQuiet(true);
+  bool found = Search();
+  SetLogQuiet(false);
+  if (!found) return false;
+  const CardReadState& state = ReadState();
+  LogMessageId(msg::kStart, static_cast<unsigned long>(state.start));
+  LogMessageId(msg::kFocus, static_cast<unsigned long>(state.f0),
+               static_cast<unsigned long>(state.f1), static_cast<unsigned>(state.fill),
+               static_cast<unsigned>(state.select));
+  return true;
+}
+
+}  // namespace qb

@@ -1,0 +1,14 @@
+// The focus search: finds the newest written data sector of a recording with
+// a binary search over the sectors' sequence numbers, and from it the sector
+// the record walk starts at, so that a ring that has wrapped is read from its
+// oldest sector. It costs at most 32 sector reads whatever the card's size.
+#pragma once
+
+namespace qb {
+
+// Needs ReadMasterSector first. Sets F0, F1, select, fill, E and the start
+// sector in the read state. Log lines are dropped while it runs; afterwards
+// the start sector and the focus are logged.
+bool FocusSearch();
+
+}  // namespace qb

@@ -1,0 +1,201 @@
+#include "jobs/init_card.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "base/error_report.h"
+#include "base/job_log.h"
+#include "base/job_status.h"
+#include "base/messages.h"
+#include "cardio/sector_device.h"
+#include "format/byte_order.h"
+#include "format/comment_sector.h"
+#include "format/master_block.h"
+#include "format/record_kind.h"
+#include "format/sector.h"
+#include "format/setting_codes.h"
+#include "jobs/console_prompt.h"
+#include "jobs/job_banner.h"
+#include "jobs/job_options.h"
+
+namespace qb {
+namespace {
+
+constexpr const char* kJobName = "INITCARD";
+
+constexpr long kMinBaudrate = 600;
+constexpr long kMaxBaudrate = 500000;
+constexpr long kMinTimeout = 10;
+constexpr long kMaxTimeout = 10000;
+
+// A PC boot record: 0xFA at its start, 0x55 0xAA at its end, and the start
+// sector of the first partition at this offset.
+constexpr size_t kBootPartitionStartOffset = 454;
+
+uint8_t g_master_image[kSectorSize];
+uint8_t g_work[kSectorSize];
+
+// Puts the master number and the sector's own number into the header, makes
+// the word sum 0 and writes the sector.
+bool WriteWithHeader(uint8_t* sector, uint32_t master, uint32_t n) {
+  SealSector(sector, master, n);
+  return WriteSector(sector, n);
+}
+
+bool ConfirmOverwrite() {
+  ConsoleOut(
+      "WARNING: All data on the PC Card will be overwritten!\n"
+      "Press ESC to cancel (INITCARD will be aborted)\n"
+      "Press RETURN to continue (data on card will be lost)\n");
+  int key = WaitForKey({kKeyEscape, kKeyReturn});
+  if (key != kKeyReturn) {
+    ReportMessage(msg::kUserAbort);
+    return false;
+  }
+  return true;
+}
+
+// Overwrites the start sector of a boot record's first partition, so that
+// the card is not taken for a partitioned disk any more. Only a sector on the
+// card beyond the master sector is touched; the result does not matter.
+void ClearBootPartition(uint32_t partition_start) {
+  if (partition_start > kMasterSector && partition_start < SectorDeviceCapacity())
+    WriteSector(g_work, partition_start);
+}
+
+// Writes the comment sectors from sector 2 on; `next` ends as the first
+// sector behind them.
+bool WriteComment(const std::string& path, uint32_t master, uint32_t& next) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    SetSystemError(errno);
+    ReportMessage(msg::kCommentNotFound, path.c_str());
+    return false;
+  }
+  struct stat info;
+  if (fstat(fileno(file), &info) != 0) {
+    SetSystemError(errno);
+    std::fclose(file);
+    ReportMessage(msg::kReadingCommentFile);
+    return false;
+  }
+  if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > kMaxCommentLength) {
+    std::fclose(file);
+    ReportMessage(msg::kCommentTooLarge);
+    return false;
+  }
+  size_t remaining = static_cast<size_t>(info.st_size);
+  std::memset(g_work, 0xFF, kSectorSize);
+  g_work[kCommentKindOffset] = kKindComment;
+  bool ok = true;
+  while (remaining > 0) {
+    size_t count = remaining < kCommentPieceSize ? remaining : kCommentPieceSize;
+    Put16(g_work + kCommentRemainingOffset, static_cast<uint16_t>(remaining));
+    if (std::fread(g_work + kCommentBytesOffset, 1, count, file) != count) {
+      if (std::ferror(file)) SetSystemError(errno);
+      ReportMessage(msg::kReadingCommentFile);
+      ok = false;
+      break;
+    }
+    if (!WriteWithHeader(g_work, master, next)) {
+      ReportMessage(msg::kWritingComment);
+      ok = false;
+      break;
+    }
+    remaining -= count;
+    std::memset(g_work, 0xFF, kSectorSize);
+    ++next;
+    g_work[kCommentKindOffset] = kKindContinuation;
+  }
+  std::fclose(file);
+  return ok;
+}
+
+}  // namespace
+
+const uint8_t* MasterImage() {
+  return g_master_image;
+}
+
+bool BuildMasterBlock(uint32_t master) {
+  const JobOptions& options = Options();
+  MasterBlock block;
+  block.master = master;
+  block.sectors = SectorDeviceCapacity();
+  block.flags = static_cast<uint16_t>(options.memoryfull | options.rtscontrol);
+  if (options.baudrate < kMinBaudrate || options.baudrate > kMaxBaudrate) {
+    ReportMessage(msg::kBaudrateRange, kMinBaudrate, kMaxBaudrate);
+    return false;
+  }
+  block.baudrate = options.baudrate;
+  if (!ParameterCode(options.parameter, block.parameterCode)) {
+    ReportMessage(msg::kParameterList);
+    return false;
+  }
+  if (!ProtocolCode(options.protocol, block.protocolCode)) {
+    ReportMessage(msg::kIllegalProtocol);
+    return false;
+  }
+  if (options.timeout < kMinTimeout || options.timeout > kMaxTimeout) {
+    ReportMessage(msg::kTimeoutRange, kMinTimeout, kMaxTimeout);
+    return false;
+  }
+  block.timeout = options.timeout;
+  EncodeMasterBlock(block, g_master_image);
+  return true;
+}
+
+bool WriteCardLayout(uint32_t master) {
+  uint32_t partition_start = 0;
+  if (ReadSector(g_work, kReservedSector) && g_work[0] == 0xFA && g_work[510] == 0x55 &&
+      g_work[511] == 0xAA)
+    partition_start = Get32(g_work + kBootPartitionStartOffset);
+
+  EncodeReservedSector(g_work);
+  if (!WriteSector(g_work, kReservedSector) || !WriteSector(g_work, kMasterSector)) {
+    ReportMessage(msg::kWritingReserved);
+    return false;
+  }
+  if (partition_start != 0) ClearBootPartition(partition_start);
+
+  uint32_t next = kFirstCommentSector;
+  const std::string& comment = Options().comment;
+  if (!comment.empty() && !WriteComment(comment, master, next)) return false;
+
+  if (static_cast<uint64_t>(SectorDeviceCapacity()) < static_cast<uint64_t>(next) + 4) {
+    ReportMessage(msg::kCardTooSmall);
+    return false;
+  }
+  EncodeInitDataSector(g_work);
+  if (!WriteWithHeader(g_work, master, next)) {
+    ReportMessage(msg::kWritingFirstData);
+    return false;
+  }
+  Put32(g_master_image + kMasterFirstDataOffset, next);
+  if (!WriteWithHeader(g_master_image, master, kMasterSector)) {
+    ReportMessage(msg::kWritingMaster);
+    return false;
+  }
+  return true;
+}
+
+int InitCardMain(int, char** argv) {
+  ConsoleOut("%s\n", JobBannerLine(kJobName).c_str());
+  if (ShowHelpIfAsked(argv)) return 0;
+  if (!ReadJobOptions(argv)) return 1;
+  const JobOptions& options = Options();
+  if (!OpenJobLog(options.logfile)) return 1;
+  LogMessage("%s", JobVersionLine(kJobName).c_str());
+  if (!OpenSectorDevice(options.driver, options.slot, options.cardsize)) return 1;
+  if (options.prompt != 0 && !ConfirmOverwrite()) return 1;
+  uint32_t master = static_cast<uint32_t>(std::time(nullptr));
+  LogMessageId(msg::kMasterNumber, static_cast<unsigned long>(master));
+  if (!BuildMasterBlock(master)) return 1;
+  return WriteCardLayout(master) ? 0 : 1;
+}
+
+}  // namespace qb

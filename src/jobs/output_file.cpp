@@ -1,0 +1,228 @@
+#include "jobs/output_file.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/error_report.h"
+#include "base/job_log.h"
+#include "base/job_status.h"
+#include "base/messages.h"
+#include "format/record_crc.h"
+#include "format/record_kind.h"
+#include "jobs/card_reader.h"
+#include "jobs/console_prompt.h"
+#include "jobs/focus_search.h"
+#include "jobs/job_options.h"
+#include "jobs/record_walk.h"
+
+namespace qb {
+namespace {
+
+// What has gone to the record file so far.
+struct RecordOutput {
+  std::FILE* file = nullptr;
+  bool binary = true;
+  unsigned long bytes = 0;
+};
+
+// Writes the record in the buffer as a record-file record, header and data in
+// one piece. Returns the bytes written, 0 on failure.
+size_t WriteBinaryRecord(RecordOutput& out) {
+  CardReadState& state = ReadState();
+  EncodeRecordHeader(state.number, state.kind, RecordData(), state.length, state.record);
+  size_t size = kRecordFileHeaderSize + state.length;
+  if (!WriteOutput(out.file, state.record, size)) return 0;
+  ++state.number;
+  return size;
+}
+
+// Writes the record in the buffer as one line of the text listing. Returns
+// the characters written, 0 on failure.
+size_t WriteAsciiLine(RecordOutput& out) {
+  CardReadState& state = ReadState();
+  const uint8_t* data = RecordData();
+  size_t n = state.length < kMaxCardRecordLength ? state.length : kMaxCardRecordLength;
+  // "#" and up to ten digits, the kind, the data, the checksum.
+  static char line[16 + 8 + kMaxCardRecordLength + 16];
+  size_t pos = static_cast<size_t>(
+      std::snprintf(line, 16, "#%08lu ", static_cast<unsigned long>(state.number)));
+  auto append = [&](const char* text) {
+    size_t length = std::strlen(text);
+    std::memcpy(line + pos, text, length);
+    pos += length;
+  };
+  if (state.kind == kKindData) {
+    append("DATA ");
+    for (size_t i = 0; i < n; ++i) {
+      uint8_t byte = data[i];
+      line[pos++] = (byte < 0x20 || byte == 0x7F) ? '.' : static_cast<char>(byte);
+    }
+  } else if (state.kind == kKindControl) {
+    append("CTRL ");
+    // A control record without data marks nothing known.
+    append(state.length > 0 ? ControlMarkerText(data[0]) : "(?)");
+  } else {
+    append("????");
+  }
+  uint16_t crc = RecordFileCrc(state.kind, data, state.length);
+  pos += static_cast<size_t>(std::snprintf(line + pos, 16, " (%04X)\n", crc));
+  if (!WriteOutput(out.file, line, pos)) return 0;
+  ++state.number;
+  return pos;
+}
+
+size_t WriteRecord(RecordOutput& out) {
+  return out.binary ? WriteBinaryRecord(out) : WriteAsciiLine(out);
+}
+
+// One of the records before the data (binary form only).
+bool WriteLeadRecord(RecordOutput& out, int failure_message) {
+  size_t size = WriteBinaryRecord(out);
+  if (size == 0) {
+    ReportMessage(failure_message);
+    return false;
+  }
+  out.bytes += size;
+  SetProgressPos(static_cast<long>(out.bytes));
+  return true;
+}
+
+// Everything between opening and closing the record file.
+bool WriteRecords(RecordOutput& out) {
+  CardReadState& state = ReadState();
+  const JobOptions& options = Options();
+  if (!FocusSearch()) return false;
+  long high = (static_cast<long>(state.f0) - static_cast<long>(state.first) + 1) * 512;
+  SetProgressRange(0, high);
+  state.number = 0;
+  out.bytes = 0;
+
+  if (out.binary) {
+    state.kind = kKindStartOfFile;
+    state.length = 0;
+    if (!WriteLeadRecord(out, msg::kWritingStartRecord)) return false;
+    ShowStatus("option record");
+    if (!ReadMasterSector()) {
+      ReportMessage(msg::kWritingOptionRecord);
+      return false;
+    }
+    if (!WriteLeadRecord(out, msg::kWritingOptionRecord)) return false;
+    ShowStatus("comment record");
+    if (!ReadComment()) {
+      ReportMessage(msg::kWritingCommentRecord);
+      return false;
+    }
+    if (!WriteLeadRecord(out, msg::kWritingCommentRecord)) return false;
+  }
+
+  if (options.filter != kFilterInitOnly) {
+    BeginRecordWalk();
+    for (;;) {
+      WalkResult result = NextRecord();
+      if (result == WalkResult::kError) return false;
+      if (result == WalkResult::kEnd) break;
+      if (options.filter == kFilterInitAndData && state.kind != kKindData) continue;
+      size_t size = WriteRecord(out);
+      if (size == 0) {
+        ReportMessage(msg::kWritingDataRecord);
+        return false;
+      }
+      out.bytes += size;
+      SetProgressPos(static_cast<long>(out.bytes));
+      ShowStatus("record #%08lu (%lu bytes)", static_cast<unsigned long>(state.number), out.bytes);
+      int key = 0;
+      if (PollKey(key) && key == kKeyEscape) {
+        ReportMessage(msg::kUserBreak);
+        return false;
+      }
+    }
+  }
+
+  if (out.binary) {
+    state.kind = kKindEndOfFile;
+    state.length = 0;
+    if (WriteBinaryRecord(out) == 0) {
+      ReportMessage(msg::kWritingEndRecord);
+      return false;
+    }
+  }
+  SetProgressPos(high);
+  return true;
+}
+
+}  // namespace
+
+std::FILE* OpenOutputFile(const std::string& path, bool binary) {
+  if (Options().prompt == 1) {
+    if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
+      std::fclose(existing);
+      ConsoleOut("WARNING: file %s exists. Overwrite (y/n)? ", path.c_str());
+      int key = WaitForKey({'y', 'Y', 'n', 'N'});
+      if (key == kKeyNoConsole) {
+        ConsoleOut("\n");
+        ReportMessage(msg::kUserAbort);
+        return nullptr;
+      }
+      char answer = (key == 'y' || key == 'Y') ? 'Y' : 'N';
+      ConsoleOut("%c\n", answer);
+      if (answer == 'N') {
+        ReportMessage(msg::kUserAbort);
+        return nullptr;
+      }
+    }
+  }
+  std::FILE* file = std::fopen(path.c_str(), binary ? "wb" : "w");
+  if (file == nullptr) {
+    SetSystemError(errno);
+    ReportMessage(msg::kCreatingOutput, path.c_str());
+  }
+  return file;
+}
+
+bool WriteOutput(std::FILE* file, const void* bytes, size_t count) {
+  if (count == 0) return true;
+  if (std::fwrite(bytes, 1, count, file) == count) return true;
+  SetSystemError(errno != 0 ? errno : EIO);
+  return false;
+}
+
+bool CloseOutputFile(std::FILE* file) {
+  bool ok = std::fflush(file) == 0;
+  int error = ok ? 0 : errno;
+  // Files on a disk are flushed to it; pipes and devices cannot be, and need
+  // not be.
+  if (ok && fsync(fileno(file)) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
+    ok = false;
+    error = errno;
+  }
+  if (std::fclose(file) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) SetSystemError(error != 0 ? error : EIO);
+  return ok;
+}
+
+bool WriteRecordFile() {
+  const JobOptions& options = Options();
+  if (options.recordoutput.empty()) return true;
+  RecordOutput out;
+  out.binary = options.format == kFormatBinary;
+  out.file = OpenOutputFile(options.recordoutput, out.binary);
+  if (out.file == nullptr) return false;
+  if (!WriteRecords(out)) {
+    std::fclose(out.file);
+    return false;
+  }
+  if (!CloseOutputFile(out.file)) {
+    ReportMessage(out.binary ? msg::kWritingEndRecord : msg::kWritingDataRecord);
+    return false;
+  }
+  LogMessageId(msg::kRecordsWritten, static_cast<unsigned long>(ReadState().number), out.bytes,
+               options.recordoutput.c_str());
+  return true;
+}
+
+}  // namespace qb

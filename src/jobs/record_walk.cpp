@@ -1,0 +1,113 @@
+#include "jobs/record_walk.h"
+
+#include <cstring>
+
+#include "base/error_report.h"
+#include "base/messages.h"
+#include "format/byte_order.h"
+#include "format/record_kind.h"
+#include "jobs/card_reader.h"
+
+namespace qb {
+namespace {
+
+// Reads the next sector of the walk; false (reported) when it cannot be read.
+// Returns kEnd through `ended` once the newest sector has been read.
+bool LoadNextSector(bool& ended) {
+  CardReadState& state = ReadState();
+  ended = false;
+  if (state.end) {
+    ended = true;
+    return true;
+  }
+  // Every data sector once around the ring is the most a walk can read; the
+  // focus search places the newest sector inside that round, so this only
+  // ends a walk whose state does not fit its card.
+  uint64_t ring_size = static_cast<uint64_t>(state.last) - state.first + 1;
+  if (state.walkSectors >= ring_size) {
+    ended = true;
+    return true;
+  }
+  if (state.current == state.f0) {
+    state.end = true;
+    state.current = state.select == 1 ? state.f1 : state.f0;
+  }
+  size_t fill = 0;
+  if (!ProbeSector(state.walk, state.current, fill)) {
+    ReportMessage(msg::kReadingRecordSector, static_cast<unsigned long>(state.current));
+    return false;
+  }
+  ++state.walkSectors;
+  state.cursor = 0;
+  state.current = NextInRing(state.current);
+  // The first sector read may begin with the rest of a record whose start has
+  // been overwritten: it is skipped.
+  const uint8_t* area = state.walk + kRecordAreaOffset;
+  if (state.firstSector && area[2] == kKindContinuation)
+    state.cursor = (static_cast<size_t>(Get16(area)) + 4) & ~static_cast<size_t>(1);
+  return true;
+}
+
+}  // namespace
+
+void BeginRecordWalk() {
+  CardReadState& state = ReadState();
+  state.current = state.start;
+  state.cursor = kRecordAreaSize;
+  state.firstSector = true;
+  state.end = false;
+  state.inRecord = false;
+  state.dataIndex = 0;
+  state.walkSectors = 0;
+}
+
+WalkResult NextRecord() {
+  CardReadState& state = ReadState();
+  uint8_t* data = RecordData();
+  for (;;) {
+    while (state.cursor > kLastRecordStart) {
+      bool ended = false;
+      if (!LoadNextSector(ended)) return WalkResult::kError;
+      if (ended) return WalkResult::kEnd;
+    }
+    state.firstSector = false;
+    const uint8_t* area = state.walk + kRecordAreaOffset;
+    uint16_t length = Get16(area + state.cursor);
+    uint8_t kind = area[state.cursor + 2];
+    if (kind == kKindFree) return WalkResult::kEnd;
+    if (length > kMaxCardRecordLength) {
+      ReportMessage(msg::kIllegalRecordLength);
+      return WalkResult::kError;
+    }
+    // A continuation piece goes on with the record in progress; without one
+    // (its start is not on the card) its bytes are passed over.
+    bool keep = true;
+    if (kind != kKindContinuation) {
+      state.length = length;
+      state.kind = kind;
+      state.dataIndex = 0;
+      state.inRecord = true;
+    } else if (!state.inRecord) {
+      keep = false;
+    }
+    state.cursor += kCardRecordHeaderSize;
+    size_t remaining = length;
+    while (remaining > 0 && state.cursor < kRecordAreaSize) {
+      // A piece never adds more than the record's first piece announced.
+      if (keep && state.dataIndex < state.length) data[state.dataIndex++] = area[state.cursor];
+      ++state.cursor;
+      --remaining;
+    }
+    state.cursor = (state.cursor + 1) & ~static_cast<size_t>(1);
+    if (remaining == 0 && keep) {
+      // Pieces that announced fewer bytes than the record holds leave no
+      // bytes of an earlier record behind.
+      if (state.dataIndex < state.length)
+        std::memset(data + state.dataIndex, 0, state.length - state.dataIndex);
+      state.inRecord = false;
+      return WalkResult::kRecord;
+    }
+  }
+}
+
+}  // namespace qb
