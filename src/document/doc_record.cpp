@@ -1,0 +1,158 @@
+#include "document/doc_record.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "base/error_report.h"
+#include "document/printer_codes.h"
+#include "format/record_crc.h"
+#include "format/record_kind.h"
+
+namespace qb {
+namespace {
+
+constexpr uint8_t kStx = 0x02;
+constexpr uint8_t kEtx = 0x03;
+constexpr uint8_t kCan = 0x18;
+
+}  // namespace
+
+DocRecord::DocRecord(const DocRecord& other) {
+  *this = other;
+}
+
+DocRecord& DocRecord::operator=(const DocRecord& other) {
+  if (this == &other) return *this;
+  header_ = other.header_;
+  std::memcpy(header_bytes_, other.header_bytes_, sizeof header_bytes_);
+  text_start_ = other.text_start_;
+  text_end_ = other.text_end_;
+  content_flags_ = other.content_flags_;
+  record_status_ = other.record_status_;
+  has_data_ = false;
+  if (other.has_data_) {
+    size_t size = kRecordFileHeaderSize + other.header_.length;
+    if (Reserve(size)) {
+      std::memcpy(buffer_.get(), other.buffer_.get(), size);
+      has_data_ = true;
+    } else {
+      SetStatus(kStatusCutShort);
+    }
+  }
+  return *this;
+}
+
+bool DocRecord::Reserve(size_t size) {
+  if (buffer_ && capacity_ >= size) return true;
+  buffer_.reset(new (std::nothrow) uint8_t[size]);
+  capacity_ = buffer_ ? size : 0;
+  if (!buffer_) {
+    SetRuntimeError(ENOMEM);
+    return false;
+  }
+  return true;
+}
+
+void DocRecord::Clear() {
+  header_ = RecordHeader();
+  std::memset(header_bytes_, 0, sizeof header_bytes_);
+  has_data_ = false;
+  text_start_ = 0;
+  text_end_ = -1;
+  content_flags_ = 0;
+  record_status_ = 0;
+}
+
+void DocRecord::SetHeader(const uint8_t bytes[kRecordFileHeaderSize]) {
+  std::memcpy(header_bytes_, bytes, kRecordFileHeaderSize);
+  DecodeRecordHeader(bytes, header_);
+}
+
+bool DocRecord::AllocateData() {
+  has_data_ = false;
+  size_t size = kRecordFileHeaderSize + header_.length;
+  if (!Reserve(size)) return false;
+  std::memcpy(buffer_.get(), header_bytes_, kRecordFileHeaderSize);
+  std::memset(buffer_.get() + kRecordFileHeaderSize, 0, header_.length);
+  has_data_ = true;
+  return true;
+}
+
+const uint8_t* DocRecord::Text() const {
+  return TextSize() > 0 ? Data() + text_start_ : nullptr;
+}
+
+size_t DocRecord::TextSize() const {
+  size_t size = DataSize();
+  if (size == 0 || text_start_ < 0 || text_end_ < text_start_) return 0;
+  size_t first = static_cast<size_t>(text_start_);
+  if (first >= size) return 0;
+  size_t last = static_cast<size_t>(text_end_);
+  if (last >= size) last = size - 1;
+  return last - first + 1;
+}
+
+void DocRecord::ComputeTextBounds() {
+  text_start_ = 0;
+  text_end_ = -1;
+  const uint8_t* data = Data();
+  int n = static_cast<int>(DataSize());
+  if (data != nullptr) {
+    const void* stx = std::memchr(data, kStx, static_cast<size_t>(n));
+    if (stx != nullptr) {
+      int i = static_cast<int>(static_cast<const uint8_t*>(stx) - data);
+      text_start_ = (i + 1 < n && data[i + 1] == kCan) ? i + 2 : i + 1;
+      text_end_ = text_start_;
+    }
+    if (n > 2) {
+      int low = text_start_ > 1 ? text_start_ : 1;
+      for (int j = n - 2; j >= low; --j) {
+        if (data[j] == kEtx) {
+          text_end_ = j - 1;
+          break;
+        }
+      }
+    }
+    if (header_.kind == kKindData) {
+      if (text_start_ == 0) {
+        SetStatus(kStatusNoStx);
+      } else if (text_end_ + 1 < text_start_) {
+        SetStatus(kStatusInverted);
+      }
+    }
+  }
+  content_flags_ = header_.kind == kKindData
+                       ? TextContentFlags(data, DataSize(), text_start_, text_end_)
+                       : kContentPrintable;
+}
+
+bool DocRecord::BlockCheckHolds() const {
+  const uint8_t* data = Data();
+  size_t n = DataSize();
+  if (n == 0) return false;
+  const void* stx = std::memchr(data, kStx, n);
+  if (stx == nullptr) return false;
+  size_t i = static_cast<size_t>(static_cast<const uint8_t*>(stx) - data);
+  uint8_t sum = 0;
+  for (size_t k = i + 1; k + 1 < n; ++k) sum ^= data[k];
+  return sum == data[n - 1];
+}
+
+bool DocRecord::IsValid() {
+  if (record_status_ != 0) return false;
+  // The checksum covers the length and kind fields as stored and the data.
+  uint16_t crc = has_data_ ? RecordCrc16(buffer_.get() + 6, 4u + header_.length)
+                           : RecordCrc16(header_bytes_ + 6, 4);
+  if (crc != header_.crc) {
+    SetStatus(kStatusChecksum);
+    return false;
+  }
+  if (header_.kind == kKindData && !BlockCheckHolds()) {
+    SetStatus(kStatusBlockCheck);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qb

@@ -1,0 +1,132 @@
+#include "document/line_index.h"
+
+#include <cstdint>
+#include <cstdio>
+
+#include "base/interval_timer.h"
+#include "base/job_host.h"
+#include "base/messages.h"
+#include "format/record_kind.h"
+#include "platform/coarse_clock.h"
+
+namespace qb {
+
+uint32_t LineIndex::StepFor(uint64_t record_count, uint64_t available) {
+  uint64_t share = available / 10;
+  if (share == 0) share = 1;
+  uint64_t step = record_count * kEntrySize / share;
+  if (step <= kMinStep) return kMinStep;
+  return step > UINT32_MAX / 2 ? UINT32_MAX / 2 : static_cast<uint32_t>(step);
+}
+
+void LineIndex::Reset() {
+  step_ = kMinStep;
+  line_count_ = 0;
+  entries_.clear();
+  entries_.shrink_to_fit();
+  max_entries_ = 0;
+  hint_line_ = -1;
+}
+
+void LineIndex::Coarsen() {
+  size_t kept = 0;
+  for (size_t i = 0; i < entries_.size(); i += 2) entries_[kept++] = entries_[i];
+  entries_.resize(kept);
+  step_ *= 2;
+}
+
+bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t available,
+                      JobHost& host, const std::function<int64_t()>& clock) {
+  Reset();
+  step_ = StepFor(record_count, available);
+  max_entries_ = available / 10 / kEntrySize;
+  if (max_entries_ < 64) max_entries_ = 64;
+  // The count comes from the file and may lie: the table is sized by what
+  // the file can hold (a record takes at least ten bytes) as well.
+  uint64_t size = reader.FileSize();
+  uint64_t expected = record_count;
+  if (size / kRecordFileHeaderSize < expected) expected = size / kRecordFileHeaderSize;
+  expected = expected / step_ + 1;
+  entries_.reserve(expected < max_entries_ ? static_cast<size_t>(expected) : max_entries_);
+
+  bool shown = record_count > 1000;
+  if (shown) {
+    host.BeginProgress(LoadMessage(msg::kAppName),
+                       kProgressBar | kProgressPercent | kProgressTime | kProgressCancel);
+    host.ShowStatus(std::string(LoadMessage(msg::kScanningFile)) + "\n\n" +
+                    LoadMessage(msg::kPleaseWait));
+    host.SetProgressRange(0, static_cast<long>(record_count));
+  }
+  IntervalTimer timer(clock ? clock : CoarseMonotonicMillis);
+  timer.Start(100);
+
+  bool ok = true;
+  RecordHeader header;
+  if (reader.Seek(0, SEEK_SET) != 0) ok = false;
+  uint64_t offset = 0;
+  for (uint64_t i = 0; ok; ++i) {
+    // The clock is asked every 256 records: often enough for a 100 ms pace.
+    if (shown && (i & 0xFF) == 0 && timer.Due())
+      host.SetProgressPos(static_cast<long>(i < record_count ? i : record_count));
+    if (offset == size) break;  // the end of the file, after its last record
+    if (!reader.ReadHeaderFields(header)) {
+      ok = false;
+      break;
+    }
+    if (header.kind == kKindData) {
+      if (line_count_ >= static_cast<uint32_t>(INT32_MAX)) break;  // lines are ints
+      if (line_count_ % step_ == 0) {
+        if (entries_.size() >= max_entries_ && step_ <= UINT32_MAX / 2) Coarsen();
+        if (line_count_ % step_ == 0) entries_.push_back(offset);
+      }
+      ++line_count_;
+    }
+    long long next = reader.Seek(header.length, SEEK_CUR);
+    if (next < 0 || static_cast<uint64_t>(next) > size) {
+      ok = false;  // the last record runs past the end of the file
+      break;
+    }
+    offset = static_cast<uint64_t>(next);
+  }
+  if (shown) host.EndProgress();
+  return ok;
+}
+
+bool LineIndex::OffsetOf(RecordFileReader& reader, int line, uint64_t& offset) {
+  if (line < 0) return false;
+  uint32_t k = static_cast<uint32_t>(line);
+  if (k >= line_count_) return false;
+  size_t entry = k / step_;
+  if (entry >= entries_.size()) return false;
+  uint32_t target = k % step_;
+  if (target == 0) {
+    offset = entries_[entry];
+    return true;
+  }
+  RecordHeader header;
+  uint32_t count = 0;
+  if (hint_line_ >= 0 && hint_line_ < line && static_cast<uint32_t>(hint_line_) / step_ == entry) {
+    count = static_cast<uint32_t>(hint_line_) % step_;
+    if (reader.Seek(static_cast<long long>(hint_end_), SEEK_SET) < 0) return false;
+  } else {
+    if (reader.Seek(static_cast<long long>(entries_[entry]), SEEK_SET) < 0) return false;
+    if (!reader.ReadHeaderFields(header)) return false;
+    if (reader.Seek(header.length, SEEK_CUR) < 0) return false;
+  }
+  for (;;) {
+    long long here = reader.Tell();
+    if (!reader.ReadHeaderFields(header)) return false;
+    if (header.kind == kKindData && ++count == target) {
+      offset = static_cast<uint64_t>(here);
+      return true;
+    }
+    if (reader.Seek(header.length, SEEK_CUR) < 0) return false;
+  }
+}
+
+void LineIndex::NoteRecordEnd(int line, uint64_t end) {
+  hint_line_ = line;
+  hint_end_ = end;
+}
+
+}  // namespace qb

@@ -1,0 +1,108 @@
+// A record file as a document: loading with its checks and messages, the
+// comment and the title, and the document's lines (its data records in file
+// order) read on demand through the line index and the record cache, with
+// their display texts, validity, printer-code tests and the search loop.
+// Nothing here shows a window: progress, questions and the error box go
+// through the job host in force.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "document/doc_record.h"
+#include "document/line_index.h"
+#include "document/record_cache.h"
+#include "document/record_file_reader.h"
+
+namespace qb {
+
+// The window title of a document: the file name alone for an empty comment;
+// otherwise the file name, " / " and the comment trimmed of white space,
+// without CR and LF, cut to 80 characters.
+std::string TitleFor(const std::string& file_name, const std::string& comment);
+
+class RecordDocument {
+ public:
+  RecordDocument() = default;
+  RecordDocument(const RecordDocument&) = delete;
+  RecordDocument& operator=(const RecordDocument&) = delete;
+
+  // Opens and checks the record file, reads the record count from its
+  // end-of-file record, indexes its lines and reads its comment. On failure
+  // shows the error box through the job host and returns false; an empty
+  // file fails without any message. The file stays open while the document
+  // lives.
+  bool LoadRecordFile(const std::string& path);
+  bool loaded() const { return loaded_; }
+
+  uint32_t recordCount() const { return record_count_; }
+  const std::string& comment() const { return comment_; }
+  const std::string& GetPathName() const { return path_; }
+  // The file name with its extension, without folders.
+  std::string GetFileName() const;
+  const std::string& GetTitle() const { return title_; }
+  void UpdateTitle();
+
+  // Lines, numbered from 0.
+  int GetLastLineIndex() const { return static_cast<int>(index_.lineCount()) - 1; }
+  // The line's record (from the cache or read from the file), or null when
+  // the line does not exist. The record stays valid until the next fetch.
+  DocRecord* GetLineRecord(int line);
+  // The display text: empty without record, message 178 for a record that
+  // fails its check, else the text with control codes shown as marks.
+  std::string GetLineText(int line);
+  bool IsLineValid(int line);
+  // The text bytes exactly as recorded.
+  std::string GetRawText(int line);
+  bool LineHoldsCode(int line, int code);
+  bool LineHasClass(int line, int line_class);
+
+  // Find: a new text starts the next search at the first line.
+  void SetFindText(const std::string& text);
+  const std::string& findText() const { return find_text_; }
+  int findLine() const { return find_line_; }
+  // Searches the display texts from the line after the last hit (from the
+  // first line after a miss or a hit in the last line) to the last line,
+  // case-sensitively, without wrapping. Returns the hit's line, or -1, and
+  // delivers it with the hit's position in the display text (-1 for none).
+  int FindNext(int& line, int& position);
+
+  // For tests and measurements: the clock that paces progress updates (the
+  // monotonic clock when empty), and the memory the index may plan with (the
+  // system's available memory when 0).
+  void SetClock(std::function<int64_t()> clock) { clock_ = std::move(clock); }
+  void SetIndexMemory(uint64_t bytes) { index_memory_ = bytes; }
+  const LineIndex& lineIndex() const { return index_; }
+  const RecordCache& cache() const { return cache_; }
+  const RecordFileReader& reader() const { return reader_; }
+
+ private:
+  RecordFileReader reader_;
+  LineIndex index_;
+  RecordCache cache_;
+  DocRecord work_;
+  bool loaded_ = false;
+  uint32_t record_count_ = 0;
+  std::string path_;
+  std::string title_;
+  std::string comment_;
+  std::string find_text_;
+  int find_line_ = -1;
+  std::function<int64_t()> clock_;
+  uint64_t index_memory_ = 0;
+
+  bool Fail();
+  bool CheckOptionRecord();
+  uint32_t ReadRecordCount();
+  void ReadComment();
+  // The position of the find text in the display text of `line`, or -1;
+  // `warning_hit` is its position in the warning text shown for a line that
+  // fails its check. `text` is working space.
+  using Searcher = std::boyer_moore_horspool_searcher<std::string::const_iterator>;
+  int LineHit(int line, size_t warning_hit, const Searcher& searcher, std::string& text);
+  // Appends the display text of `line` to `out`.
+  void AppendLineText(int line, std::string& out);
+};
+
+}  // namespace qb

@@ -1,0 +1,70 @@
+// The reader of a document's record file: the file opened for reading and
+// shared with other readers but not with writers, positioned reads of record
+// headers and whole records, and the check that records are numbered 0, 1,
+// 2, ... . A break in the numbering is only noted as the pending error
+// (message 168); reading goes on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "document/doc_record.h"
+#include "document/file_read_buffer.h"
+
+namespace qb {
+
+class RecordFileReader {
+ public:
+  // 0 on success, else the error number (the caller reports it).
+  int Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return file_.IsOpen(); }
+  // The file's size when it was opened.
+  uint64_t FileSize() const { return file_.Size(); }
+
+  // Each operation below fails with message 187 when no file is open.
+
+  // To offset 0; the next record must carry number 0.
+  bool Rewind();
+  // Like fseek: origin SEEK_SET, SEEK_CUR or SEEK_END. The new offset, or -1
+  // when it would be negative. Offsets beyond the end are allowed.
+  long long Seek(long long offset, int origin);
+  long long Tell() const;
+
+  // Clears the record and reads the ten header bytes only (the caller skips
+  // the data). A short read sets message 169 and fails.
+  bool ReadHeader(DocRecord& record);
+  // Clears the record and reads it whole: header (a short read sets message
+  // 169 and fails), data (a short read sets message 169 and marks the record
+  // cut short, but counts as read), text bounds and content flags.
+  bool ReadRecord(DocRecord& record);
+  // ReadHeader for walks over many headers: the header fields alone, with
+  // the same messages and sequence check.
+  bool ReadHeaderFields(RecordHeader& header);
+  // Reads records from the current position until one of `kind` is found,
+  // or with kind -1 exactly one record. False when a read fails first.
+  bool FindRecordOfKind(DocRecord& record, int kind);
+
+  // The number the last record should have carried; -1 after Rewind.
+  long long ExpectedNumber() const { return expected_; }
+
+  // Counters for measurements and tests.
+  uint64_t HeadersRead() const { return headers_read_; }
+  uint64_t RecordsRead() const { return records_read_; }
+  const FileReadBuffer& buffer() const { return file_; }
+
+ private:
+  FileReadBuffer file_;
+  long long expected_ = -1;
+  uint64_t headers_read_ = 0;
+  uint64_t records_read_ = 0;
+
+  bool CheckOpen();
+  bool ReadHeaderBytes(DocRecord& record);
+  // Reads or skips the data after the header; false only when the buffer
+  // cannot be had.
+  bool ReadData(DocRecord& record, bool keep);
+  void CheckSequence(uint32_t number);
+};
+
+}  // namespace qb

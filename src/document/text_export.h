@@ -1,0 +1,61 @@
+// The text export of a document: every line's recorded text, control codes
+// included, one after the other; a line that fails its check contributes
+// the warning text of message 178 and CR LF instead. The save dialog and the
+// remembered folder belong to the application; this is the naming rule and
+// the writer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace qb {
+
+class JobHost;
+class RecordDocument;
+
+// The proposed export name: `folder` followed by the document's file name
+// without folders and extension, ".txt" appended, with every byte below 0x20
+// and each of " * + / : < > ? \ | replaced by an underscore.
+std::string DefaultExportName(const std::string& document_path, const std::string& folder);
+
+// Where the export bytes go.
+class ExportSink {
+ public:
+  virtual ~ExportSink() = default;
+  // False when the bytes could not be written (errno set).
+  virtual bool Write(const char* bytes, size_t count) = 0;
+};
+
+enum class ExportOutcome {
+  kWritten,    // every line written
+  kCancelled,  // the user stopped it (what was written is kept or not, as asked)
+  kFailed,     // writing failed; what was written so far stays
+};
+
+// Writes the lines of `document` into `sink` with the host's progress
+// display: caption the application name, range 0 to the last line, every
+// 500 ms the text "Writing line k of n" with the line's text (60 characters
+// and "..." when longer). A cancel asks message 194 and, on Yes, message
+// 195; `keep` tells the answer to the second question. `clock` paces the
+// updates (the monotonic clock when empty).
+ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHost& host,
+                               bool& keep, const std::function<int64_t()>& clock = {});
+
+// Asks before an existing file is replaced (message 177, Yes deletes it;
+// a failed delete shows message 171). True when `path` is free to be
+// written.
+bool PrepareExportTarget(const std::string& path, JobHost& host);
+
+// Creates the file `path` (message 165 when that fails) and writes the
+// export into it. True when the export ran, also when it was cancelled (a
+// file the user did not want kept is deleted); false when it did not start
+// or writing failed (the error box says why; the file written so far stays).
+bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost& host,
+                     const std::function<int64_t()>& clock = {});
+
+// PrepareExportTarget, then WriteTextExport.
+bool ExportText(RecordDocument& document, const std::string& path, JobHost& host);
+
+}  // namespace qb
