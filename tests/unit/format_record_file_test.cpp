@@ -17,6 +17,29 @@ TEST(FormatRecordCrc, CheckValueAndContinuation) {
   EXPECT_EQ(RecordCrc16(digits + 4, 5, RecordCrc16(digits, 4)), 0x3B7B);
 }
 
+TEST(FormatRecordCrc, LongRunsMatchTheBitwiseDefinition) {
+  // Reflected polynomial 0xA001 one bit at a time, over every length from 0
+  // to 40 and every split point, so the eight-byte path and its tail agree.
+  auto bitwise = [](const uint8_t* data, size_t n, uint16_t crc) {
+    for (size_t i = 0; i < n; ++i) {
+      crc ^= data[i];
+      for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+    }
+    return crc;
+  };
+  std::vector<uint8_t> data(40);
+  uint32_t seed = 12345;
+  for (auto& b : data) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+  for (size_t n = 0; n <= data.size(); ++n) {
+    EXPECT_EQ(RecordCrc16(data.data(), n), bitwise(data.data(), n, kRecordCrcStart)) << n;
+    for (size_t split = 0; split <= n; split += 3) {
+      EXPECT_EQ(RecordCrc16(data.data() + split, n - split, RecordCrc16(data.data(), split)),
+                bitwise(data.data(), n, kRecordCrcStart))
+          << n << "/" << split;
+    }
+  }
+}
+
 TEST(FormatRecordFile, FixedRecordsEncodeToTheirKnownBytes) {
   const struct {
     const char* name;
