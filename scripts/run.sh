@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs the product's main job on a demo
 # card: a blank card image is prepared with initcard, filled with instrument
 # printouts by the recording-device simulator, and read back with readcard
-# into a record file and a text listing.
+# into a record file, which is then shown, audited and listed as text.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -23,6 +23,12 @@ echo "== record 40 demo printouts"
 "$bin/cardsim" record --card demo-card.img --demo 40
 echo "== read the card into demo.qbd"
 "$bin/readcard" driver=demo-card.img prompt=0 recordoutput=demo.qbd optionoutput=demo-options.ini
+echo "== the record file as a document"
+"$bin/qbd" info demo.qbd
+echo "== its first printed lines"
+"$bin/qbd" show demo.qbd --count 14
+echo "== audit of the record file"
+"$bin/qbd" verify demo.qbd | tail -n 3
 echo "== the same records as a text listing (first lines of demo.txt)"
 "$bin/readcard" driver=demo-card.img prompt=0 recordoutput=demo.txt format=ascii >/dev/null
 head -n 12 demo.txt
