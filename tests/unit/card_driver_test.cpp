@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -580,8 +582,8 @@ TEST_F(CardDriverTest, RequestsCarryTheirRecords) {
   EXPECT_EQ(seen[4].out_cap, 0u);
   std::vector<uint8_t> write_request = {2,    0,    0xAA, 0x55, 0, 0, 0, 0, 0x00,
                                         0xFE, 0xFF, 0xFF, 0,    2, 0, 0, 1, 0};
-  write_request.resize(kWriteHeaderSize, 0);
-  write_request.insert(write_request.end(), data, data + kSector);
+  write_request.resize(kWriteHeaderSize + kSector, 0);
+  std::copy(data, data + kSector, write_request.begin() + kWriteHeaderSize);
   EXPECT_EQ(seen[4].input, write_request);
 
   // A failed read leaves the caller's buffer as it was.

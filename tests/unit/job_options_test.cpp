@@ -416,8 +416,9 @@ TEST_F(JobOptionsTest, NestingDepthIsBounded) {
   // A chain of distinct files, each naming the next; the last sets slot.
   auto make_chain = [this](int files) {
     for (int i = 0; i < files; ++i) {
-      std::string next = i + 1 < files ? "optionfile=f" + std::to_string(i + 1) + ".ini\n"
-                                       : "slot=" + std::to_string(files) + "\n";
+      std::string next = i + 1 < files ? "optionfile=f" : "slot=";
+      next += std::to_string(i + 1 < files ? i + 1 : files);
+      next += i + 1 < files ? ".ini\n" : "\n";
       Write("f" + std::to_string(i) + ".ini", next);
     }
   };

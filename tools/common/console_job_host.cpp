@@ -140,7 +140,10 @@ void ConsoleJobHost::Redraw() {
   if (drawn_ && now - last_draw_ms_ < kRedrawIntervalMs) return;
   last_draw_ms_ = now;
   // One column is kept free so that the terminal does not wrap the line.
-  WriteStderr("\r" + ProgressLine(TerminalWidth() - 1) + "\033[K");
+  std::string line(1, '\r');
+  line += ProgressLine(TerminalWidth() - 1);
+  line += "\033[K";
+  WriteStderr(line);
   drawn_ = true;
 }
 
