@@ -4,7 +4,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <vector>
 
 #include "base/error_report.h"
 #include "format/sector.h"
@@ -14,6 +17,14 @@ namespace {
 
 int g_fd = -1;
 uint32_t g_capacity = 0;
+
+// Reading a card walks its sectors in order: sectors are read from the file
+// in blocks of 256, and the block kept serves the following reads. A write
+// updates the kept copy, so reads always see what was written.
+constexpr uint32_t kBlockSectors = 256;
+std::vector<uint8_t> g_block;
+uint32_t g_block_first = 0;
+uint32_t g_block_count = 0;  // sectors held; 0: none
 
 // Whole-sector transfer at a 64-bit offset; short transfers and EINTR are
 // retried until the sector is done or the call fails.
@@ -37,6 +48,7 @@ bool TransferAll(Buffer buffer, off_t offset, Io io) {
 bool RawDriveOpen(const std::string& path, uint16_t, uint32_t cardsize, uint32_t& capacity) {
   if (g_fd >= 0) RawDriveClose();
   g_capacity = 0;
+  g_block_count = 0;
   int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     SetSystemError(errno);
@@ -59,6 +71,7 @@ bool RawDriveOpen(const std::string& path, uint16_t, uint32_t cardsize, uint32_t
 }
 
 bool RawDriveClose() {
+  g_block_count = 0;
   if (g_fd < 0) return true;
   int fd = g_fd;
   g_fd = -1;
@@ -69,9 +82,37 @@ bool RawDriveClose() {
   return true;
 }
 
+bool FillBlock(uint32_t first) {
+  g_block_count = 0;
+  uint32_t count = std::min<uint32_t>(kBlockSectors, g_capacity - first);
+  g_block.resize(static_cast<size_t>(kBlockSectors) * kSectorSize);
+  size_t want = static_cast<size_t>(count) * kSectorSize;
+  size_t done = 0;
+  off_t offset = static_cast<off_t>(first) * static_cast<off_t>(kSectorSize);
+  while (done < want) {
+    ssize_t n = pread(g_fd, g_block.data() + done, want - done, offset + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      SetSystemError(errno);
+      break;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  // Only whole sectors count; a short read keeps what did arrive.
+  g_block_first = first;
+  g_block_count = static_cast<uint32_t>(done / kSectorSize);
+  return g_block_count > 0;
+}
+
 bool RawDriveRead(uint8_t* buffer, uint32_t sector) {
   if (g_fd < 0 || sector >= g_capacity) return false;
-  return TransferAll(buffer, static_cast<off_t>(sector) * static_cast<off_t>(kSectorSize), pread);
+  if (g_block_count == 0 || sector < g_block_first || sector - g_block_first >= g_block_count) {
+    if (!FillBlock(sector)) return false;
+  }
+  std::memcpy(buffer, g_block.data() + static_cast<size_t>(sector - g_block_first) * kSectorSize,
+              kSectorSize);
+  return true;
 }
 
 bool RawDriveWrite(const uint8_t* buffer, uint32_t sector) {

@@ -16,6 +16,7 @@
 #include "jobs/focus_search.h"
 #include "jobs/job_options.h"
 #include "jobs/record_walk.h"
+#include "platform/coarse_clock.h"
 
 namespace qb {
 namespace {
@@ -119,6 +120,11 @@ bool WriteRecords(RecordOutput& out) {
 
   if (options.filter != kFilterInitOnly) {
     BeginRecordWalk();
+    // A card holds up to millions of records: the progress display and the
+    // Escape poll are served every 50 ms (and for the first record), which
+    // keeps them responsive without costing more than the copying itself.
+    constexpr int64_t kUpdateIntervalMs = 50;
+    int64_t next_update = CoarseMonotonicMillis();
     for (;;) {
       WalkResult result = NextRecord();
       if (result == WalkResult::kError) return false;
@@ -130,6 +136,9 @@ bool WriteRecords(RecordOutput& out) {
         return false;
       }
       out.bytes += size;
+      int64_t now = CoarseMonotonicMillis();
+      if (now < next_update) continue;
+      next_update = now + kUpdateIntervalMs;
       SetProgressPos(static_cast<long>(out.bytes));
       ShowStatus("record #%08lu (%lu bytes)", static_cast<unsigned long>(state.number), out.bytes);
       int key = 0;
