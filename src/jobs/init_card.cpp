@@ -184,12 +184,9 @@ bool WriteCardLayout(uint32_t master) {
 }
 
 int InitCardMain(int, char** argv) {
-  ConsoleOut("%s\n", JobBannerLine(kJobName).c_str());
-  if (ShowHelpIfAsked(argv)) return 0;
-  if (!ReadJobOptions(argv)) return 1;
+  int start = StartCardJob(kJobName, argv);
+  if (start != kJobContinues) return start;
   const JobOptions& options = Options();
-  if (!OpenJobLog(options.logfile)) return 1;
-  LogMessage("%s", JobVersionLine(kJobName).c_str());
   if (!OpenSectorDevice(options.driver, options.slot, options.cardsize)) return 1;
   if (options.prompt != 0 && !ConfirmOverwrite()) return 1;
   uint32_t master = static_cast<uint32_t>(std::time(nullptr));

@@ -1,6 +1,9 @@
 #include "jobs/job_banner.h"
 
+#include "base/job_log.h"
+#include "base/job_status.h"
 #include "base/text_format.h"
+#include "jobs/job_options.h"
 
 namespace qb {
 namespace {
@@ -14,6 +17,15 @@ std::string JobVersionLine(const char* job_name) {
 
 std::string JobBannerLine(const char* job_name) {
   return JobVersionLine(job_name) + " " + kMakerNotice;
+}
+
+int StartCardJob(const char* job_name, char** argv) {
+  ConsoleOut("%s\n", JobBannerLine(job_name).c_str());
+  if (ShowHelpIfAsked(argv)) return 0;
+  if (!ReadJobOptions(argv)) return 1;
+  if (!OpenJobLog(Options().logfile)) return 1;
+  LogMessage("%s", JobVersionLine(job_name).c_str());
+  return kJobContinues;
 }
 
 }  // namespace qb

@@ -14,4 +14,11 @@ std::string JobVersionLine(const char* job_name);
 // The version line, a blank and the maker's notice.
 std::string JobBannerLine(const char* job_name);
 
+constexpr int kJobContinues = -1;
+// The start both card jobs share: the banner on the console, the help switch,
+// the options, the log file and the version line at its head. Returns
+// kJobContinues when the job goes on, otherwise the job's result: 0 after
+// the help text, 1 when the options or the log failed.
+int StartCardJob(const char* job_name, char** argv);
+
 }  // namespace qb

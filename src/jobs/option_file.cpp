@@ -14,6 +14,7 @@
 #include "base/error_report.h"
 #include "base/messages.h"
 #include "jobs/job_options.h"
+#include "platform/locked_open.h"
 
 namespace qb {
 namespace {
@@ -42,28 +43,14 @@ using FileHandle = std::unique_ptr<FILE, FileCloser>;
 // exclusive lock that another holder makes fail at once. Only regular files
 // and pipes are read; a folder or a device fails. Sets errno on failure.
 FileHandle OpenUnshared(const std::string& path) {
-  // Not blocking, so that opening a pipe without a writer cannot hang.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return nullptr;
   int error = 0;
   struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    error = errno;
-  } else if (S_ISDIR(info.st_mode)) {
-    error = EISDIR;
-  } else if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode)) {
-    error = EINVAL;
-  } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = errno;
-  } else {
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
-  }
-  if (error == 0) {
+  int fd = OpenLockedForReading(path, FileLock::kExclusive, true, error, info);
+  if (fd >= 0) {
     if (FILE* file = ::fdopen(fd, "r")) return FileHandle(file);
     error = errno;
+    ::close(fd);
   }
-  ::close(fd);
   errno = error;
   return nullptr;
 }

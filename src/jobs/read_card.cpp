@@ -45,12 +45,9 @@ void CopyText(char (&field)[80], const char* text) {
 }  // namespace
 
 int ReadCardMain(int, char** argv) {
-  ConsoleOut("%s\n", JobBannerLine(kJobName).c_str());
-  if (ShowHelpIfAsked(argv)) return 0;
-  if (!ReadJobOptions(argv)) return 1;
+  int start = StartCardJob(kJobName, argv);
+  if (start != kJobContinues) return start;
   const JobOptions& options = Options();
-  if (!OpenJobLog(options.logfile)) return 1;
-  LogMessage("%s", JobVersionLine(kJobName).c_str());
   if (!OpenCard()) return 1;
 
   const CardReadState& state = ReadState();

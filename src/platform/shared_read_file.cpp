@@ -1,5 +1,7 @@
 #include "platform/shared_read_file.h"
 
+#include "platform/locked_open.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -15,31 +17,11 @@ SharedReadFile::~SharedReadFile() {
 
 int SharedReadFile::Open(const std::string& path) {
   Close();
-  // Not blocking, so that opening a pipe without a writer cannot hang; only
-  // regular files are accepted anyway.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return errno;
+  // Writers are kept out while the document is open; only regular files.
   int error = 0;
   struct stat info;
-  if (::fstat(fd, &info) != 0) {
-    error = errno;
-  } else if (S_ISDIR(info.st_mode)) {
-    error = EISDIR;
-  } else if (!S_ISREG(info.st_mode)) {
-    error = EINVAL;
-  } else if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
-    // A writer holds the file: sharing is denied. File systems without
-    // locks are read without one.
-    if (errno == EWOULDBLOCK) error = EACCES;
-  }
-  if (error == 0) {
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) error = errno;
-  }
-  if (error != 0) {
-    ::close(fd);
-    return error;
-  }
+  int fd = OpenLockedForReading(path, FileLock::kShared, false, error, info);
+  if (fd < 0) return error;
   fd_ = fd;
   size_ = static_cast<uint64_t>(info.st_size);
   return 0;

@@ -1,0 +1,22 @@
+// Opening a file for reading while holding an advisory lock on it, the way a
+// file is opened with sharing denied: an exclusive lock keeps other lockers
+// out entirely, a shared lock keeps writers out.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace qb {
+
+enum class FileLock { kShared, kExclusive };
+
+// Returns the descriptor (blocking mode), or -1 with the errno value in
+// `error`. Only regular files are opened, and pipes when `allow_pipe`; a
+// folder fails with EISDIR, anything else with EINVAL. A lock held elsewhere
+// fails with EACCES; a file system without locks is read without one. The
+// file's status is stored in `info`.
+int OpenLockedForReading(const std::string& path, FileLock lock, bool allow_pipe, int& error,
+                         struct stat& info);
+
+}  // namespace qb
