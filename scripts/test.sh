@@ -10,3 +10,8 @@ bash scripts/build.sh asan
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --output-on-failure -j "$(nproc)" --timeout 900)
+# The fuzz targets (clang + libFuzzer) replay their seed corpora once.
+[[ -f build/fuzz/build.ninja ]] || cmake --preset fuzz >/dev/null
+targets=$(cd tests/fuzz && ls ./*_fuzz.cpp | sed 's|^\./||; s|\.cpp$||')
+cmake --build build/fuzz -j "$(nproc)" --target $targets
+(cd build/fuzz && ctest --output-on-failure --timeout 600)
