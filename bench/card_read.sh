@@ -12,22 +12,7 @@ mkdir -p "$work"
 img="$work/card-${mib}m.img"
 sectors=$((mib * 2048))
 
-now() { date +%s.%N; }
-# best of N runs of a command, in seconds
-best_of() {
-  local n=$1
-  shift
-  local best=""
-  for _ in $(seq "$n"); do
-    local t0 t1 dt
-    t0=$(now)
-    "$@" >/dev/null 2>&1
-    t1=$(now)
-    dt=$(echo "$t1 - $t0" | bc -l)
-    if [[ -z "$best" ]] || (($(echo "$dt < $best" | bc -l))); then best=$dt; fi
-  done
-  echo "$best"
-}
+source "bench/timing.sh"
 
 if [[ ! -f "$img" ]]; then
   echo "making a full ${mib} MiB ring card ..."
@@ -46,7 +31,7 @@ t_init=$(best_of 3 "$bin/initcard" "driver=$img" prompt=0 protocol=0x3685e294 me
 printf 'image            %s (%d MiB)\n' "$img" "$mib"
 printf 'record file      %d bytes\n' "$records"
 printf 'cat              %.3f s\n' "$t_cat"
-printf 'readcard         %.3f s   ratio %.2f (target <= 2)\n' "$t_read" "$(echo "$t_read / $t_cat" | bc -l)"
+printf 'readcard         %.3f s   ratio %.2f (target <= 2)\n' "$t_read" "$(ratio "$t_read" "$t_cat")"
 printf 'initcard         %.4f s\n' "$t_init"
 # initcard emptied the card: the next run makes a new image
 rm -f "$img"
