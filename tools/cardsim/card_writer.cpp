@@ -217,7 +217,7 @@ bool CardWriter::PutRecord(uint8_t kind, const uint8_t* data, size_t length) {
   area[offset_ + 2] = kind;
   offset_ += kCardRecordHeaderSize;
   size_t take = std::min(length, kAreaEnd - offset_);
-  std::memcpy(area + offset_, data, take);
+  if (take > 0) std::memcpy(area + offset_, data, take);
   offset_ += take;
   size_t rest = length - take;
   while (rest > 0) {
