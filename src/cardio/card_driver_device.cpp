@@ -8,6 +8,7 @@
 #include "base/error_report.h"
 #include "base/job_log.h"
 #include "base/messages.h"
+#include "cardio/capacity_report.h"
 #include "cardio/driver_records.h"
 #include "format/sector.h"
 #include "platform/device_channel.h"
@@ -21,8 +22,6 @@ constexpr size_t kMaxDriverPath = 63;
 // addressed through the driver. Asking anyway would wrap round to the start
 // of the card and touch the wrong sector.
 constexpr uint32_t kFirstUnreachableSector = 0x800000;  // 2^32 / 512
-
-constexpr double kMegabytesPerSector = 0.00048828125;  // 512 / 1,048,576
 
 int g_handle = -1;
 uint16_t g_slot = 0;
@@ -104,17 +103,6 @@ bool QueryCard(uint16_t slot, uint32_t& capacity) {
              identity.serial.c_str());
   capacity = IdentifyCapacity(identity);
   return true;
-}
-
-// Logs the detected capacity and applies the job's size limit: a cardsize
-// above 2 and below the capacity replaces it.
-void ApplyCapacityLimit(uint32_t cardsize, uint32_t& capacity) {
-  LogMessageId(msg::kCapacity, static_cast<unsigned long>(capacity),
-               capacity * kMegabytesPerSector);
-  if (cardsize > 2 && cardsize < capacity) {
-    capacity = cardsize;
-    LogMessageId(msg::kUsedCapacity, static_cast<unsigned long>(capacity));
-  }
 }
 
 // Writes `length` bytes at byte `offset` in pieces of at most 32 KiB; returns

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -270,7 +272,7 @@ TEST_P(CardSimPacking, RecordIsLaidOutAsTheDeviceDoes) {
     const uint8_t* at = image.Sector(kFirst + piece.sector) + kRecordAreaOffset + piece.offset;
     EXPECT_EQ(Get16(at), piece.length);
     EXPECT_EQ(at[2], piece.kind);
-    EXPECT_EQ(std::memcmp(at + 3, data.data() + copied, piece.bytes), 0);
+    EXPECT_TRUE(std::equal(at + 3, at + 3 + piece.bytes, data.begin() + copied));
     copied += piece.bytes;
   }
   EXPECT_EQ(copied, c.length);

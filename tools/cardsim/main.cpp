@@ -14,6 +14,7 @@
 #include "cardsim/card_image.h"
 #include "cardsim/demo_printouts.h"
 #include "cardsim/recording.h"
+#include "cardsim/serial_service.h"
 #include "cardsim/transmissions.h"
 
 namespace qb::cardsim {
@@ -309,10 +310,13 @@ int Main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h" || (i == 1 && arg == "help")) {
       std::fputs(kUsage, stdout);
+      std::fputs("\n", stdout);
+      std::fputs(kSerialUsage, stdout);
       return 0;
     }
   }
   const std::string name = argv[1];
+  if (name == "serial") return RunSerialCommand(argc - 2, argv + 2);
   for (const Command& command : kCommands) {
     if (name == command.name) {
       Arguments args(argc - 2, argv + 2);

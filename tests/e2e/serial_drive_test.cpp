@@ -1,0 +1,254 @@
+// The card jobs through the serial card drive: cardsim serves a card image
+// on a pseudo-terminal, DD_DEVICE points the COM port at its slave side, and
+// initcard and readcard use the driver path "****".
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/record_file_reader.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+namespace qb {
+namespace {
+
+using test::ProgramResult;
+using test::RunProgram;
+
+const std::vector<std::string> kInitOptions = {"prompt=0", "protocol=0x3685e294",
+                                               "memoryfull=overwrite_old"};
+
+// Sets environment variables for one test and restores them afterwards.
+class ScopedEnv {
+ public:
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second) {
+        setenv(it->first.c_str(), it->second->c_str(), 1);
+      } else {
+        unsetenv(it->first.c_str());
+      }
+    }
+  }
+  void Set(const std::string& name, const std::string& value) {
+    const char* old = std::getenv(name.c_str());
+    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    setenv(name.c_str(), value.c_str(), 1);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+// `cardsim serial` for the length of a test.
+class SerialSimulator {
+ public:
+  SerialSimulator(const std::string& card, const std::vector<std::string>& extra) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    std::string binary = test::ProgramPath("cardsim");
+    std::vector<std::string> words = {binary, "serial", "--card", card};
+    words.insert(words.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    // The first line is the slave's path.
+    char c = 0;
+    while (pid_ > 0) {
+      pollfd entry{fds[0], POLLIN, 0};
+      if (poll(&entry, 1, 10000) <= 0 || read(fds[0], &c, 1) != 1 || c == '\n') break;
+      slave_ += c;
+    }
+    close(fds[0]);
+  }
+  ~SerialSimulator() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  SerialSimulator(const SerialSimulator&) = delete;
+  SerialSimulator& operator=(const SerialSimulator&) = delete;
+
+  const std::string& slave() const { return slave_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string slave_;
+};
+
+struct TimedResult {
+  ProgramResult result;
+  long millis = 0;
+};
+
+class SerialDrive : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Short waits keep the failing runs quick.
+    env_.Set("DD_TSOHSTX", "100");
+    env_.Set("DD_TCMDACK", "100");
+    env_.Set("DD_TCMDRSP", "500");
+    env_.Set("DD_TBYTBYT", "100");
+    env_.Set("DD_COM", "1");
+  }
+
+  TimedResult Run(const std::string& program, std::vector<std::string> args) {
+    auto start = std::chrono::steady_clock::now();
+    TimedResult timed;
+    timed.result = RunProgram(program, args, dir_.path(), dir_.path());
+    timed.millis = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                         std::chrono::steady_clock::now() - start)
+                                         .count());
+    return timed;
+  }
+  ProgramResult Cardsim(const std::vector<std::string>& args) {
+    return RunProgram("cardsim", args, dir_.path(), dir_.path());
+  }
+  void UseDrive(const SerialSimulator& simulator) {
+    ASSERT_FALSE(simulator.slave().empty());
+    env_.Set("DD_DEVICE", simulator.slave());
+  }
+  std::vector<std::string> With(std::vector<std::string> args,
+                                const std::vector<std::string>& more) {
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  }
+
+  test::TempDir dir_;
+  ScopedEnv env_;
+};
+
+// The records of a record file with the read-date line of the option text
+// taken out (the only part that depends on when the card was read).
+std::vector<test::FileRecord> RecordsWithoutReadDate(const std::string& bytes) {
+  std::vector<test::FileRecord> records;
+  std::string why;
+  EXPECT_TRUE(test::ParseRecordFile(bytes, records, why)) << why;
+  for (test::FileRecord& record : records) {
+    size_t at = record.data.find("# read date:");
+    if (at == std::string::npos) continue;
+    size_t end = record.data.find('\n', at);
+    record.data.erase(at, end == std::string::npos ? std::string::npos : end + 1 - at);
+  }
+  return records;
+}
+
+TEST_F(SerialDrive, JobsThroughTheDriveMatchTheRawImage) {
+  const std::string served = dir_.File("served.img");
+  const std::string raw = dir_.File("raw.img");
+  ASSERT_EQ(Cardsim({"blank", "--sectors", "400", served}).status, 0);
+  ASSERT_EQ(Cardsim({"blank", "--sectors", "400", raw}).status, 0);
+  SerialSimulator simulator(served, {});
+  UseDrive(simulator);
+
+  // The master number is the time of initialisation: run both within one
+  // second (tried again should a second begin between them).
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    TimedResult serial = Run("initcard", With({"driver=****"}, kInitOptions));
+    ASSERT_EQ(serial.result.status, 0) << serial.result.err;
+    ASSERT_EQ(Run("initcard", With({"driver=" + raw}, kInitOptions)).result.status, 0);
+    if (test::SlurpFile(served) == test::SlurpFile(raw)) break;
+  }
+  ASSERT_EQ(test::SlurpFile(served), test::SlurpFile(raw)) << "initcard wrote other sectors";
+
+  for (const std::string& card : {served, raw})
+    ASSERT_EQ(Cardsim({"record", "--card", card, "--demo", "400", "--seed", "7", "--quiet"}).status,
+              0);
+  TimedResult serial = Run("readcard", {"driver=****", "prompt=0", "recordoutput=serial.qbd"});
+  ASSERT_EQ(serial.result.status, 0) << serial.result.err;
+  ASSERT_EQ(Run("readcard", {"driver=" + raw, "prompt=0", "recordoutput=raw.qbd"}).result.status,
+            0);
+  std::vector<test::FileRecord> from_serial = RecordsWithoutReadDate(dir_.Read("serial.qbd"));
+  std::vector<test::FileRecord> from_raw = RecordsWithoutReadDate(dir_.Read("raw.qbd"));
+  ASSERT_GT(from_raw.size(), 100u);
+  ASSERT_EQ(from_serial.size(), from_raw.size());
+  for (size_t i = 0; i < from_raw.size(); ++i) {
+    ASSERT_EQ(from_serial[i].kind, from_raw[i].kind) << i;
+    ASSERT_EQ(from_serial[i].data, from_raw[i].data) << i;
+  }
+  EXPECT_EQ(test::SlurpFile(served), test::SlurpFile(raw)) << "reading changed the card";
+}
+
+TEST_F(SerialDrive, EveryFaultGivesItsMessageAndTheNextRunOpensThePortAgain) {
+  const std::string card = dir_.File("card.img");
+  ASSERT_EQ(Cardsim({"blank", "--sectors", "200", card}).status, 0);
+  ASSERT_EQ(Run("initcard", With({"driver=" + card}, kInitOptions)).result.status, 0);
+  ASSERT_EQ(Cardsim({"record", "--card", card, "--demo", "40", "--quiet"}).status, 0);
+  const std::string before = test::SlurpFile(card);
+
+  struct Case {
+    const char* fault;
+    const char* message;  // empty: the read succeeds
+    long at_least_ms;     // the time-out the failure must wait for
+  };
+  const Case cases[] = {
+      {"soh", "Character error (0x15 instead of 0x02)", 0},
+      {"no-stx", "Timeout error (waiting for 0x02)", 100},
+      {"no-ack", "Timeout error (waiting for 0x06)", 100},
+      {"checksum", "Receiver checksum", 0},
+      {"status1", "Command error 1", 0},
+      {"status10", "", 0},
+      {"truncate", "Receiver timeout", 100},
+      {"overflow", "Receiver overflow", 0},
+      {"unsupported", "Card not supported", 0},
+      {"protected", "Card is write-protected", 0},
+      {"slow", "Receiver timeout", 100},
+      // In the middle of the read, after a good opening.
+      {"checksum:0x0C", "Receiver checksum", 0},
+      {"no-stx:0x0C", "Timeout error (waiting for 0x02)", 100},
+      {"truncate:0x0E", "Receiver timeout", 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    SerialSimulator simulator(card, {"--fault", c.fault});
+    UseDrive(simulator);
+    for (int run = 1; run <= 2; ++run) {
+      SCOPED_TRACE(run);
+      TimedResult timed = Run("readcard", {"driver=****", "prompt=0", "recordoutput=out.qbd"});
+      if (*c.message == '\0') {
+        EXPECT_EQ(timed.result.status, 0) << timed.result.err;
+        continue;
+      }
+      EXPECT_EQ(timed.result.status, 1);
+      EXPECT_NE(("\n" + timed.result.err).find(std::string("\n") + c.message + "\n"),
+                std::string::npos)
+          << timed.result.err;
+      EXPECT_EQ(timed.result.err.find("Error opening COM"), std::string::npos);
+      EXPECT_GE(timed.millis, c.at_least_ms);
+      EXPECT_LT(timed.millis, c.at_least_ms + 2000);
+    }
+  }
+  EXPECT_EQ(test::SlurpFile(card), before) << "a read changed the card";
+}
+
+TEST_F(SerialDrive, FailedWriteEndsInitcardWithTheDrivesMessage) {
+  const std::string card = dir_.File("card.img");
+  ASSERT_EQ(Cardsim({"blank", "--sectors", "200", card}).status, 0);
+  SerialSimulator simulator(card, {"--fault", "status1:0x0D"});
+  UseDrive(simulator);
+  TimedResult timed = Run("initcard", With({"driver=****"}, kInitOptions));
+  EXPECT_EQ(timed.result.status, 1);
+  EXPECT_NE(timed.result.err.find("\nCommand error 1\n"), std::string::npos) << timed.result.err;
+}
+
+}  // namespace
+}  // namespace qb

@@ -1,0 +1,636 @@
+#include "cardsim/serial_service.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "cardio/driver_records.h"
+#include "cardio/serial_protocol.h"
+#include "cardio/serial_settings.h"
+#include "cardsim/card_image.h"
+#include "format/byte_order.h"
+
+namespace qb::cardsim {
+
+const char kSerialUsage[] =
+    "cardsim serial --card IMG [--pace BAUD] [--fault MODE[:CMD]]...\n"
+    "    Serve IMG as the serial card drive on a pseudo-terminal until SIGINT or\n"
+    "    SIGTERM. The first line of standard output is the path of the terminal's\n"
+    "    slave side: point DD_DEVICE at it and use the driver path \"****\". Reads\n"
+    "    and writes go straight to IMG. A client may close and open the terminal\n"
+    "    again any number of times. At the end a summary line goes to standard\n"
+    "    error. An image that cannot be opened for writing is served as\n"
+    "    write-protected.\n"
+    "    --pace BAUD   bytes both ways take as long as on a line of BAUD bits per\n"
+    "                  second (10 bits a byte); without it, as fast as it goes.\n"
+    "    --fault MODE[:CMD]  misbehave for command CMD (decimal or 0x hex), or\n"
+    "                  for every command; may be given more than once, the first\n"
+    "                  rule that fits applies. Modes:\n"
+    "        soh          answer SOH with NAK (0x15) instead of STX\n"
+    "        no-stx       never answer SOH\n"
+    "        no-ack       take the request, never ACK it\n"
+    "        checksum     spoil the response's checksum\n"
+    "        status1      answer status 1 without carrying the command out\n"
+    "        status10     answer status 10 (success too)\n"
+    "        truncate     stop in the middle of the response\n"
+    "        overflow     answer with a frame of more than 528 bytes\n"
+    "        unsupported  card status: card not supported\n"
+    "        protected    card status: write-protected (and writes refused)\n"
+    "        slow         response bytes DD_TBYTBYT + 100 ms apart\n"
+    "    SOH comes before the command is known: soh and no-stx take CMD as the\n"
+    "    command expected next (on a new connection 0x02, then 0x11, 0x0A, 0x0E\n"
+    "    and 0x0B as a card is opened, after those a sector command, which both\n"
+    "    0x0C and 0x0D match).\n"
+    "    Status answers of the drive: 0 done, 1 unknown or malformed command,\n"
+    "    2 no such slot or sector, 3 card write-protected, 4 card failed.\n";
+
+namespace {
+
+constexpr uint8_t kNak = 0x15;
+constexpr uint8_t kStatusBadCommand = 1;
+constexpr uint8_t kStatusNoSuchSector = 2;
+constexpr uint8_t kStatusProtected = 3;
+constexpr uint8_t kStatusCardFailed = 4;
+// The frame of the overflow fault: L well beyond any buffer.
+constexpr uint16_t kOverflowLength = 600;
+// A request that stops arriving for this long is dropped.
+constexpr int64_t kRequestGapNs = 2'000'000'000;
+// While no client has the slave side open, look again this often.
+constexpr int64_t kReconnectPollNs = 10'000'000;
+// Paced output is written in bursts at least this far apart, as a UART's
+// FIFO would hand them on, not one wake-up per byte.
+constexpr int64_t kBurstNs = 1'000'000;
+constexpr char kIdentification[] = "cardsim serial card drive V1.00";
+
+volatile sig_atomic_t g_stop = 0;
+
+void OnStopSignal(int) {
+  g_stop = 1;
+}
+
+int64_t NowNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+timespec Span(int64_t ns) {
+  if (ns < 0) ns = 0;
+  return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
+
+struct FaultName {
+  const char* name;
+  SerialFault fault;
+};
+
+const FaultName kFaultNames[] = {
+    {"soh", SerialFault::kSohAnswer},
+    {"no-stx", SerialFault::kNoStx},
+    {"no-ack", SerialFault::kNoAck},
+    {"checksum", SerialFault::kChecksum},
+    {"status1", SerialFault::kStatus1},
+    {"status10", SerialFault::kStatus10},
+    {"truncate", SerialFault::kTruncate},
+    {"overflow", SerialFault::kOverflow},
+    {"unsupported", SerialFault::kUnsupported},
+    {"protected", SerialFault::kProtected},
+    {"slow", SerialFault::kSlow},
+};
+
+// What the service does after a wait or a transfer.
+enum class Line { kOk, kHangup, kStop };
+
+struct Counters {
+  unsigned long exchanges = 0;
+  unsigned long sectors_read = 0;
+  unsigned long sectors_written = 0;
+  unsigned long bytes_in = 0;
+  unsigned long bytes_out = 0;
+};
+
+class SerialService {
+ public:
+  SerialService(const SerialServiceOptions& options, CardImage& image, bool writable)
+      : options_(options), image_(image), writable_(writable), receiver_(request_) {
+    if (options.pace > 0) byte_ns_ = 10'000'000'000LL / options.pace;
+    bool accepted = false;
+    slow_gap_ns_ =
+        static_cast<int64_t>(
+            SerialSettingValue(std::getenv("DD_TBYTBYT"), 100, 30000, 250, accepted) + 100) *
+        1'000'000;
+  }
+
+  // Opens the pseudo-terminal pair; false with a message.
+  bool Open(std::string& slave, std::string& error);
+  void Serve();
+  const Counters& counters() const { return counters_; }
+  ~SerialService() {
+    if (master_ >= 0) close(master_);
+  }
+
+ private:
+  enum class Expect { kIdentification, kSelect, kStatus, kIdentify, kCapacity, kSector };
+
+  const FaultRule* FindRule(std::initializer_list<SerialFault> faults, uint8_t code) const;
+  const FaultRule* FindHandshakeRule(std::initializer_list<SerialFault> faults) const;
+  Line Wait(short events, int64_t until_ns);
+  Line SleepUntil(int64_t until_ns) { return Wait(0, until_ns); }
+  Line WriteRaw(const uint8_t* data, size_t size);
+  Line Send(const uint8_t* data, size_t size);
+  Line SendSlowly(const uint8_t* data, size_t size);
+  void Hangup();
+  Line Feed(const uint8_t* data, size_t size, int64_t read_ns);
+  Line AnswerSoh();
+  Line AnswerRequest();
+  uint8_t Execute(uint8_t code, const uint8_t* payload, size_t size, uint8_t* answer,
+                  size_t& answer_size);
+
+  const SerialServiceOptions& options_;
+  CardImage& image_;
+  bool writable_;
+  int master_ = -1;
+  sigset_t wait_mask_{};  // the signal mask while waiting: stop signals let through
+  int64_t byte_ns_ = 0;   // line time of one byte; 0 when not paced
+  int64_t line_free_ns_ = 0;
+  int64_t slow_gap_ns_ = 0;
+  bool in_frame_ = false;
+  int64_t frame_deadline_ns_ = 0;
+  Expect expect_ = Expect::kIdentification;
+  uint8_t request_[kSerialBufferSize] = {};
+  FrameReceiver receiver_;
+  Counters counters_;
+};
+
+bool SerialService::Open(std::string& slave, std::string& error) {
+  master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+    error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+    return false;
+  }
+  char name[256];
+  if (ptsname_r(master_, name, sizeof name) != 0) {
+    error = std::string("cannot name the pseudo-terminal: ") + std::strerror(errno);
+    return false;
+  }
+  termios raw{};
+  if (tcgetattr(master_, &raw) == 0) {
+    cfmakeraw(&raw);
+    tcsetattr(master_, TCSANOW, &raw);
+  }
+  fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
+
+  // The stop signals are held back except while the service waits, so that
+  // no stop goes unnoticed between a check and the wait that follows.
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  sigprocmask(SIG_BLOCK, &stops, &wait_mask_);
+  sigdelset(&wait_mask_, SIGINT);
+  sigdelset(&wait_mask_, SIGTERM);
+  slave = name;
+  return true;
+}
+
+// Waits for `events` on the master (0: only for a hang-up) until `until_ns`
+// (-1: without end). kOk when ready or at the time.
+Line SerialService::Wait(short events, int64_t until_ns) {
+  for (;;) {
+    if (g_stop) return Line::kStop;
+    pollfd entry{master_, events, 0};
+    timespec span{};
+    const timespec* timeout = nullptr;
+    if (until_ns >= 0) {
+      span = Span(until_ns - NowNs());
+      timeout = &span;
+    }
+    int n = ppoll(&entry, 1, timeout, &wait_mask_);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Line::kStop;
+    }
+    if (n == 0) return Line::kOk;
+    if ((entry.revents & events) != 0) return Line::kOk;
+    if ((entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return Line::kHangup;
+  }
+}
+
+Line SerialService::WriteRaw(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = write(master_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN) return Line::kHangup;
+      Line line = Wait(POLLOUT, -1);
+      if (line != Line::kOk) return line;
+      continue;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+    counters_.bytes_out += static_cast<unsigned long>(n);
+  }
+  return Line::kOk;
+}
+
+// Sends bytes as the line would carry them: each one is handed on when its
+// last bit would have arrived.
+Line SerialService::Send(const uint8_t* data, size_t size) {
+  if (byte_ns_ == 0) return WriteRaw(data, size);
+  const int64_t start = std::max(NowNs(), line_free_ns_);
+  line_free_ns_ = start + static_cast<int64_t>(size) * byte_ns_;
+  size_t sent = 0;
+  while (sent < size) {
+    const int64_t now = NowNs();
+    size_t due = static_cast<size_t>(std::max<int64_t>(0, (now - start) / byte_ns_));
+    due = std::min(due, size);
+    if (due > sent) {
+      Line line = WriteRaw(data + sent, due - sent);
+      if (line != Line::kOk) return line;
+      sent = due;
+      continue;
+    }
+    // Sleep until the next burst is due, or the last byte.
+    size_t next = std::min(size, sent + 1 + static_cast<size_t>(kBurstNs / byte_ns_));
+    Line line = SleepUntil(start + static_cast<int64_t>(next) * byte_ns_);
+    if (line != Line::kOk) return line;
+  }
+  return Line::kOk;
+}
+
+Line SerialService::SendSlowly(const uint8_t* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    if (i > 0) {
+      Line line = SleepUntil(NowNs() + slow_gap_ns_);
+      if (line != Line::kOk) return line;
+    }
+    Line line = WriteRaw(data + i, 1);
+    if (line != Line::kOk) return line;
+  }
+  return Line::kOk;
+}
+
+// The client closed the slave side: drop what it left and wait until one
+// opens it again.
+void SerialService::Hangup() {
+  in_frame_ = false;
+  expect_ = Expect::kIdentification;
+  line_free_ns_ = 0;
+  tcflush(master_, TCIFLUSH);
+  while (!g_stop) {
+    Line line = Wait(0, NowNs() + kReconnectPollNs);
+    if (line == Line::kOk) return;  // no hang-up reported: the slave is open
+    if (line == Line::kStop) return;
+    // A hang-up is reported at once while nobody has the slave open.
+    timespec pause = Span(kReconnectPollNs);
+    ppoll(nullptr, 0, &pause, &wait_mask_);
+  }
+}
+
+const FaultRule* SerialService::FindRule(std::initializer_list<SerialFault> faults,
+                                         uint8_t code) const {
+  for (const FaultRule& rule : options_.faults) {
+    if (rule.command >= 0 && rule.command != code) continue;
+    if (std::find(faults.begin(), faults.end(), rule.fault) != faults.end()) return &rule;
+  }
+  return nullptr;
+}
+
+const FaultRule* SerialService::FindHandshakeRule(std::initializer_list<SerialFault> faults) const {
+  for (const FaultRule& rule : options_.faults) {
+    if (std::find(faults.begin(), faults.end(), rule.fault) == faults.end()) continue;
+    if (rule.command < 0) return &rule;
+    switch (expect_) {
+      case Expect::kIdentification:
+        if (rule.command == kCmdIdentification) return &rule;
+        break;
+      case Expect::kSelect:
+        if (rule.command == kCmdSelectSlot) return &rule;
+        break;
+      case Expect::kStatus:
+        if (rule.command == kCmdCardStatus) return &rule;
+        break;
+      case Expect::kIdentify:
+        if (rule.command == kCmdIdentifyCard) return &rule;
+        break;
+      case Expect::kCapacity:
+        if (rule.command == kCmdCapacity) return &rule;
+        break;
+      case Expect::kSector:
+        if (rule.command == kCmdReadSector || rule.command == kCmdWriteSector) return &rule;
+        break;
+    }
+  }
+  return nullptr;
+}
+
+Line SerialService::AnswerSoh() {
+  const FaultRule* rule = FindHandshakeRule({SerialFault::kSohAnswer, SerialFault::kNoStx});
+  if (rule != nullptr && rule->fault == SerialFault::kNoStx) return Line::kOk;
+  if (rule != nullptr) return Send(&kNak, 1);
+  in_frame_ = true;
+  frame_deadline_ns_ = NowNs() + kRequestGapNs;
+  receiver_.Reset();
+  return Send(&kStx, 1);
+}
+
+uint8_t SerialService::Execute(uint8_t code, const uint8_t* payload, size_t size, uint8_t* answer,
+                               size_t& answer_size) {
+  answer_size = 0;
+  const uint64_t sectors = image_.SectorCount();
+  // Every command but the identification names the slot first; there is
+  // only slot 0.
+  const bool slot_command = code == kCmdSelectSlot || code == kCmdCardStatus ||
+                            code == kCmdIdentifyCard || code == kCmdCapacity ||
+                            code == kCmdReadSector || code == kCmdWriteSector;
+  if (slot_command && size >= 1 && payload[0] != 0) return kStatusNoSuchSector;
+  switch (code) {
+    case kCmdIdentification:
+      std::memcpy(answer, kIdentification, sizeof kIdentification);
+      answer_size = sizeof kIdentification;
+      return kStatusOk;
+    case kCmdSelectSlot:
+      return size == 1 ? kStatusOk : kStatusBadCommand;
+    case kCmdCardStatus: {
+      if (size != 1) return kStatusBadCommand;
+      uint8_t flags = 0;
+      if (FindRule({SerialFault::kUnsupported}, code)) flags |= kCardNotSupported;
+      if (!writable_ || FindRule({SerialFault::kProtected}, code)) flags |= kCardWriteProtected;
+      answer[0] = flags;
+      answer_size = 1;
+      return kStatusOk;
+    }
+    case kCmdIdentifyCard:
+      if (size != 1) return kStatusBadCommand;
+      EncodeIdentify(SynthesizeIdentify(sectors), answer);
+      answer_size = kIdentifySize;
+      return kStatusOk;
+    case kCmdCapacity:
+      if (size != 1) return kStatusBadCommand;
+      Put32(answer, static_cast<uint32_t>(std::min<uint64_t>(sectors, UINT32_MAX)));
+      answer_size = 4;
+      return kStatusOk;
+    case kCmdReadSector: {
+      if (size != kReadRequestLength - kFrameHeaderSize) return kStatusBadCommand;
+      uint32_t sector = Get32(payload + (kRequestSectorOffset - kFrameHeaderSize));
+      if (sector >= sectors) return kStatusNoSuchSector;
+      if (!image_.Read(sector, answer)) return kStatusCardFailed;
+      answer_size = kSectorBytes;
+      ++counters_.sectors_read;
+      return kStatusOk;
+    }
+    case kCmdWriteSector: {
+      if (size != kWriteRequestLength - kFrameHeaderSize) return kStatusBadCommand;
+      uint32_t sector = Get32(payload + (kRequestSectorOffset - kFrameHeaderSize));
+      if (sector >= sectors) return kStatusNoSuchSector;
+      if (!writable_ || FindRule({SerialFault::kProtected}, code)) return kStatusProtected;
+      if (!image_.Write(sector, payload + (kRequestDataOffset - kFrameHeaderSize), 1))
+        return kStatusCardFailed;
+      ++counters_.sectors_written;
+      return kStatusOk;
+    }
+    default:
+      return kStatusBadCommand;
+  }
+}
+
+Line SerialService::AnswerRequest() {
+  in_frame_ = false;
+  const uint8_t sequence = request_[2];
+  const uint8_t code = request_[3];
+  switch (code) {
+    case kCmdIdentification:
+      expect_ = Expect::kSelect;
+      break;
+    case kCmdSelectSlot:
+      expect_ = Expect::kStatus;
+      break;
+    case kCmdCardStatus:
+      expect_ = Expect::kIdentify;
+      break;
+    case kCmdIdentifyCard:
+      expect_ = Expect::kCapacity;
+      break;
+    default:
+      expect_ = Expect::kSector;
+      break;
+  }
+  const FaultRule* rule = FindRule(
+      {SerialFault::kNoAck, SerialFault::kChecksum, SerialFault::kStatus1, SerialFault::kStatus10,
+       SerialFault::kTruncate, SerialFault::kOverflow, SerialFault::kSlow},
+      code);
+  const SerialFault fault = rule != nullptr ? rule->fault : SerialFault::kSohAnswer;
+  if (rule != nullptr && fault == SerialFault::kNoAck) return Line::kOk;
+  Line line = Send(&kAck, 1);
+  if (line != Line::kOk) return line;
+  ++counters_.exchanges;
+
+  uint8_t answer[kSerialBufferSize] = {};
+  size_t answer_size = 0;
+  uint8_t status = kStatusBadCommand;
+  if (rule == nullptr || fault != SerialFault::kStatus1)
+    status =
+        Execute(code, request_ + kFrameHeaderSize, receiver_.payload_size(), answer, answer_size);
+  if (rule != nullptr && fault == SerialFault::kStatus10) status = kStatusOkAlso;
+
+  uint8_t frame[kOverflowLength + 1] = {};
+  size_t frame_size = 0;
+  if (rule != nullptr && fault == SerialFault::kOverflow) {
+    // A well-formed frame, only far longer than any receiver takes.
+    Put16(frame, kOverflowLength);
+    frame[2] = sequence;
+    frame[3] = status;
+    frame[kOverflowLength] = FrameChecksum(frame, kOverflowLength);
+    frame_size = kOverflowLength + 1;
+  } else {
+    frame_size = BuildFrame(frame, sequence, status, answer, answer_size);
+  }
+  if (rule != nullptr && fault == SerialFault::kChecksum) frame[frame_size - 1] ^= 0xFF;
+  if (rule != nullptr && fault == SerialFault::kTruncate) return Send(frame, frame_size / 2);
+  if (rule != nullptr && fault == SerialFault::kSlow) return SendSlowly(frame, frame_size);
+  return Send(frame, frame_size);
+}
+
+// Takes bytes that arrived at `read_ns`; when paced, each counts from the
+// moment its last bit would have come over the line.
+Line SerialService::Feed(const uint8_t* data, size_t size, int64_t read_ns) {
+  counters_.bytes_in += static_cast<unsigned long>(size);
+  const int64_t start = std::max(read_ns, line_free_ns_);
+  if (byte_ns_ > 0) line_free_ns_ = start + static_cast<int64_t>(size) * byte_ns_;
+  for (size_t i = 0; i < size; ++i) {
+    Line line = Line::kOk;
+    if (!in_frame_) {
+      if (data[i] != kSoh) continue;  // noise between exchanges
+      if (byte_ns_ > 0) line = SleepUntil(start + static_cast<int64_t>(i + 1) * byte_ns_);
+      if (line == Line::kOk) line = AnswerSoh();
+    } else {
+      size_t used = 0;
+      FrameReceiver::State state = receiver_.Take(data + i, 1, used);
+      if (state == FrameReceiver::State::kMore) {
+        // A length no request can have: drop the frame.
+        if (receiver_.count() == 2 &&
+            (receiver_.length() < kFrameHeaderSize || receiver_.length() > kMaxFrameLength))
+          in_frame_ = false;
+        continue;
+      }
+      if (state != FrameReceiver::State::kComplete || !receiver_.HasHeader()) {
+        in_frame_ = false;  // a spoilt request is not acknowledged
+        continue;
+      }
+      if (byte_ns_ > 0) line = SleepUntil(start + static_cast<int64_t>(i + 1) * byte_ns_);
+      if (line == Line::kOk) line = AnswerRequest();
+    }
+    if (line != Line::kOk) return line;
+  }
+  return Line::kOk;
+}
+
+void SerialService::Serve() {
+  uint8_t chunk[4096];
+  while (!g_stop) {
+    Line line = Wait(POLLIN, in_frame_ ? frame_deadline_ns_ : -1);
+    if (line == Line::kStop) break;
+    if (line == Line::kHangup) {
+      Hangup();
+      continue;
+    }
+    ssize_t n = read(master_, chunk, sizeof chunk);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      if (in_frame_ && NowNs() >= frame_deadline_ns_) in_frame_ = false;
+      continue;
+    }
+    if (n <= 0) {
+      Hangup();
+      continue;
+    }
+    line = Feed(chunk, static_cast<size_t>(n), NowNs());
+    if (line == Line::kStop) break;
+    if (line == Line::kHangup) Hangup();
+  }
+}
+
+bool ParseCommandCode(const std::string& text, int& code) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long value = std::strtoul(text.c_str(), &end, 0);
+  if (errno != 0 || *end != '\0' || value > 0xFF || text[0] == '-' || text[0] == '+') return false;
+  code = static_cast<int>(value);
+  return true;
+}
+
+bool ParsePace(const std::string& text, uint32_t& pace) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  errno = 0;
+  unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+  if (errno != 0 || value < 10 || value > 100'000'000) return false;
+  pace = static_cast<uint32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+bool ParseFaultRule(const std::string& text, FaultRule& rule, std::string& error) {
+  const size_t colon = text.find(':');
+  const std::string mode = text.substr(0, colon);
+  bool known = false;
+  for (const FaultName& entry : kFaultNames) {
+    if (mode == entry.name) {
+      rule.fault = entry.fault;
+      known = true;
+    }
+  }
+  if (!known) {
+    error = "unknown fault mode \"" + mode + "\" (see cardsim --help)";
+    return false;
+  }
+  rule.command = -1;
+  if (colon != std::string::npos && !ParseCommandCode(text.substr(colon + 1), rule.command)) {
+    error = "bad command code in --fault " + text + " (a number from 0 to 0xFF)";
+    return false;
+  }
+  return true;
+}
+
+int RunSerialService(const SerialServiceOptions& options) {
+  std::unique_ptr<FileCardImage> image = std::make_unique<FileCardImage>();
+  bool writable = image->Open(options.card, true);
+  if (!writable) {
+    image = std::make_unique<FileCardImage>();
+    if (!image->Open(options.card, false)) {
+      std::fprintf(stderr, "cardsim: %s\n", image->error().c_str());
+      return 1;
+    }
+  }
+  SerialService service(options, *image, writable);
+  std::string slave, error;
+  if (!service.Open(slave, error)) {
+    std::fprintf(stderr, "cardsim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("%s\n", slave.c_str());
+  std::fflush(stdout);
+  service.Serve();
+  const Counters& counters = service.counters();
+  std::fprintf(stderr,
+               "cardsim serial: exchanges=%lu read=%lu written=%lu bytes_in=%lu bytes_out=%lu\n",
+               counters.exchanges, counters.sectors_read, counters.sectors_written,
+               counters.bytes_in, counters.bytes_out);
+  return image->Close() ? 0 : 1;
+}
+
+int RunSerialCommand(int argc, char** argv) {
+  SerialServiceOptions options;
+  auto fail = [](const std::string& text) {
+    std::fprintf(stderr, "cardsim: %s\n", text.c_str());
+    return 1;
+  };
+  for (int i = 0; i < argc; ++i) {
+    std::string name = argv[i];
+    std::string value;
+    const size_t equals = name.find('=');
+    const bool inline_value = name.rfind("--", 0) == 0 && equals != std::string::npos;
+    if (inline_value) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    const bool takes_value = name == "--card" || name == "--pace" || name == "--fault";
+    if (!takes_value) return fail("unknown argument \"" + name + "\" (see cardsim --help)");
+    if (!inline_value) {
+      if (i + 1 >= argc) return fail("option " + name + " needs a value");
+      value = argv[++i];
+    }
+    if (name == "--card") {
+      options.card = value;
+    } else if (name == "--pace") {
+      if (!ParsePace(value, options.pace))
+        return fail("option --pace needs a line rate from 10 to 100000000, not \"" + value + "\"");
+    } else {
+      FaultRule rule;
+      std::string error;
+      if (!ParseFaultRule(value, rule, error)) return fail(error);
+      options.faults.push_back(rule);
+    }
+  }
+  if (options.card.empty()) return fail("serial needs --card IMG");
+  return RunSerialService(options);
+}
+
+}  // namespace qb::cardsim
