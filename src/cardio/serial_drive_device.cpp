@@ -121,29 +121,26 @@ Send SendBytes(const uint8_t* data, size_t size, int64_t deadline) {
   return Send::kSent;
 }
 
+// Reports why a wait for the control byte `expected` ended before it came:
+// the user's Escape or the time-out. True when it did end early.
+bool EndedEarly(bool user_break, bool timed_out, uint8_t expected) {
+  if (user_break) {
+    ReportMessage(msg::kUserBreak);
+  } else if (timed_out) {
+    ReportMessage(msg::kTimeoutWaiting, static_cast<unsigned>(expected));
+  }
+  return user_break || timed_out;
+}
+
 // Sends `size` bytes and waits for the control byte `expected` within
 // `timeout_ms` after they are on the line.
 bool SendAndAwait(const uint8_t* data, size_t size, uint8_t expected, unsigned long timeout_ms) {
   int64_t deadline = MonotonicMillis() + LineMillis(size) + static_cast<int64_t>(timeout_ms);
   Send sent = SendBytes(data, size, deadline);
-  if (sent == Send::kBreak) {
-    ReportMessage(msg::kUserBreak);
-    return false;
-  }
-  if (sent == Send::kTimeout) {
-    ReportMessage(msg::kTimeoutWaiting, static_cast<unsigned>(expected));
-    return false;
-  }
+  if (EndedEarly(sent == Send::kBreak, sent == Send::kTimeout, expected)) return false;
   for (;;) {
     Wait wait = WaitForInput(deadline);
-    if (wait == Wait::kBreak) {
-      ReportMessage(msg::kUserBreak);
-      return false;
-    }
-    if (wait == Wait::kTimeout) {
-      ReportMessage(msg::kTimeoutWaiting, static_cast<unsigned>(expected));
-      return false;
-    }
+    if (EndedEarly(wait == Wait::kBreak, wait == Wait::kTimeout, expected)) return false;
     uint8_t byte = 0;
     if (ReadArrived(&byte, 1) == 0) continue;
     if (byte == expected) return true;

@@ -65,16 +65,22 @@ void RecordFileReader::CheckSequence(uint32_t number) {
   ++expected_;
 }
 
-bool RecordFileReader::ReadHeaderBytes(DocRecord& record) {
-  record.Clear();
+const uint8_t* RecordFileReader::TakeHeader() {
   ++headers_read_;
   const uint8_t* bytes = file_.Take(kRecordFileHeaderSize);
   if (bytes == nullptr) {
+    // Whatever is left of a header is passed over, as a short read does.
     uint8_t rest[kRecordFileHeaderSize];
     file_.Read(rest, sizeof rest);
     SetStringError(msg::kUnexpectedEnd);
-    return false;
   }
+  return bytes;
+}
+
+bool RecordFileReader::ReadHeaderBytes(DocRecord& record) {
+  record.Clear();
+  const uint8_t* bytes = TakeHeader();
+  if (bytes == nullptr) return false;
   record.SetHeader(bytes);
   return true;
 }
@@ -104,15 +110,8 @@ bool RecordFileReader::ReadHeader(DocRecord& record) {
 
 bool RecordFileReader::ReadHeaderFields(RecordHeader& header) {
   if (!CheckOpen()) return false;
-  ++headers_read_;
-  const uint8_t* bytes = file_.Take(kRecordFileHeaderSize);
-  if (bytes == nullptr) {
-    // Whatever is left of a header is passed over, as a short read does.
-    uint8_t rest[kRecordFileHeaderSize];
-    file_.Read(rest, sizeof rest);
-    SetStringError(msg::kUnexpectedEnd);
-    return false;
-  }
+  const uint8_t* bytes = TakeHeader();
+  if (bytes == nullptr) return false;
   DecodeRecordHeader(bytes, header);
   CheckSequence(header.number);
   return true;

@@ -60,6 +60,8 @@ class RecordFileReader {
   uint64_t records_read_ = 0;
 
   bool CheckOpen();
+  // The next 10 header bytes, or null after setting the short-read error.
+  const uint8_t* TakeHeader();
   bool ReadHeaderBytes(DocRecord& record);
   // Reads or skips the data after the header; false only when the buffer
   // cannot be had.
