@@ -1,0 +1,105 @@
+#include "app/cards/app_settings.h"
+
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+
+#include "base/messages.h"
+#include "jobs/drive_names.h"
+
+namespace qb {
+namespace {
+
+QSettings Store() {
+  return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(kCompanyKey),
+                   QString::fromUtf8(LoadMessage(msg::kAppTitle)));
+}
+
+QString Key(const char* section, const char* value) {
+  return QString::fromUtf8(section) + QLatin1Char('/') + QString::fromUtf8(value);
+}
+
+int ReadInt(const char* section, const char* value, int fallback) {
+  QVariant stored = Store().value(Key(section, value));
+  if (!stored.isValid()) return fallback;
+  bool ok = false;
+  int result = stored.toInt(&ok);
+  return ok ? result : fallback;
+}
+
+std::string ReadString(const char* section, const char* value, const char* fallback) {
+  QVariant stored = Store().value(Key(section, value));
+  // Text only: a number (a registry DWORD), a list or any other typed value
+  // is not a string value.
+  if (stored.typeId() != QMetaType::QString) return fallback;
+  return stored.toString().toStdString();
+}
+
+void WriteInt(const char* section, const char* value, int data) {
+  QSettings store = Store();
+  store.setValue(Key(section, value), data);
+  store.sync();
+}
+
+void WriteString(const char* section, const char* value, const std::string& data) {
+  QSettings store = Store();
+  store.setValue(Key(section, value), QString::fromStdString(data));
+  store.sync();
+}
+
+constexpr const char* kOptions = "Options";
+constexpr const char* kDosDrive = "DosDrive";
+constexpr const char* kExport = "Export";
+constexpr const char* kCalc = "CalcPcCardSize";
+
+}  // namespace
+
+#define QB_INT_SETTING(Name, section, key, fallback) \
+  int AppSettings::Name() const {                    \
+    return ReadInt(section, key, fallback);          \
+  }                                                  \
+  void AppSettings::Set##Name(int value) {           \
+    WriteInt(section, key, value);                   \
+  }
+#define QB_STRING_SETTING(Name, section, key, fallback)   \
+  std::string AppSettings::Name() const {                 \
+    return ReadString(section, key, fallback);            \
+  }                                                       \
+  void AppSettings::Set##Name(const std::string& value) { \
+    WriteString(section, key, value);                     \
+  }
+
+QB_STRING_SETTING(Drive, kOptions, "Drive", "quilUSB")
+QB_INT_SETTING(Slot, kOptions, "Slot", 0)
+QB_INT_SETTING(Baudrate, kOptions, "Baudrate", 4800)
+QB_INT_SETTING(DataBits, kOptions, "DataBits", 7)
+QB_INT_SETTING(StopBits, kOptions, "StopBits", 1)
+QB_STRING_SETTING(Parity, kOptions, "Parity", "E")
+QB_INT_SETTING(MemOrg, kOptions, "MemOrg", 0)
+QB_STRING_SETTING(ID, kOptions, "ID", "")
+QB_INT_SETTING(ScanPrinterEsc, kOptions, "ScanPrinterEsc", 1)
+QB_INT_SETTING(ShowUnknownPrinterEsc, kOptions, "ShowUnknownPrinterEsc", 0)
+QB_INT_SETTING(Com, kDosDrive, "Com", 1)
+QB_INT_SETTING(Baud, kDosDrive, "Baud", 9600)
+QB_STRING_SETTING(ExportPath, kExport, "Path", "")
+QB_INT_SETTING(RecDays, kCalc, "RecDays", 90)
+QB_INT_SETTING(CharsEvent, kCalc, "CharsEvent", 132)
+QB_INT_SETTING(EventHours, kCalc, "EventHours", 30)
+QB_INT_SETTING(HoursDay, kCalc, "HoursDay", 8)
+
+#undef QB_INT_SETTING
+#undef QB_STRING_SETTING
+
+std::string AppSettings::DriverPath(const std::string& drive_name) {
+  return qb::DriverPath(drive_name);
+}
+
+bool AppSettings::IsSerialDrive(const std::string& driver_path) {
+  return qb::IsSerialDrive(driver_path);
+}
+
+std::string AppSettings::MemoryFullValue() const {
+  return qb::MemoryFullValue(MemOrg());
+}
+
+}  // namespace qb
