@@ -74,7 +74,8 @@ bool DocRecord::AllocateData() {
   size_t size = kRecordFileHeaderSize + header_.length;
   if (!Reserve(size)) return false;
   std::memcpy(buffer_.get(), header_bytes_, kRecordFileHeaderSize);
-  std::memset(buffer_.get() + kRecordFileHeaderSize, 0, header_.length);
+  // The data bytes are left for the caller to fill: the reader reads them
+  // at once and drops the buffer when they do not all arrive.
   has_data_ = true;
   return true;
 }

@@ -48,9 +48,10 @@ class DocRecord {
   }
   size_t DataSize() const { return has_data_ ? header_.length : 0; }
 
-  // Gives the record a zero-filled buffer of n + 10 bytes with the header
-  // copied in; the data is then filled through MutableData(). False, with
-  // ENOMEM set as a runtime error, when there is no memory for it.
+  // Gives the record a buffer of n + 10 bytes with the header copied in; the
+  // caller fills the n data bytes through MutableData() at once (or drops
+  // the data). False, with ENOMEM set as a runtime error, when there is no
+  // memory for it.
   bool AllocateData();
   uint8_t* MutableData() { return buffer_.get() + kRecordFileHeaderSize; }
   // Drops the data (after a failed read).

@@ -145,6 +145,30 @@ DocRecord* RecordDocument::GetLineRecord(int line) {
   return &work_;
 }
 
+DocRecord* RecordDocument::WalkLine(LineWalk& walk) {
+  int line = walk.line;
+  if (line > GetLastLineIndex()) return nullptr;
+  ++walk.line;
+  uint64_t offset = walk.offset;
+  walk.offset = 0;
+  if (offset == 0 && !index_.OffsetOf(reader_, line, offset)) return GetLineRecord(line);
+  // Step over records of other kinds up to the line's data record.
+  RecordHeader header;
+  for (;;) {
+    if (reader_.Seek(static_cast<long long>(offset), SEEK_SET) < 0 ||
+        !reader_.ReadHeaderFields(header)) {
+      return GetLineRecord(line);  // damaged or short: the indexed fetch decides
+    }
+    if (header.kind == kKindData) break;
+    offset += kRecordFileHeaderSize + header.length;
+  }
+  if (reader_.Seek(static_cast<long long>(offset), SEEK_SET) < 0 || !reader_.ReadRecord(work_)) {
+    return GetLineRecord(line);
+  }
+  walk.offset = offset + kRecordFileHeaderSize + work_.length();
+  return &work_;
+}
+
 void RecordDocument::AppendLineText(int line, std::string& out) {
   DocRecord* record = GetLineRecord(line);
   if (record == nullptr) return;

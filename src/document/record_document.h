@@ -49,6 +49,16 @@ class RecordDocument {
   // The line's record (from the cache or read from the file), or null when
   // the line does not exist. The record stays valid until the next fetch.
   DocRecord* GetLineRecord(int line);
+
+  // Walking every line in order (export): each call delivers the record of
+  // the next line, read straight after the previous one instead of through
+  // the index and the cache. The record is the same GetLineRecord gives;
+  // null after the last line.
+  struct LineWalk {
+    int line = 0;         // the line delivered next
+    uint64_t offset = 0;  // where its search starts; 0: look it up
+  };
+  DocRecord* WalkLine(LineWalk& walk);
   // The display text: empty without record, message 178 for a record that
   // fails its check, else the text with control codes shown as marks.
   std::string GetLineText(int line);

@@ -127,10 +127,11 @@ ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHo
   const std::string warning = std::string(LoadMessage(msg::kManipulated)) + kLineEnd;
   ExportOutcome outcome = ExportOutcome::kWritten;
   std::string text;
+  RecordDocument::LineWalk walk;
   for (int k = 0; k <= last; ++k) {
     // The record of a valid line is in hand after the check; its text is
     // written straight from it.
-    DocRecord* record = document.GetLineRecord(k);
+    DocRecord* record = document.WalkLine(walk);
     const char* bytes = warning.data();
     size_t count = warning.size();
     if (record != nullptr && record->IsValid()) {
