@@ -1,0 +1,63 @@
+#include "app/printer_emulation_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/cards/app_settings.h"
+#include "base/messages.h"
+
+namespace {
+
+constexpr int kTextTitle = 61027;
+constexpr int kTextScan = 61028;
+constexpr int kTextShowUnknown = 61029;
+constexpr int kTextConvert = 61030;
+constexpr int kTextCancel = 61033;
+constexpr int kTextOk = 61034;
+
+QString Text(int id) {
+  return QString::fromUtf8(qb::LoadMessage(id));
+}
+
+}  // namespace
+
+CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("printerEmulationDialog"));
+  setWindowTitle(Text(kTextTitle));
+  scan_ = new QCheckBox(Text(kTextScan), this);
+  scan_->setObjectName(QStringLiteral("scanPrinterEsc"));
+  show_unknown_ = new QCheckBox(Text(kTextShowUnknown), this);
+  show_unknown_->setObjectName(QStringLiteral("showUnknownPrinterEsc"));
+  convert_ = new QCheckBox(Text(kTextConvert), this);
+  convert_->setObjectName(QStringLiteral("asciiToAnsi"));
+  convert_->setEnabled(false);
+  convert_->setVisible(false);
+
+  qb::AppSettings settings;
+  scan_->setChecked(settings.ScanPrinterEsc() != 0);
+  show_unknown_->setChecked(settings.ShowUnknownPrinterEsc() != 0);
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* ok = buttons->addButton(Text(kTextOk), QDialogButtonBox::AcceptRole);
+  ok->setObjectName(QStringLiteral("ok"));
+  ok->setDefault(true);
+  QPushButton* cancel = buttons->addButton(Text(kTextCancel), QDialogButtonBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("cancel"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(scan_);
+  layout->addWidget(show_unknown_);
+  layout->addWidget(convert_);
+  layout->addWidget(buttons);
+}
+
+void CPrinterEmulationDialog::accept() {
+  qb::AppSettings settings;
+  settings.SetScanPrinterEsc(scan_->isChecked() ? 1 : 0);
+  settings.SetShowUnknownPrinterEsc(show_unknown_->isChecked() ? 1 : 0);
+  QDialog::accept();
+}

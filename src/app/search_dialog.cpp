@@ -1,0 +1,55 @@
+#include "app/search_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "base/messages.h"
+
+namespace {
+
+constexpr int kTextSearch = 61031;
+constexpr int kTextPrompt = 61032;
+constexpr int kTextCancel = 61033;
+
+QString Text(int id) {
+  return QString::fromUtf8(qb::LoadMessage(id));
+}
+
+}  // namespace
+
+CSearchDialog::CSearchDialog(const QString& text, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("searchDialog"));
+  setWindowTitle(Text(kTextSearch));
+  auto* prompt = new QLabel(Text(kTextPrompt), this);
+  prompt->setObjectName(QStringLiteral("prompt"));
+  edit_ = new QLineEdit(text, this);
+  edit_->setObjectName(QStringLiteral("searchText"));
+  prompt->setBuddy(edit_);
+
+  auto* buttons = new QDialogButtonBox(this);
+  search_ = buttons->addButton(Text(kTextSearch), QDialogButtonBox::AcceptRole);
+  search_->setObjectName(QStringLiteral("search"));
+  search_->setDefault(true);
+  QPushButton* cancel = buttons->addButton(Text(kTextCancel), QDialogButtonBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("cancel"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto enable = [this] { search_->setEnabled(!edit_->text().isEmpty()); };
+  connect(edit_, &QLineEdit::textChanged, this, enable);
+  enable();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(prompt);
+  layout->addWidget(edit_);
+  layout->addWidget(buttons);
+  edit_->selectAll();
+  edit_->setFocus();
+}
+
+QString CSearchDialog::text() const {
+  return edit_->text();
+}

@@ -1,0 +1,95 @@
+// The text view of a record document: its lines from a chosen top line as
+// the instrument's printer put them on paper (see line_renderer.h), its own
+// scroll model (a top line vertically, an offset in 0.1 mm horizontally),
+// the navigation commands and keys, Find and Find again, and the printer
+// emulation dialog.
+#pragma once
+
+#include <QAbstractScrollArea>
+
+#include "app/line_renderer.h"
+
+class QKeyEvent;
+class QPaintEvent;
+
+namespace qb {
+class RecordDocument;
+}
+
+class CQuillbankManagerView : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  // Steps of the scroll model; the thumb steps take a position.
+  enum ScrollCode {
+    kLineUp,    // also line left
+    kLineDown,  // also line right
+    kPageUp,    // also page left
+    kPageDown,  // also page right
+    kThumbPosition,
+    kThumbTrack,
+    kTop,     // also left
+    kBottom,  // also right
+  };
+
+  static constexpr int kHScrollMax = 5000;
+  static constexpr int kColumnStep = 20;
+
+  CQuillbankManagerView(qb::RecordDocument* doc, QWidget* parent);
+  ~CQuillbankManagerView() override;
+
+  qb::RecordDocument* document() const { return doc_; }
+  int topLine() const { return top_line_; }
+  int lastLine() const { return last_line_; }
+  int linesPerPage() const { return lines_per_page_; }
+  int hScrollPos() const { return h_scroll_pos_; }
+
+  // The steps, as the scroll bars and the commands apply them.
+  void VScroll(ScrollCode code, int position = 0);
+  void HScroll(ScrollCode code, int position = 0);
+
+  // Takes the last line from the document, sets the scroll ranges and
+  // redraws everything.
+  void OnUpdate();
+
+  // Every open view, for changes that redraw them all.
+  static const QList<CQuillbankManagerView*>& AllViews();
+
+ public slots:
+  void LineUp();
+  void LineDown();
+  void PageUp();
+  void PageDown();
+  void ColumnLeft();
+  void ColumnRight();
+  void Home();
+  void End();
+  void PageEnd();
+  void PageStart();
+  void LineHome();
+  void LineEnd();
+
+  // Asks for a search text, then searches from the first line.
+  void Find();
+  // Searches on from the last hit; asks for a text when there is none yet.
+  void FindAgain();
+  // The printer emulation dialog; OK redraws every view.
+  void PrinterEmulation();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+
+ private:
+  void Redraw();
+  void SyncScrollBars();
+
+  qb::RecordDocument* doc_;
+  int top_line_ = 0;
+  int last_line_ = -1;
+  int lines_per_page_ = 1;
+  int h_scroll_pos_ = 0;
+  bool syncing_ = false;
+  LineFonts fonts_;
+};
