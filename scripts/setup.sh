@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-liberation
   clang libclang-rt-14-dev clang-format
   xxd libssl-dev bc
+  xvfb xauth imagemagick
 )
 
 missing=()

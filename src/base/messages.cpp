@@ -157,6 +157,10 @@ constexpr Entry kCatalogue[] = {
     {32817, "Export the data to a text file\nText export"},
 
     {57344, "Quillbank Manager"},
+    {57345, "Ready"},
+    {59137, "CAP"},
+    {59138, "NUM"},
+    {59139, "SCRL"},
 
     // Menus.
     {60000, "&File"},

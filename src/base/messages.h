@@ -145,6 +145,10 @@ constexpr int kTextFileFilter = 61039;
 constexpr int kTextExtension = 61040;
 // The application's title, also the name of its key in the settings store.
 constexpr int kAppTitle = 57344;  // "Quillbank Manager"
+constexpr int kIdleMessage = 57345;  // "Ready"
+constexpr int kIndicatorCaps = 59137;
+constexpr int kIndicatorNum = 59138;
+constexpr int kIndicatorScroll = 59139;
 }  // namespace msg
 
 }  // namespace qb

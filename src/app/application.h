@@ -1,0 +1,72 @@
+// The application: start-up in its fixed order, the command line, the
+// runtime locale, the shared progress dialog and job host, and the single
+// running instance that later launches hand their files to.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class CMainFrame;
+class CProgressDialog;
+class GuiJobHost;
+class QLocalServer;
+namespace qb {
+class ScopedJobHost;
+}
+
+struct CommandLine {
+  QStringList files;
+  bool dde = false;      // a shell open; the file arrives like any other
+  bool version = false;  // print the version and exit
+};
+
+// Parses the arguments after the program name.
+CommandLine ParseCommandLine(const QStringList& arguments);
+// "Quillbank Manager V1.0.3.1".
+std::string VersionLine();
+// What --version prints: the version line, then the software signature.
+std::string VersionText();
+// Time and money in English, numbers with the decimal comma, each only when
+// the system offers the locale; never fails.
+void SetProgramLocale();
+// The name of the local socket of the running instance (per user).
+QString InstanceServerName();
+// Hands the files to a running instance; false when none answers.
+bool HandToRunningInstance(const QStringList& files);
+
+// The MIME type of record files in the shared MIME database.
+inline constexpr const char* kRecordMimeType = "application/x-quillbank-document";
+// Registers the record file type for the user under `data_home`: a
+// shared-mime-info entry for *.qbd and a desktop entry that opens files with
+// `program`. `claimed_by` is the MIME type the system gives *.qbd now; when
+// another type owns the extension only the desktop entry is written, for our
+// own type. False when a file cannot be written.
+bool RegisterFileType(const QString& program, const QString& data_home, const QString& claimed_by);
+
+class CQuillbankManagerApp : public QObject {
+  Q_OBJECT
+
+ public:
+  CQuillbankManagerApp();
+  ~CQuillbankManagerApp() override;
+
+  // Start-up; false ends the program. `show` maximises the main window.
+  bool InitInstance(const CommandLine& command_line, bool show = true);
+
+  CMainFrame* mainFrame() const { return frame_.get(); }
+  CProgressDialog* progressDialog() const { return progress_; }
+  // Opens a document; a failed load leaves no window.
+  bool OpenDocumentFile(const QString& path);
+
+ private:
+  void Listen();
+  void ReceiveFiles();
+
+  std::unique_ptr<CMainFrame> frame_;
+  CProgressDialog* progress_ = nullptr;  // a child of the main window
+  std::unique_ptr<GuiJobHost> host_;
+  std::unique_ptr<qb::ScopedJobHost> installed_host_;
+  QLocalServer* server_ = nullptr;
+};

@@ -1,0 +1,411 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolBar>
+#include <QUrl>
+#include <clocale>
+#include <cstdio>
+
+#include "app/application.h"
+#include "app/child_frame.h"
+#include "app/quillbank_doc.h"
+#include "support/record_file_builder.h"
+#include "support/recording_host.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr int kSep = 0;
+constexpr int kRecent = -1;
+
+// The command ids of a menu's entries: 0 for a separator, -1 for the
+// recent-file placeholder.
+QList<int> EntryIds(QMenu* menu) {
+  QList<int> ids;
+  for (QAction* action : menu->actions()) {
+    if (action->isSeparator())
+      ids.append(kSep);
+    else if (action->objectName() == QLatin1String("recentPlaceholder"))
+      ids.append(kRecent);
+    else
+      ids.append(action->data().toInt());
+  }
+  return ids;
+}
+
+QStringList Titles(QMenuBar* bar) {
+  QStringList titles;
+  for (QAction* action : bar->actions()) titles.append(action->text());
+  return titles;
+}
+
+QMenu* Popup(QMenuBar* bar, const QString& title) {
+  for (QAction* action : bar->actions())
+    if (action->text() == title) return action->menu();
+  return nullptr;
+}
+
+std::string GoodFile(const std::string& comment) {
+  return qb::test::RecordFileBuilder().Head(comment).Lines({"one", "two"}).End().bytes();
+}
+
+// Stands in for a view that carries out its own commands.
+class SlotView : public QWidget {
+  Q_OBJECT
+
+ public:
+  using QWidget::QWidget;
+  QStringList calls;
+
+ public slots:
+  void LineDown() { calls.append("LineDown"); }
+  void FindAgain() { calls.append("FindAgain"); }
+};
+
+}  // namespace
+
+class MainFrameTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    host_ = std::make_unique<qb::test::RecordingHost>();
+    scoped_ = std::make_unique<qb::ScopedJobHost>(host_.get());
+    frame_ = std::make_unique<CMainFrame>();
+    frame_->SetOpenFilePrompt([this] {
+      ++prompts_;
+      return QStringList();
+    });
+    frame_->show();
+    QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
+    prompts_ = 0;
+  }
+  void cleanup() {
+    frame_.reset();
+    scoped_.reset();
+  }
+
+  void menus_data() {
+    QTest::addColumn<bool>("document");
+    QTest::addColumn<QString>("popup");
+    QTest::addColumn<QList<int>>("ids");
+    const QStringList no_doc = {"&File", "&Card", "&Options", "&View", "&Help"};
+    QTest::newRow("128 file") << false << "&File"
+                              << QList<int>{57601, kSep, 57606, kSep, kRecent, kSep, 57665};
+    QTest::newRow("128 card") << false << "&Card" << QList<int>{32773, 32774, 32814};
+    QTest::newRow("128 options") << false << "&Options" << QList<int>{32771, 32772, 32808, 32816};
+    QTest::newRow("128 view") << false << "&View" << QList<int>{59392, 59393};
+    QTest::newRow("128 help") << false << "&Help" << QList<int>{57667, kSep, 57664};
+    QTest::newRow("129 file") << true << "&File"
+                              << QList<int>{57601, 57602, kSep,    32817, kSep, 57607,
+                                            57606, kSep,  kRecent, kSep,  57665};
+    QTest::newRow("129 options") << true << "&Options" << QList<int>{32771, 32772, 32808, 32810};
+    QTest::newRow("129 search") << true << "Search" << QList<int>{32800, 32801};
+    QTest::newRow("129 window") << true << "&Window"
+                                << QList<int>{57648, 57650, 57651, 57649, 57653};
+    QTest::newRow("129 navigation")
+        << true << " " << QList<int>{32790, 32791, 32792, 32793, 32796, 32797,
+                                     32798, 32799, 32802, 32803, 32806, 32807};
+  }
+  void menus() {
+    QFETCH(bool, document);
+    QFETCH(QString, popup);
+    QFETCH(QList<int>, ids);
+    if (document) frame_->NewDocument();
+    QCOMPARE(frame_->menuId(), document ? 129 : 128);
+    QMenu* menu = Popup(frame_->menuBar(), popup);
+    QVERIFY(menu);
+    QCOMPARE(EntryIds(menu), ids);
+  }
+
+  void menuBarsAndTexts() {
+    QCOMPARE(Titles(frame_->menuBar()),
+             (QStringList{"&File", "&Card", "&Options", "&View", "&Help"}));
+    QCOMPARE(Popup(frame_->menuBar(), "&Help")->actions().last()->text(),
+             QString("&About Quill-bank Manager..."));
+    frame_->NewDocument();
+    QCOMPARE(Titles(frame_->menuBar()), (QStringList{"&File", "&Card", "&Options", "Search",
+                                                     "&View", "&Window", "&Help", " "}));
+    QCOMPARE(Popup(frame_->menuBar(), "&Help")->actions().last()->text(),
+             QString("&About QuillbankManager..."));
+    QCOMPARE(Popup(frame_->menuBar(), "Search")->actions().first()->text(),
+             QString("Find\tCrtl-F3"));
+    // Closing the last window brings menu 128 back.
+    frame_->mdiArea()->closeAllSubWindows();
+    QTRY_COMPARE(frame_->menuId(), 128);
+  }
+
+  void promptsAndTooltips() {
+    QAction* read = frame_->findChild<QAction*>("tb32774");
+    QVERIFY(read);
+    QCOMPARE(read->statusTip(), QString("Read data from PC-Card"));
+    QCOMPARE(read->toolTip(), QString("Read card"));
+    QList<int> toolbar;
+    for (QAction* action : frame_->findChild<QToolBar*>("toolBar128")->actions())
+      toolbar.append(action->isSeparator() ? kSep : action->data().toInt());
+    QCOMPARE(toolbar, (QList<int>{57601, kSep, 32814, 32773, 32774, kSep, 57607, 32808, kSep, 32800,
+                                  kSep, 32772, 32771, 32810, kSep, 57664, 57669}));
+    for (QAction* action : frame_->findChild<QToolBar*>("toolBar128")->actions())
+      if (!action->isSeparator()) QVERIFY(!action->icon().isNull());
+  }
+
+  void accelerators_data() {
+    QTest::addColumn<bool>("document");
+    QTest::addColumn<int>("combined");
+    QTest::addColumn<int>("id");  // 0: no command goes out
+    QTest::newRow("Ctrl+O device options") << false << (Qt::CTRL | Qt::Key_O).toCombined() << 32772;
+    QTest::newRow("Ctrl+D drive") << false << (Qt::CTRL | Qt::Key_D).toCombined() << 32771;
+    QTest::newRow("Ctrl+I init") << false << (Qt::CTRL | Qt::Key_I).toCombined() << 32773;
+    QTest::newRow("Ctrl+R read") << false << (Qt::CTRL | Qt::Key_R).toCombined() << 32774;
+    QTest::newRow("F3 inert without document")
+        << false << QKeyCombination(Qt::Key_F3).toCombined() << 0;
+    QTest::newRow("Down inert without document")
+        << false << QKeyCombination(Qt::Key_Down).toCombined() << 0;
+    QTest::newRow("Ctrl+P inert without document")
+        << false << (Qt::CTRL | Qt::Key_P).toCombined() << 0;
+    QTest::newRow("F3 find again") << true << QKeyCombination(Qt::Key_F3).toCombined() << 32801;
+    QTest::newRow("Ctrl+F3 find") << true << (Qt::CTRL | Qt::Key_F3).toCombined() << 32800;
+    QTest::newRow("Down") << true << QKeyCombination(Qt::Key_Down).toCombined() << 32791;
+    QTest::newRow("Ctrl+PgUp page start")
+        << true << (Qt::CTRL | Qt::Key_PageUp).toCombined() << 32807;
+    QTest::newRow("End line end") << true << QKeyCombination(Qt::Key_End).toCombined() << 32803;
+    QTest::newRow("Ctrl+V preview") << true << (Qt::CTRL | Qt::Key_V).toCombined() << 57609;
+  }
+  void accelerators() {
+    QFETCH(bool, document);
+    QFETCH(int, combined);
+    QKeyCombination key = QKeyCombination::fromCombined(combined);
+    QFETCH(int, id);
+    if (document) frame_->NewDocument();
+    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
+    QTest::keyClick(frame_.get(), key.key(), key.keyboardModifiers());
+    QCOMPARE(prompts_, 0);
+    if (id == 0) {
+      QCOMPARE(spy.count(), 0);
+      return;
+    }
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy[0][0].toInt(), id);
+    QCOMPARE(spy[0][1].value<CQuillbankManagerDoc*>(), frame_->activeDocument());
+  }
+
+  void viewCommandsGoToTheActiveView() {
+    CChildFrame* child = frame_->NewDocument();
+    QWidget* pane = child->findChild<QWidget*>("pane");
+    delete child->activeView();
+    auto* view = new SlotView(pane);
+    QCOMPARE(child->activeView(), view);
+    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
+    QTest::keyClick(frame_.get(), Qt::Key_Down);
+    QTest::keyClick(frame_.get(), Qt::Key_F3);
+    QTest::keyClick(frame_.get(), Qt::Key_Up);  // no slot for it: goes out
+    QCOMPARE(view->calls, (QStringList{"LineDown", "FindAgain"}));
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy[0][0].toInt(), 32790);
+  }
+
+  void calculatorIdsOpenTheSameDialog() {
+    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
+    Popup(frame_->menuBar(), "&Options")->actions().last()->trigger();
+    frame_->NewDocument();
+    Popup(frame_->menuBar(), "&Options")->actions().last()->trigger();
+    QCOMPARE(spy.count(), 2);
+    QCOMPARE(spy[0][0].toInt(), 32816);
+    QCOMPARE(spy[1][0].toInt(), 32810);
+  }
+
+  void openFiles() {
+    qb::test::TempDir dir;
+    QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Line 7 ")));
+    QString bad = QString::fromStdString(dir.Write("bad.qbd", "no record file at all"));
+    QString empty = QString::fromStdString(dir.Write("empty.qbd", ""));
+
+    QVERIFY(!frame_->OpenDocumentFile(bad));
+    QCOMPARE(host_->boxes.size(), size_t(1));
+    QVERIFY(!frame_->OpenDocumentFile(empty));
+    QCOMPARE(host_->boxes.size(), size_t(1));  // an empty file closes silently
+    QVERIFY(frame_->childFrames().isEmpty());
+    QCOMPARE(frame_->menuId(), 128);
+
+    CChildFrame* child = frame_->OpenDocumentFile(good);
+    QVERIFY(child);
+    QCOMPARE(child->windowTitle(), QString("good.qbd / Line 7"));
+    QCOMPARE(frame_->windowTitle(), QString("Quillbank Manager - [good.qbd / Line 7]"));
+    child->parentWidget()->showNormal();
+    QCOMPARE(frame_->windowTitle(), QString("Quillbank Manager - good.qbd / Line 7"));
+    QCOMPARE(frame_->menuId(), 129);
+    QCOMPARE(RecentFileList::Entries().value(0), child->document()->pathName());
+
+    // The same file by another spelling activates its window.
+    CChildFrame* other = frame_->NewDocument();
+    QCOMPARE(frame_->activeChild(), other);
+    QCOMPARE(frame_->OpenDocumentFile(QString::fromStdString(dir.path()) + "/./good.qbd"), child);
+    QCOMPARE(frame_->activeChild(), child);
+    QCOMPARE(frame_->childFrames().size(), 2);
+
+    // Save writes nothing; File Open asks through the prompt.
+    frame_->OnCommand(cmd::kFileSave);
+    QCOMPARE(QString::fromStdString(dir.Read("good.qbd")),
+             QString::fromStdString(GoodFile("Line 7 ")));
+    frame_->OnCommand(cmd::kFileOpen);
+    QCOMPARE(prompts_, 1);
+  }
+
+  void windowsOfOneDocument() {
+    CChildFrame* first = frame_->NewDocument();
+    QCOMPARE(first->windowTitle(), QString("Quillbank1"));
+    CChildFrame* second = frame_->NewWindow();
+    QCOMPARE(second->document(), first->document());
+    QCOMPARE(first->document()->views().size(), 2);
+    QVERIFY(frame_->findChild<QAction*>("cmd57653")->isEnabled());
+    frame_->OnCommand(cmd::kWindowSplit);
+    QCOMPARE(second->paneCount(), 4);
+    QCOMPARE(first->document()->views().size(), 5);
+    QVERIFY(!frame_->findChild<QAction*>("cmd57653")->isEnabled());
+    // F6 and Shift+F6 go round the panes.
+    for (auto [key, pane] : {std::pair{Qt::NoModifier, 1},
+                             {Qt::NoModifier, 2},
+                             {Qt::ShiftModifier, 1},
+                             {Qt::ShiftModifier, 0},
+                             {Qt::ShiftModifier, 3}}) {
+      QTest::keyClick(frame_.get(), Qt::Key_F6, key);
+      QCOMPARE(second->activePane(), pane);
+      QVERIFY(second->activeView()->hasFocus());
+    }
+    frame_->OnCommand(cmd::kFileClose);
+    QTRY_VERIFY(frame_->childFrames().isEmpty());
+  }
+
+  void recentFileListKeepsNine() {
+    for (int i = 0; i < 11; ++i) RecentFileList::Add(QStringLiteral("/f%1.qbd").arg(i));
+    RecentFileList::Add("/f5.qbd");
+    QStringList entries = RecentFileList::Entries();
+    QCOMPARE(entries.size(), 9);
+    QCOMPARE(entries.first(), QString("/f5.qbd"));
+    QCOMPARE(entries.count("/f5.qbd"), 1);
+    QCOMPARE(entries.last(), QString("/f2.qbd"));
+  }
+
+  void recentFilesMenuAndDrop() {
+    qb::test::TempDir dir;
+    QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Dropped")));
+    QMenu* file = Popup(frame_->menuBar(), "&File");
+    RecentFileList::Add(good);
+    RecentFileList::Add("/gone/other.qbd");
+    for (int shows = 0; shows < 2; ++shows) emit file->aboutToShow();
+    QList<int> ids = EntryIds(file);
+    QCOMPARE(ids.count(57616), 1);
+    QCOMPARE(ids.count(57617), 1);
+    QVERIFY(!file->findChild<QAction*>("recentPlaceholder")->isVisible());
+    file->findChild<QAction*>("cmd57617")->trigger();
+    QCOMPARE(frame_->childFrames().size(), 1);
+
+    // A dropped file opens like File Open.
+    frame_->mdiArea()->closeAllSubWindows();
+    QTRY_VERIFY(frame_->childFrames().isEmpty());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(good)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame_.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(frame_.get(), &drop);
+    QCOMPARE(frame_->childFrames().size(), 1);
+    QCOMPARE(frame_->activeChild()->windowTitle(), QString("good.qbd / Dropped"));
+  }
+
+  void commandLine() {
+    CommandLine line = ParseCommandLine({"/dde", "a.qbd", "--version"});
+    QVERIFY(line.dde);
+    QVERIFY(line.version);
+    QCOMPARE(line.files, QStringList{"a.qbd"});
+  }
+
+  void startUpAndSecondLaunch() {
+    qb::test::TempDir dir;
+    QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Handed over")));
+    QString empty = QString::fromStdString(dir.Write("empty.qbd", ""));
+    qb::JobHost* before = &qb::CurrentJobHost();
+    {
+      // A named file that fails to load ends the start-up.
+      CQuillbankManagerApp app;
+      QVERIFY(!app.InitInstance(ParseCommandLine({empty}), false));
+      QVERIFY(app.mainFrame()->childFrames().isEmpty());
+    }
+    QCOMPARE(&qb::CurrentJobHost(), before);
+    CQuillbankManagerApp app;
+    QVERIFY(app.InitInstance(ParseCommandLine({"/dde"}), false));
+    QVERIFY(app.progressDialog());
+    QVERIFY(app.mainFrame()->childFrames().isEmpty());
+    // The first instance listens; a later launch hands its file over.
+    QVERIFY(HandToRunningInstance({good}));
+    QTRY_COMPARE(app.mainFrame()->childFrames().size(), 1);
+    QCOMPARE(app.mainFrame()->activeChild()->windowTitle(), QString("good.qbd / Handed over"));
+  }
+
+  void fileTypeRegistration_data() {
+    QTest::addColumn<QString>("claimed_by");
+    QTest::addColumn<bool>("mime_entry");
+    QTest::newRow("unknown extension") << "application/octet-stream" << true;
+    QTest::newRow("already ours") << kRecordMimeType << true;
+    QTest::newRow("claimed by another type") << "application/x-other" << false;
+  }
+  void fileTypeRegistration() {
+    QFETCH(QString, claimed_by);
+    QFETCH(bool, mime_entry);
+    qb::test::TempDir dir;
+    QString home = QString::fromStdString(dir.path());
+    QVERIFY(RegisterFileType("/opt/qb/quillbank-manager", home, claimed_by));
+    QString mime = QString::fromStdString(dir.Read("mime/packages/quillbank-manager.xml"));
+    QCOMPARE(mime.contains("<glob pattern=\"*.qbd\"/>"), mime_entry);
+    QCOMPARE(mime.contains("<comment>Quillbank Document</comment>"), mime_entry);
+    QString desktop = QString::fromStdString(dir.Read("applications/quillbank-manager.desktop"));
+    QVERIFY(desktop.contains("Exec=\"/opt/qb/quillbank-manager\" %f\n"));
+    QVERIFY(desktop.contains("MimeType=application/x-quillbank-document;\n"));
+    QVERIFY(desktop.contains("Name=Quillbank Manager\n"));
+    // A data folder that cannot be made fails the registration.
+    QString blocked = QString::fromStdString(dir.Write("blocked", "x"));
+    QVERIFY(!RegisterFileType("/p", blocked, claimed_by));
+  }
+
+  void programLocale() {
+    SetProgramLocale();
+    // Where the system has the German locale, fractions print with a comma.
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", 1.5);
+    QString numeric = QString::fromLatin1(std::setlocale(LC_NUMERIC, nullptr));
+    QCOMPARE(QString::fromLatin1(text),
+             numeric.startsWith("de_DE") ? QString("1,5") : QString("1.5"));
+    std::setlocale(LC_ALL, "C");
+  }
+
+  void versionOption() {
+    QProcess process;
+    process.start(QStringLiteral(QB_MANAGER_BINARY), {"--version"});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QString output = QString::fromUtf8(process.readAllStandardOutput());
+    QCOMPARE(output.split('\n').first(), QString("Quillbank Manager V1.0.3.1"));
+    QCOMPARE(output, QString::fromStdString(VersionText()));
+    QVERIFY(output.contains("48531.BD93"));
+  }
+
+ private:
+  std::unique_ptr<qb::test::RecordingHost> host_;
+  std::unique_ptr<qb::ScopedJobHost> scoped_;
+  std::unique_ptr<CMainFrame> frame_;
+  int prompts_ = 0;
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "main_frame_test.moc"
