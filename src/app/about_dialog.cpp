@@ -1,4 +1,5 @@
 #include "app/about_dialog.h"
+#include "app/ui_text.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -16,16 +17,13 @@
 namespace {
 constexpr int kOkText = 61034;  // "OK"
 
-QString Message(int id) {
-  return QString::fromUtf8(qb::LoadMessage(id));
-}
 }  // namespace
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   if (!qb::SelfCheckPasses()) std::_Exit(EXIT_FAILURE);
 
   setObjectName(QStringLiteral("aboutDialog"));
-  setWindowTitle(Message(qb::msg::kAppName));
+  setWindowTitle(UiText(qb::msg::kAppName));
 
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("aboutIcon"));
@@ -42,7 +40,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   picture->setPixmap(AboutPicture());
   picture->setAlignment(Qt::AlignRight | Qt::AlignTop);
 
-  auto* banner = new QLabel(Message(qb::msg::kBannerWithAddress), this);
+  auto* banner = new QLabel(UiText(qb::msg::kBannerWithAddress), this);
   banner->setObjectName(QStringLiteral("bannerText"));
   banner->setAlignment(Qt::AlignCenter);
   banner->setTextFormat(Qt::PlainText);
@@ -55,7 +53,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, Qt::Horizontal, this);
   QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
   ok->setObjectName(QStringLiteral("ok"));
-  ok->setText(Message(kOkText));
+  ok->setText(UiText(kOkText));
   buttons->setCenterButtons(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 

@@ -1,4 +1,5 @@
 #include "app/main_frame.h"
+#include "app/ui_text.h"
 
 #include <QAction>
 #include <QDir>
@@ -26,10 +27,6 @@
 #include "base/messages.h"
 
 namespace {
-
-QString Text(int id) {
-  return QString::fromUtf8(qb::LoadMessage(id));
-}
 
 constexpr int kSeparator = 0;
 constexpr int kRecentPlaceholder = -1;
@@ -295,7 +292,7 @@ const char* ViewSlot(int id) {
 
 // The open dialog's filter: "name|pattern|...||" in Qt's form.
 QString DialogFilter() {
-  QStringList parts = Text(qb::msg::kFileFilter).split('|');
+  QStringList parts = UiText(qb::msg::kFileFilter).split('|');
   QStringList filters;
   for (int i = 0; i + 1 < parts.size(); i += 2)
     if (!parts[i].isEmpty()) filters.append(parts[i]);
@@ -312,7 +309,7 @@ QString CanonicalPath(const QString& path) {
 
 CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("mainFrame"));
-  setWindowTitle(Text(qb::msg::kAppName));
+  setWindowTitle(UiText(qb::msg::kAppName));
   mdi_ = new QMdiArea(this);
   mdi_->setObjectName(QStringLiteral("mdiArea"));
   setCentralWidget(mdi_);
@@ -335,7 +332,7 @@ QAction* CMainFrame::MakeAction(int id, const QString& text) {
   auto* action = new QAction(text, this);
   action->setData(id);
   action->setObjectName(QStringLiteral("cmd%1").arg(id));
-  QString help = Text(id);
+  QString help = UiText(id);
   if (!help.isEmpty()) {
     qsizetype newline = help.indexOf('\n');
     action->setStatusTip(help.left(newline));
@@ -349,18 +346,18 @@ QAction* CMainFrame::MakeAction(int id, const QString& text) {
 void CMainFrame::BuildMenus() {
   for (const auto& [menu_id, popups] : {std::pair{128, &kMenu128}, std::pair{129, &kMenu129}}) {
     for (const Popup& popup : *popups) {
-      auto* menu = new QMenu(Text(popup.text), this);
+      auto* menu = new QMenu(UiText(popup.text), this);
       menu->setObjectName(QStringLiteral("menu%1_%2").arg(menu_id).arg(popup.text));
       for (const Item& item : popup.items) {
         if (item.id == kSeparator) {
           menu->addSeparator();
         } else if (item.id == kRecentPlaceholder) {
-          QAction* placeholder = menu->addAction(Text(item.text));
+          QAction* placeholder = menu->addAction(UiText(item.text));
           placeholder->setObjectName(QStringLiteral("recentPlaceholder"));
           placeholder->setEnabled(false);
           connect(menu, &QMenu::aboutToShow, this, [this, menu] { FillRecentFiles(menu); });
         } else {
-          QAction* action = MakeAction(item.id, Text(item.text));
+          QAction* action = MakeAction(item.id, UiText(item.text));
           if (item.id == cmd::kViewToolbar || item.id == cmd::kViewStatusBar) {
             action->setCheckable(true);
             action->setChecked(true);
@@ -403,13 +400,13 @@ void CMainFrame::BuildToolBar() {
 void CMainFrame::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("statusBar"));
-  bar->showMessage(Text(qb::msg::kIdleMessage));
+  bar->showMessage(UiText(qb::msg::kIdleMessage));
   connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
-    if (message.isEmpty()) bar->showMessage(Text(qb::msg::kIdleMessage));
+    if (message.isEmpty()) bar->showMessage(UiText(qb::msg::kIdleMessage));
   });
   // Key states cannot be read here portably; the indicators stay greyed.
   for (int id : {qb::msg::kIndicatorCaps, qb::msg::kIndicatorNum, qb::msg::kIndicatorScroll}) {
-    auto* indicator = new QLabel(Text(id), bar);
+    auto* indicator = new QLabel(UiText(id), bar);
     indicator->setObjectName(QStringLiteral("indicator%1").arg(id));
     indicator->setEnabled(false);
     bar->addPermanentWidget(indicator);
@@ -435,7 +432,7 @@ void CMainFrame::UpdateState() {
     action->setEnabled(enabled);
   }
   // A maximised window's title is added by the MDI area itself.
-  QString title = Text(qb::msg::kAppName);
+  QString title = UiText(qb::msg::kAppName);
   if (child && !child->parentWidget()->isMaximized())
     title += QStringLiteral(" - ") + child->windowTitle();
   setWindowTitle(title);

@@ -1,4 +1,5 @@
 #include "app/printer_emulation_dialog.h"
+#include "app/ui_text.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -17,20 +18,16 @@ constexpr int kTextConvert = 61030;
 constexpr int kTextCancel = 61033;
 constexpr int kTextOk = 61034;
 
-QString Text(int id) {
-  return QString::fromUtf8(qb::LoadMessage(id));
-}
-
 }  // namespace
 
 CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("printerEmulationDialog"));
-  setWindowTitle(Text(kTextTitle));
-  scan_ = new QCheckBox(Text(kTextScan), this);
+  setWindowTitle(UiText(kTextTitle));
+  scan_ = new QCheckBox(UiText(kTextScan), this);
   scan_->setObjectName(QStringLiteral("scanPrinterEsc"));
-  show_unknown_ = new QCheckBox(Text(kTextShowUnknown), this);
+  show_unknown_ = new QCheckBox(UiText(kTextShowUnknown), this);
   show_unknown_->setObjectName(QStringLiteral("showUnknownPrinterEsc"));
-  convert_ = new QCheckBox(Text(kTextConvert), this);
+  convert_ = new QCheckBox(UiText(kTextConvert), this);
   convert_->setObjectName(QStringLiteral("asciiToAnsi"));
   convert_->setEnabled(false);
   convert_->setVisible(false);
@@ -40,10 +37,10 @@ CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(pare
   show_unknown_->setChecked(settings.ShowUnknownPrinterEsc() != 0);
 
   auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(Text(kTextOk), QDialogButtonBox::AcceptRole);
+  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(Text(kTextCancel), QDialogButtonBox::RejectRole);
+  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("cancel"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -1,4 +1,5 @@
 #include "app/search_dialog.h"
+#include "app/ui_text.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -14,26 +15,22 @@ constexpr int kTextSearch = 61031;
 constexpr int kTextPrompt = 61032;
 constexpr int kTextCancel = 61033;
 
-QString Text(int id) {
-  return QString::fromUtf8(qb::LoadMessage(id));
-}
-
 }  // namespace
 
 CSearchDialog::CSearchDialog(const QString& text, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("searchDialog"));
-  setWindowTitle(Text(kTextSearch));
-  auto* prompt = new QLabel(Text(kTextPrompt), this);
+  setWindowTitle(UiText(kTextSearch));
+  auto* prompt = new QLabel(UiText(kTextPrompt), this);
   prompt->setObjectName(QStringLiteral("prompt"));
   edit_ = new QLineEdit(text, this);
   edit_->setObjectName(QStringLiteral("searchText"));
   prompt->setBuddy(edit_);
 
   auto* buttons = new QDialogButtonBox(this);
-  search_ = buttons->addButton(Text(kTextSearch), QDialogButtonBox::AcceptRole);
+  search_ = buttons->addButton(UiText(kTextSearch), QDialogButtonBox::AcceptRole);
   search_->setObjectName(QStringLiteral("search"));
   search_->setDefault(true);
-  QPushButton* cancel = buttons->addButton(Text(kTextCancel), QDialogButtonBox::RejectRole);
+  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("cancel"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

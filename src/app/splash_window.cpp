@@ -1,4 +1,5 @@
 #include "app/splash_window.h"
+#include "app/ui_text.h"
 
 #include <QApplication>
 #include <QFont>
@@ -19,10 +20,6 @@ constexpr int kDefaultCloseDelayMs = 10000;
 bool g_enabled = false;
 int g_close_delay_ms = kDefaultCloseDelayMs;
 CSplashWindow* g_current = nullptr;
-
-QString Message(int id) {
-  return QString::fromUtf8(qb::LoadMessage(id));
-}
 
 // A font whose character cell (ascent plus descent) is `cell_height` pixels
 // high, the way the splash's font heights are meant.
@@ -153,9 +150,9 @@ void CSplashWindow::paintEvent(QPaintEvent*) {
   const QFont small = SplashFont(18, 700);
 
   p.setFont(large);
-  DrawShadowed(p, w / 2, 10, 2, Message(qb::msg::kAppName));
+  DrawShadowed(p, w / 2, 10, 2, UiText(qb::msg::kAppName));
   DrawShadowed(p, w / 2, 60, 2,
-               Message(qb::msg::kWordVersion) + QLatin1Char(' ') + Message(qb::msg::kVersion));
+               UiText(qb::msg::kWordVersion) + QLatin1Char(' ') + UiText(qb::msg::kVersion));
 
   // The signature: black, black again one pixel up and left, white one
   // pixel further, in the picture's lower half.
@@ -169,5 +166,5 @@ void CSplashWindow::paintEvent(QPaintEvent*) {
   p.drawText(lower.translated(-2, -2), flags, signature);
 
   p.setFont(small);
-  DrawShadowed(p, w / 2, h - 20, 1, Message(qb::msg::kBanner));
+  DrawShadowed(p, w / 2, h - 20, 1, UiText(qb::msg::kBanner));
 }
