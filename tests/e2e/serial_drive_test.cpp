@@ -18,6 +18,7 @@
 
 #include "support/record_file_reader.h"
 #include "support/run_program.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace qb {
@@ -29,27 +30,7 @@ using test::RunProgram;
 const std::vector<std::string> kInitOptions = {"prompt=0", "protocol=0x3685e294",
                                                "memoryfull=overwrite_old"};
 
-// Sets environment variables for one test and restores them afterwards.
-class ScopedEnv {
- public:
-  ~ScopedEnv() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        unsetenv(it->first.c_str());
-      }
-    }
-  }
-  void Set(const std::string& name, const std::string& value) {
-    const char* old = std::getenv(name.c_str());
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    setenv(name.c_str(), value.c_str(), 1);
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using test::ScopedEnv;
 
 // `cardsim serial` for the length of a test.
 class SerialSimulator {

@@ -33,6 +33,7 @@
 #include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "support/recording_host.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace qb {
@@ -40,31 +41,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// Sets (or with nullptr removes) environment variables for one test.
-class ScopedEnv {
- public:
-  ~ScopedEnv() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) {
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      } else {
-        unsetenv(it->first.c_str());
-      }
-    }
-  }
-  void Set(const std::string& name, const char* value) {
-    const char* old = std::getenv(name.c_str());
-    saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    if (value) {
-      setenv(name.c_str(), value, 1);
-    } else {
-      unsetenv(name.c_str());
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using test::ScopedEnv;
 
 const char* const kSettingNames[] = {"DD_COM",     "DD_MAXRATE", "DD_BAUDRATE", "DD_TSOHSTX",
                                      "DD_TCMDACK", "DD_TCMDRSP", "DD_TBYTBYT",  "DD_DEVICE"};
