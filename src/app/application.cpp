@@ -1,4 +1,5 @@
 #include "app/application.h"
+#include "app/ui_text.h"
 
 #include <unistd.h>
 
@@ -85,15 +86,20 @@ bool HandToRunningInstance(const QStringList& files) {
 
 namespace {
 
+// Writes the file only when its content differs, so that an ordinary
+// start-up touches nothing on disk.
 bool WriteText(const QString& path, const QString& text) {
+  QByteArray bytes = text.toUtf8();
   QFile file(path);
+  if (file.open(QIODevice::ReadOnly) && file.readAll() == bytes) return true;
+  file.close();
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  return file.write(text.toUtf8()) >= 0;
+  return file.write(bytes) == bytes.size();
 }
 
 // A field of the document template string.
 QString TemplateField(int index) {
-  return QString::fromUtf8(qb::LoadMessage(qb::msg::kDocTemplate)).split('\n').value(index);
+  return UiText(qb::msg::kDocTemplate).split('\n').value(index);
 }
 
 }  // namespace
@@ -127,7 +133,7 @@ bool RegisterFileType(const QString& program, const QString& data_home, const QS
                       "Exec=\"%2\" %f\n"
                       "MimeType=%3;\n"
                       "Terminal=false\n")
-                      .arg(QString::fromUtf8(qb::LoadMessage(qb::msg::kAppName)), program, type);
+                      .arg(UiText(qb::msg::kAppName), program, type);
   return WriteText(applications + QStringLiteral("/quillbank-manager.desktop"), entry);
 }
 
@@ -142,7 +148,7 @@ CQuillbankManagerApp::~CQuillbankManagerApp() {
 bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool show) {
   QApplication::setWindowIcon(AppIcon());
   QCoreApplication::setOrganizationName(QString::fromUtf8(qb::kCompanyKey));
-  QCoreApplication::setApplicationName(QString::fromUtf8(qb::LoadMessage(qb::msg::kAppTitle)));
+  QCoreApplication::setApplicationName(UiText(qb::msg::kAppTitle));
 
   CSplashWindow::SetEnabled(show);
   frame_ = std::make_unique<CMainFrame>();

@@ -1,4 +1,5 @@
 #include "app/gui_job_host.h"
+#include "app/ui_text.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -10,7 +11,7 @@
 namespace {
 
 QString BoxTitle() {
-  return QString::fromUtf8(qb::LoadMessage(qb::msg::kAppName));
+  return UiText(qb::msg::kAppName);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "app/progress_dialog.h"
+#include "app/ui_text.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -43,7 +44,7 @@ CProgressDialog::CProgressDialog(std::function<int64_t()> clock_seconds, QWidget
 
 void CProgressDialog::Build() {
   setModal(false);
-  setWindowTitle(QString::fromUtf8(qb::LoadMessage(qb::msg::kProgressCaption)));
+  setWindowTitle(UiText(qb::msg::kProgressCaption));
 
   icon_ = new QLabel(this);
   icon_->setObjectName(QStringLiteral("icon"));
@@ -62,7 +63,7 @@ void CProgressDialog::Build() {
   bar_->setValue(0);
   time_ = new QLabel(ToQString(model_.TimeText()), this);
   time_->setObjectName(QStringLiteral("time"));
-  cancel_ = new QPushButton(QString::fromUtf8(qb::LoadMessage(qb::msg::kProgressCancel)), this);
+  cancel_ = new QPushButton(UiText(qb::msg::kProgressCancel), this);
   cancel_->setObjectName(QStringLiteral("cancel"));
   cancel_->setDefault(true);
   connect(cancel_, &QPushButton::clicked, this, [this] { model_.Cancel(); });
@@ -144,7 +145,7 @@ void CProgressDialog::ShowCancelButton(int which, bool show) {
 }
 
 void CProgressDialog::SetCaption(int id) {
-  setWindowTitle(QString::fromUtf8(qb::LoadMessage(id)));
+  setWindowTitle(UiText(id));
 }
 
 void CProgressDialog::SetCaption(const std::string& caption) {

@@ -1,4 +1,5 @@
 #include "app/quillbank_doc.h"
+#include "app/ui_text.h"
 
 #include <QFileInfo>
 #include <QSettings>
@@ -12,8 +13,7 @@ constexpr const char* kRecentSection = "Recent File List";
 
 QSettings Store() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope,
-                   QString::fromUtf8(qb::kCompanyKey),
-                   QString::fromUtf8(qb::LoadMessage(qb::msg::kAppTitle)));
+                   QString::fromUtf8(qb::kCompanyKey), UiText(qb::msg::kAppTitle));
 }
 
 QString EntryKey(int number) {
@@ -32,7 +32,7 @@ void WriteEntries(const QStringList& entries) {
 
 // The document name of the template string: its second field.
 QString NewDocumentName() {
-  QStringList fields = QString::fromUtf8(qb::LoadMessage(qb::msg::kDocTemplate)).split('\n');
+  QStringList fields = UiText(qb::msg::kDocTemplate).split('\n');
   return fields.size() > 1 ? fields[1] : QString();
 }
 

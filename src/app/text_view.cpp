@@ -1,4 +1,5 @@
 #include "app/text_view.h"
+#include "app/ui_text.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -287,9 +288,8 @@ void CQuillbankManagerView::FindAgain() {
   int line = -1;
   int position = -1;
   if (doc_->FindNext(line, position) < 0) {
-    QString text = QString::fromUtf8(qb::LoadMessage(qb::msg::kCannotFind))
-                       .arg(QString::fromLatin1(doc_->findText()));
-    QMessageBox::information(this, QString::fromUtf8(qb::LoadMessage(qb::msg::kAppName)), text);
+    QString text = UiText(qb::msg::kCannotFind).arg(QString::fromLatin1(doc_->findText()));
+    QMessageBox::information(this, UiText(qb::msg::kAppName), text);
     return;
   }
   VScroll(kThumbPosition, line);

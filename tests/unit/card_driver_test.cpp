@@ -241,6 +241,18 @@ std::string ImageBytes(uint32_t sectors) {
   return bytes;
 }
 
+// Opens the stand-in's device on `slot`: it succeeds when `error` is empty,
+// otherwise it fails with `error` followed by the open failure.
+void ExpectOpen(uint16_t slot, const std::string& error) {
+  bool opened = OpenSectorDevice(kDevice, slot, 0);
+  if (error.empty()) {
+    EXPECT_TRUE(opened) << JoinErrors(true);
+  } else {
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(ErrorList(), (std::vector<std::string>{error, OpenFailure(kDevice)}));
+  }
+}
+
 class CardDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -364,13 +376,7 @@ TEST_F(CardDriverTest, SlotMustBeBelowTheDriversSlotCount) {
     SCOPED_TRACE(c.slot);
     NextCase("case");
     auto driver = StartDriver(c.args);
-    bool opened = OpenSectorDevice(kDevice, c.slot, 0);
-    if (c.error.empty()) {
-      EXPECT_TRUE(opened) << JoinErrors(true);
-    } else {
-      EXPECT_FALSE(opened);
-      EXPECT_EQ(ErrorList(), (std::vector<std::string>{c.error, OpenFailure(kDevice)}));
-    }
+    ExpectOpen(c.slot, c.error);
   }
 }
 
@@ -392,13 +398,7 @@ TEST_F(CardDriverTest, CardInTheSlotMustBeUsable) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.slot);
     NextCase("case");
-    bool opened = OpenSectorDevice(kDevice, c.slot, 0);
-    if (c.error.empty()) {
-      EXPECT_TRUE(opened) << JoinErrors(true);
-    } else {
-      EXPECT_FALSE(opened);
-      EXPECT_EQ(ErrorList(), (std::vector<std::string>{c.error, OpenFailure(kDevice)}));
-    }
+    ExpectOpen(c.slot, c.error);
   }
 }
 

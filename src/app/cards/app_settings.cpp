@@ -1,4 +1,5 @@
 #include "app/cards/app_settings.h"
+#include "app/ui_text.h"
 
 #include <QSettings>
 #include <QString>
@@ -12,7 +13,7 @@ namespace {
 
 QSettings Store() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(kCompanyKey),
-                   QString::fromUtf8(LoadMessage(msg::kAppTitle)));
+                   UiText(msg::kAppTitle));
 }
 
 QString Key(const char* section, const char* value) {
