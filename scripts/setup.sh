@@ -9,7 +9,8 @@ PACKAGES=(
   qt6-base-dev
   fonts-liberation
   clang libclang-rt-14-dev clang-format
-  xxd libssl-dev bc
+  libssl-dev
+  bc time
   xvfb xauth imagemagick
 )
 
