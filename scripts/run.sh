@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs the product's main job on a demo
 # card: a blank card image is prepared with initcard, filled with instrument
 # printouts by the recording-device simulator, and read back with readcard
-# into a record file, which is then shown, audited and listed as text.
+# into a record file, which is then shown, audited and listed as text. Last,
+# the application opens the recording (when there is a display to show it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -36,3 +37,10 @@ echo "== settings read from the card (demo-options.ini)"
 cat demo-options.ini
 echo "== files in $demo"
 ls -l "$demo"
+
+if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+  echo "== the application on the recording (close it to finish)"
+  "$bin/quillbank-manager" "$demo/demo.qbd"
+else
+  echo "== no display: open $demo/demo.qbd with $bin/quillbank-manager on a desktop"
+fi
