@@ -207,7 +207,7 @@ void CQuillbankManagerApp::ReceiveFiles() {
     connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
       buffer->append(socket->readAll());
       for (const QString& file : QString::fromUtf8(*buffer).split('\n', Qt::SkipEmptyParts))
-        OpenDocumentFile(file);
+        frame_->OpenDocumentFileWhenIdle(file);
       frame_->raise();
       frame_->activateWindow();
     });

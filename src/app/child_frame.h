@@ -1,12 +1,14 @@
 // The content of a document window: a splitter of up to 2 rows and 2
 // columns of views of one document. It starts with one pane; Split makes
-// the second row and column.
+// the second row and column. The panes share their scroll bars by rows
+// (up and down) and columns (left and right).
 #pragma once
 
 #include <QWidget>
 #include <memory>
 
 class CQuillbankManagerDoc;
+class CQuillbankManagerView;
 class QSplitter;
 
 class CChildFrame : public QWidget {
@@ -31,8 +33,15 @@ class CChildFrame : public QWidget {
   // view's commands go to.
   QWidget* activeView() const;
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   QWidget* AddPane(QSplitter* row);
+  // The text view in a row and column, or null.
+  CQuillbankManagerView* ViewAt(int row, int column) const;
+  void ArrangeScrollBars();
+  void OnViewScrolled();
   QList<QWidget*> Panes() const;
 
   std::shared_ptr<CQuillbankManagerDoc> doc_;

@@ -1,7 +1,7 @@
 #include "app/main_frame.h"
-#include "app/ui_text.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -21,9 +21,13 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWhatsThis>
+#include <optional>
+
 
 #include "app/child_frame.h"
+#include "app/long_operation.h"
 #include "app/quillbank_doc.h"
+#include "app/ui_text.h"
 #include "base/messages.h"
 
 namespace {
@@ -165,6 +169,38 @@ bool NeedsDocument(int id) {
     default:
       return id >= cmd::kFirstNavigation && id <= cmd::kLastNavigation;
   }
+}
+
+// Commands that would disturb a running long operation: closing, exiting,
+// opening and starting another operation. They stay disabled until it ends.
+bool DisturbsLongOperation(int id) {
+  switch (id) {
+    case cmd::kFileOpen:
+    case cmd::kFileClose:
+    case cmd::kExit:
+    case cmd::kFind:
+    case cmd::kFindAgain:
+    case cmd::kCardInfo:
+    case cmd::kCardInit:
+    case cmd::kCardRead:
+    case cmd::kOptionsDrive:
+    case cmd::kOptionsDevice:
+    case cmd::kPrinterEmulation:
+    case cmd::kExport:
+    case cmd::kPrint:
+    case cmd::kPrintDirect:
+    case cmd::kPrintPreview:
+    case cmd::kPrintSetup:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Commands carried out elsewhere that run as a long operation.
+bool IsLongOperation(int id) {
+  return DisturbsLongOperation(id) && id != cmd::kFileClose && id != cmd::kExit &&
+         id != cmd::kFileOpen;
 }
 
 // Our own toolbar pictures: simple shapes on a 16 by 16 pixel grid.
@@ -319,7 +355,33 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   BuildToolBar();
   BuildStatusBar();
   connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { UpdateState(); });
+  connect(LongOperation::Notifier(), &LongOperationNotifier::runningChanged, this,
+          &CMainFrame::OnLongOperationChanged);
   UpdateState();
+}
+
+void CMainFrame::OnLongOperationChanged(bool running) {
+  UpdateState();
+  if (running) return;
+  // What arrived while the operation ran opens now, in order.
+  QStringList pending;
+  pending.swap(pending_opens_);
+  for (const QString& path : pending) OpenDocumentFileWhenIdle(path);
+}
+
+void CMainFrame::OpenDocumentFileWhenIdle(const QString& path) {
+  if (LongOperation::Running())
+    pending_opens_.append(path);
+  else
+    OpenDocumentFile(path);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (LongOperation::Running()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 CMainFrame::~CMainFrame() {
@@ -424,11 +486,13 @@ void CMainFrame::ShowMenu(int id) {
 void CMainFrame::UpdateState() {
   if (closing_) return;
   CChildFrame* child = activeChild();
+  bool running = LongOperation::Running();
   ShowMenu(child ? 129 : 128);
   for (QAction* action : actions_) {
     int id = action->data().toInt();
     bool enabled = !NeedsDocument(id) || child != nullptr;
     if (id == cmd::kWindowSplit) enabled = child && child->canSplit();
+    if (running && DisturbsLongOperation(id)) enabled = false;
     action->setEnabled(enabled);
   }
   // A maximised window's title is added by the MDI area itself.
@@ -454,7 +518,7 @@ void CMainFrame::FillRecentFiles(QMenu* menu) {
         new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)), menu);
     action->setData(cmd::kRecentFirst + i);
     action->setObjectName(QStringLiteral("cmd%1").arg(cmd::kRecentFirst + i));
-    connect(action, &QAction::triggered, this, [this, path] { OpenDocumentFile(path); });
+    connect(action, &QAction::triggered, this, [this, path] { OpenDocumentFileWhenIdle(path); });
     menu->insertAction(placeholder, action);
   }
 }
@@ -499,7 +563,10 @@ CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
     }
   }
   auto doc = std::make_shared<CQuillbankManagerDoc>();
-  if (!doc->OpenDocument(canonical)) return nullptr;
+  {
+    LongOperation loading;
+    if (!doc->OpenDocument(canonical)) return nullptr;
+  }
   return AddChild(std::move(doc));
 }
 
@@ -522,6 +589,7 @@ QStringList CMainFrame::AskForFiles() {
 void CMainFrame::OnCommand(int id) {
   CChildFrame* child = activeChild();
   if (NeedsDocument(id) && !child) return;
+  if (LongOperation::Running() && DisturbsLongOperation(id)) return;
   switch (id) {
     case cmd::kFileNew:
       NewDocument();
@@ -579,6 +647,8 @@ void CMainFrame::OnCommand(int id) {
       return;
     }
   }
+  std::optional<LongOperation> operation;
+  if (IsLongOperation(id)) operation.emplace();
   emit commandRequested(id, child ? child->document() : nullptr);
 }
 
@@ -592,6 +662,6 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
 
 void CMainFrame::dropEvent(QDropEvent* event) {
   for (const QUrl& url : event->mimeData()->urls())
-    if (url.isLocalFile()) OpenDocumentFile(url.toLocalFile());
+    if (url.isLocalFile()) OpenDocumentFileWhenIdle(url.toLocalFile());
   event->acceptProposedAction();
 }

@@ -54,6 +54,8 @@ class CMainFrame : public QMainWindow {
   // Opens the file in a new window, or activates the window that shows it
   // already. Null when the load failed: no window is left.
   CChildFrame* OpenDocumentFile(const QString& path);
+  // Opens the file now, or when the running long operation has ended.
+  void OpenDocumentFileWhenIdle(const QString& path);
   // An empty untitled document in a new window.
   CChildFrame* NewDocument();
   // Another window on the active document.
@@ -73,6 +75,7 @@ class CMainFrame : public QMainWindow {
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   QAction* MakeAction(int id, const QString& text);
@@ -82,6 +85,7 @@ class CMainFrame : public QMainWindow {
   void BuildStatusBar();
   void ShowMenu(int id);
   void UpdateState();
+  void OnLongOperationChanged(bool running);
   void FillRecentFiles(QMenu* menu);
   CChildFrame* AddChild(std::shared_ptr<CQuillbankManagerDoc> doc);
   QStringList AskForFiles();
@@ -94,4 +98,5 @@ class CMainFrame : public QMainWindow {
   int new_count_ = 0;
   bool closing_ = false;
   std::function<QStringList()> open_prompt_;
+  QStringList pending_opens_;
 };

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/cards/app_settings.h"
+#include "app/long_operation.h"
 #include "app/printer_emulation_dialog.h"
 #include "app/search_dialog.h"
 #include "base/messages.h"
@@ -112,9 +113,11 @@ void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
       }
     }
   }
+  bool moved = top != top_line_;
   top_line_ = top;
   SyncScrollBars();
   Redraw();
+  if (moved) emit scrolled();
 }
 
 void CQuillbankManagerView::HScroll(ScrollCode code, int position) {
@@ -144,9 +147,12 @@ void CQuillbankManagerView::HScroll(ScrollCode code, int position) {
       pos = kHScrollMax;
       break;
   }
-  h_scroll_pos_ = std::min(pos, kHScrollMax);
+  pos = std::min(pos, kHScrollMax);
+  bool moved = pos != h_scroll_pos_;
+  h_scroll_pos_ = pos;
   SyncScrollBars();
   Redraw();
+  if (moved) emit scrolled();
 }
 
 void CQuillbankManagerView::scrollContentsBy(int, int) {
@@ -272,19 +278,26 @@ void CQuillbankManagerView::paintEvent(QPaintEvent*) {
 }
 
 void CQuillbankManagerView::Find() {
-  if (doc_ == nullptr) return;
-  CSearchDialog dialog(QString::fromLatin1(doc_->findText()), this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  doc_->SetFindText(dialog.text().toLatin1().toStdString());
-  FindAgain();
+  if (doc_ == nullptr || LongOperation::Running()) return;
+  LongOperation searching;
+  if (AskFindText()) SearchNext();
 }
 
 void CQuillbankManagerView::FindAgain() {
-  if (doc_ == nullptr) return;
-  if (doc_->findText().empty()) {
-    Find();
-    return;
-  }
+  if (doc_ == nullptr || LongOperation::Running()) return;
+  LongOperation searching;
+  if (doc_->findText().empty() && !AskFindText()) return;
+  SearchNext();
+}
+
+bool CQuillbankManagerView::AskFindText() {
+  CSearchDialog dialog(QString::fromLatin1(doc_->findText()), this);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  doc_->SetFindText(dialog.text().toLatin1().toStdString());
+  return true;
+}
+
+void CQuillbankManagerView::SearchNext() {
   int line = -1;
   int position = -1;
   if (doc_->FindNext(line, position) < 0) {
@@ -296,6 +309,7 @@ void CQuillbankManagerView::FindAgain() {
 }
 
 void CQuillbankManagerView::PrinterEmulation() {
+  if (LongOperation::Running()) return;
   CPrinterEmulationDialog dialog(this);
   if (dialog.exec() != QDialog::Accepted) return;
   for (CQuillbankManagerView* view : AllViews()) view->OnUpdate();

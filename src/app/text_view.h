@@ -76,6 +76,10 @@ class CQuillbankManagerView : public QAbstractScrollArea {
   // The printer emulation dialog; OK redraws every view.
   void PrinterEmulation();
 
+ signals:
+  // The top line or the horizontal position changed.
+  void scrolled();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
@@ -84,6 +88,10 @@ class CQuillbankManagerView : public QAbstractScrollArea {
  private:
   void Redraw();
   void SyncScrollBars();
+  // The search dialog; false when cancelled.
+  bool AskFindText();
+  // Finds the next hit and scrolls it to the top, or says there is none.
+  void SearchNext();
 
   qb::RecordDocument* doc_;
   int top_line_ = 0;

@@ -9,15 +9,19 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTest>
 #include <QToolBar>
 #include <QUrl>
 #include <clocale>
 #include <cstdio>
+#include <optional>
 
 #include "app/application.h"
 #include "app/child_frame.h"
+#include "app/long_operation.h"
 #include "app/quillbank_doc.h"
+#include "app/text_view.h"
 #include "support/record_file_builder.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -70,6 +74,16 @@ class SlotView : public QWidget {
   void LineDown() { calls.append("LineDown"); }
   void FindAgain() { calls.append("FindAgain"); }
 };
+
+// Puts a stand-in in the place of the child's view; a plain widget has no
+// slots, so every command leaves the frame through its signal.
+template <typename View = QWidget>
+View* ReplaceView(CChildFrame* child) {
+  QWidget* pane = child->findChild<QWidget*>("pane");
+  delete child->activeView();
+  auto* view = new View(pane);
+  return view;
+}
 
 }  // namespace
 
@@ -185,7 +199,7 @@ class MainFrameTest : public QObject {
     QFETCH(int, combined);
     QKeyCombination key = QKeyCombination::fromCombined(combined);
     QFETCH(int, id);
-    if (document) frame_->NewDocument();
+    if (document) ReplaceView(frame_->NewDocument());
     QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
     QTest::keyClick(frame_.get(), key.key(), key.keyboardModifiers());
     QCOMPARE(prompts_, 0);
@@ -200,9 +214,7 @@ class MainFrameTest : public QObject {
 
   void viewCommandsGoToTheActiveView() {
     CChildFrame* child = frame_->NewDocument();
-    QWidget* pane = child->findChild<QWidget*>("pane");
-    delete child->activeView();
-    auto* view = new SlotView(pane);
+    auto* view = ReplaceView<SlotView>(child);
     QCOMPARE(child->activeView(), view);
     QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
     QTest::keyClick(frame_.get(), Qt::Key_Down);
@@ -283,6 +295,73 @@ class MainFrameTest : public QObject {
     }
     frame_->OnCommand(cmd::kFileClose);
     QTRY_VERIFY(frame_->childFrames().isEmpty());
+  }
+
+  void splitPanesShareScrolling() {
+    qb::test::TempDir dir;
+    std::vector<std::string> lines(300, "a printed line");
+    QString path = QString::fromStdString(
+        dir.Write("long.qbd", qb::test::RecordFileBuilder().Head("Long").Lines(lines).End().bytes()));
+    CChildFrame* child = frame_->OpenDocumentFile(path);
+    QVERIFY(child);
+    auto* first = qobject_cast<CQuillbankManagerView*>(child->activeView());
+    QVERIFY(first);
+    QCOMPARE(first->lastLine(), 299);
+    first->VScroll(CQuillbankManagerView::kThumbPosition, 40);
+    child->Split();
+    QList<CQuillbankManagerView*> views = child->findChildren<CQuillbankManagerView*>();
+    QCOMPARE(views.size(), 4);
+    for (CQuillbankManagerView* view : views) QCOMPARE(view->topLine(), 40);
+
+    // Views in rows then columns: 0 1 / 2 3.
+    auto* rows = child->findChild<QSplitter*>("splitterRows");
+    auto at = [&](int i) {
+      auto* row = static_cast<QSplitter*>(rows->widget(i / 2));
+      return qobject_cast<CQuillbankManagerView*>(row->widget(i % 2)->findChild<QWidget*>());
+    };
+    at(0)->VScroll(CQuillbankManagerView::kLineDown);
+    QCOMPARE(at(1)->topLine(), 41);  // same row follows
+    QCOMPARE(at(2)->topLine(), 40);  // the other row stays
+    at(3)->HScroll(CQuillbankManagerView::kLineDown);
+    QCOMPARE(at(1)->hScrollPos(), CQuillbankManagerView::kColumnStep);  // same column
+    QCOMPARE(at(2)->hScrollPos(), 0);
+    // One vertical bar per row on the right, one horizontal bar per column
+    // at the bottom.
+    QCOMPARE(at(0)->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(at(1)->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    QCOMPARE(at(0)->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(at(2)->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  }
+
+  void longOperationHoldsOffDisturbingCommands() {
+    qb::test::TempDir dir;
+    QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Waiting")));
+    CChildFrame* child = frame_->NewDocument();
+    auto* close = frame_->findChild<QAction*>("cmd57602");
+    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
+    std::optional<LongOperation> operation(std::in_place);
+    for (int id : {cmd::kFileClose, cmd::kFileOpen, cmd::kCardRead, cmd::kFind, cmd::kExit})
+      QVERIFY2(!frame_->findChild<QAction*>(QStringLiteral("cmd%1").arg(id))->isEnabled(),
+               qPrintable(QString::number(id)));
+    QVERIFY(frame_->findChild<QAction*>("cmd32791")->isEnabled());  // navigation stays
+    frame_->OnCommand(cmd::kCardRead);
+    QCOMPARE(spy.count(), 0);
+    // Window buttons and the frame's close do nothing; a handed-over file
+    // waits until the operation ends.
+    QVERIFY(!child->parentWidget()->close());
+    QVERIFY(!frame_->close());
+    frame_->OpenDocumentFileWhenIdle(good);
+    QCOMPARE(frame_->childFrames().size(), 1);
+    operation.reset();
+    QCOMPARE(frame_->childFrames().size(), 2);
+    QVERIFY(close->isEnabled());
+    // A command carried out elsewhere runs as a long operation.
+    bool running = false;
+    connect(frame_.get(), &CMainFrame::commandRequested, this,
+            [&running] { running = LongOperation::Running(); });
+    frame_->OnCommand(cmd::kCardRead);
+    QVERIFY(running);
+    QVERIFY(!LongOperation::Running());
   }
 
   void recentFileListKeepsNine() {
