@@ -28,6 +28,7 @@
 #include "app/long_operation.h"
 #include "app/quillbank_doc.h"
 #include "app/ui_text.h"
+#include "app/user_manual.h"
 #include "base/messages.h"
 
 namespace {
@@ -633,6 +634,11 @@ void CMainFrame::OnCommand(int id) {
       return;
     case cmd::kContextHelp:
       QWhatsThis::enterWhatsThisMode();
+      return;
+    case cmd::kHelpTopics:
+    case cmd::kHelpFinder:
+    case cmd::kHelp:
+      OpenUserManual(this);
       return;
     default:
       break;

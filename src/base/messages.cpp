@@ -252,6 +252,7 @@ constexpr Entry kCatalogue[] = {
     {61038, "ERROR!\nCannot create ID file!"},
     {61039, "Text file (*.txt)|*.txt|All Files (*.*)|*.*||"},
     {61040, "txt"},
+    {61100, "The user manual was not found:\n%1"},
 };
 
 constexpr bool IsSorted() {

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -84,6 +86,17 @@ View* ReplaceView(CChildFrame* child) {
   auto* view = new View(pane);
   return view;
 }
+
+// Takes the addresses the program hands to the desktop.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+
+ public:
+  QList<QUrl> urls;
+
+ public slots:
+  void Open(const QUrl& url) { urls.append(url); }
+};
 
 }  // namespace
 
@@ -362,6 +375,20 @@ class MainFrameTest : public QObject {
     frame_->OnCommand(cmd::kCardRead);
     QVERIFY(running);
     QVERIFY(!LongOperation::Running());
+  }
+
+  void helpOpensTheManual() {
+    // F1, Help Topics: the desktop's browser gets the manual the build put
+    // beside the programs.
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "Open");
+    QTest::keyClick(frame_.get(), Qt::Key_F1);
+    frame_->OnCommand(cmd::kHelpTopics);
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls.size(), 2);
+    QString path = catcher.urls[0].toLocalFile();
+    QVERIFY2(path.endsWith("/share/doc/quillbank-manager/manual/index.html"), qPrintable(path));
+    QVERIFY(QFileInfo(path).isFile());
   }
 
   void recentFileListKeepsNine() {

@@ -1,0 +1,26 @@
+#include "app/user_manual.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "app/ui_text.h"
+#include "base/messages.h"
+
+QString UserManualPath() {
+  return QDir(QCoreApplication::applicationDirPath())
+      .absoluteFilePath(QStringLiteral("../share/doc/quillbank-manager/manual/index.html"));
+}
+
+void OpenUserManual(QWidget* parent) {
+  QString path = QDir::cleanPath(UserManualPath());
+  if (!QFileInfo(path).isFile()) {
+    QMessageBox::warning(parent, UiText(qb::msg::kAppName),
+                         UiText(qb::msg::kManualMissing).arg(QDir::toNativeSeparators(path)));
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
