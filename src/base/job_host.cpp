@@ -17,8 +17,8 @@ JobHost& ConsoleHost() {
 }  // namespace
 
 void JobHost::WriteOut(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  (void)std::fwrite(text.data(), 1, text.size(), stdout);
+  (void)std::fflush(stdout);
 }
 
 bool JobHost::PollKey(int& key) {
@@ -30,9 +30,9 @@ void JobHost::SetProgressRange(long, long) {}
 void JobHost::SetProgressPos(long) {}
 
 void JobHost::ShowErrorBox(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  if (text.empty() || text.back() != '\n') std::fputc('\n', stderr);
-  std::fflush(stderr);
+  (void)std::fwrite(text.data(), 1, text.size(), stderr);
+  if (text.empty() || text.back() != '\n') (void)std::fputc('\n', stderr);
+  (void)std::fflush(stderr);
 }
 
 void JobHost::BeginProgress(const std::string&, unsigned) {}

@@ -24,16 +24,16 @@ void WriteLine(const std::string& text) {
   std::tm local{};
   localtime_r(&now, &local);
   char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-  std::fprintf(g_log, "%s %s\n", stamp, text.c_str());
-  std::fflush(g_log);
+  (void)std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+  (void)std::fprintf(g_log, "%s %s\n", stamp, text.c_str());
+  (void)std::fflush(g_log);
 }
 
 }  // namespace
 
 bool OpenJobLog(const std::string& path) {
   if (g_log != nullptr) {
-    std::fclose(g_log);
+    (void)std::fclose(g_log);
     g_log = nullptr;
   }
   g_quiet = false;
@@ -53,7 +53,7 @@ void CloseJobLog() {
   if (g_log == nullptr) return;
   g_quiet = false;
   LogMessageId(msg::kCloseLogfile);
-  std::fclose(g_log);
+  (void)std::fclose(g_log);
   g_log = nullptr;
 }
 

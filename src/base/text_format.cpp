@@ -15,7 +15,7 @@ std::string VFormatText(const char* format, va_list args) {
   if (needed < 0) return std::string();
   if (static_cast<size_t>(needed) < sizeof small) return std::string(small, needed);
   std::vector<char> big(static_cast<size_t>(needed) + 1);
-  std::vsnprintf(big.data(), big.size(), format, args);
+  (void)std::vsnprintf(big.data(), big.size(), format, args);
   return std::string(big.data(), static_cast<size_t>(needed));
 }
 

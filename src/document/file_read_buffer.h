@@ -17,8 +17,8 @@ namespace qb {
 
 class FileReadBuffer {
  public:
-  static constexpr size_t kMinFill = 8 * 1024;
-  static constexpr size_t kMaxFill = 256 * 1024;
+  static constexpr size_t kMinFill = size_t{8} * 1024;
+  static constexpr size_t kMaxFill = size_t{256} * 1024;
 
   // 0 or the error number.
   int Open(const std::string& path);

@@ -164,7 +164,7 @@ bool LeadingCodesHold(const uint8_t* data, size_t size, int start, int end, int 
 std::string ControlMark(uint8_t byte) {
   if (const char* mark = NamedMark(byte)) return mark;
   char text[8];
-  std::snprintf(text, sizeof text, "<0x%02X>", static_cast<unsigned>(byte));
+  (void)std::snprintf(text, sizeof text, "<0x%02X>", static_cast<unsigned>(byte));
   return text;
 }
 
@@ -185,7 +185,7 @@ void AppendDisplayText(std::string& out, const uint8_t* text, size_t count) {
       out += mark;
     } else {
       char hex[8];
-      std::snprintf(hex, sizeof hex, "<0x%02X>", static_cast<unsigned>(byte));
+      (void)std::snprintf(hex, sizeof hex, "<0x%02X>", static_cast<unsigned>(byte));
       out += hex;
     }
     i = run + 1;

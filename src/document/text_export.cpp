@@ -41,7 +41,7 @@ std::string FillPlaceholders(const std::string& message, const std::string& firs
 // The export file, written through a buffer of its own.
 class FileSink : public ExportSink {
  public:
-  static constexpr size_t kBufferSize = 256 * 1024;
+  static constexpr size_t kBufferSize = size_t{256} * 1024;
 
   explicit FileSink(int fd) : fd_(fd), buffer_(new char[kBufferSize]) {}
   ~FileSink() override {

@@ -35,7 +35,7 @@ std::string FormatReadDate(std::time_t time) {
       local->tm_mon > 11)
     return "??? ??? ?? ??:??:?? ????";
   char date[64];
-  std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d %04d", kWeekdays[local->tm_wday],
+  (void)std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d %04d", kWeekdays[local->tm_wday],
                 kMonths[local->tm_mon], local->tm_mday, local->tm_hour, local->tm_min,
                 local->tm_sec, local->tm_year + 1900);
   return date;

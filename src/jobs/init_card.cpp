@@ -79,12 +79,12 @@ bool WriteComment(const std::string& path, uint32_t master, uint32_t& next) {
   struct stat info;
   if (fstat(fileno(file), &info) != 0) {
     SetSystemError(errno);
-    std::fclose(file);
+    (void)std::fclose(file);
     ReportMessage(msg::kReadingCommentFile);
     return false;
   }
   if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > kMaxCommentLength) {
-    std::fclose(file);
+    (void)std::fclose(file);
     ReportMessage(msg::kCommentTooLarge);
     return false;
   }
@@ -111,7 +111,7 @@ bool WriteComment(const std::string& path, uint32_t master, uint32_t& next) {
     ++next;
     g_work[kCommentKindOffset] = kKindContinuation;
   }
-  std::fclose(file);
+  (void)std::fclose(file);
   return ok;
 }
 

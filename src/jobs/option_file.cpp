@@ -35,7 +35,7 @@ class NestingGuard {
 };
 
 struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
+  void operator()(FILE* file) const { (void)std::fclose(file); }  // read only
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
@@ -70,7 +70,7 @@ bool ReadPiece(FILE* file, std::string& piece) {
       if (next == '\n') {
         c = '\n';
       } else if (next != EOF) {
-        std::ungetc(next, file);
+        (void)std::ungetc(next, file);
       }
     }
     ++count;

@@ -51,7 +51,7 @@ size_t WriteAsciiLine(RecordOutput& out) {
       std::snprintf(line, 16, "#%08lu ", static_cast<unsigned long>(state.number)));
   auto append = [&](const char* text) {
     size_t length = std::strlen(text);
-    std::memcpy(line + pos, text, length);
+    std::memcpy(line + pos, text, length);  // NOLINT(bugprone-not-null-terminated-result): counted by pos
     pos += length;
   };
   if (state.kind == kKindData) {
@@ -166,7 +166,7 @@ bool WriteRecords(RecordOutput& out) {
 std::FILE* OpenOutputFile(const std::string& path, bool binary) {
   if (Options().prompt == 1) {
     if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
-      std::fclose(existing);
+      (void)std::fclose(existing);
       ConsoleOut("WARNING: file %s exists. Overwrite (y/n)? ", path.c_str());
       int key = WaitForKey({'y', 'Y', 'n', 'N'});
       if (key == kKeyNoConsole) {
@@ -222,7 +222,7 @@ bool WriteRecordFile() {
   out.file = OpenOutputFile(options.recordoutput, out.binary);
   if (out.file == nullptr) return false;
   if (!WriteRecords(out)) {
-    std::fclose(out.file);
+    (void)std::fclose(out.file);
     return false;
   }
   if (!CloseOutputFile(out.file)) {

@@ -26,7 +26,7 @@ bool WriteWholeFile(const std::string& path, bool binary, const uint8_t* bytes, 
   std::FILE* file = OpenOutputFile(path, binary);
   if (file == nullptr) return false;
   if (!WriteOutput(file, bytes, count)) {
-    std::fclose(file);
+    (void)std::fclose(file);
     return false;
   }
   return CloseOutputFile(file);
@@ -39,7 +39,7 @@ bool OpenCard() {
 }
 
 void CopyText(char (&field)[80], const char* text) {
-  std::snprintf(field, sizeof field, "%s", text);
+  (void)std::snprintf(field, sizeof field, "%s", text);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ bool EnsureRawTerminal() {
   raw.c_cc[VTIME] = 0;
   if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return false;
   g_raw = true;
-  std::atexit(RestoreTerminal);
+  (void)std::atexit(RestoreTerminal);
   usable = true;
   return true;
 }

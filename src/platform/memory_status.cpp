@@ -4,11 +4,22 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace qb {
 namespace {
+
+// The decimal count at the start of `text` (blanks skipped), or 0.
+uint64_t ParseCount(const char* text) {
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long value = std::strtoull(text, &end, 10);
+  if (end == text || errno != 0) return 0;
+  return static_cast<uint64_t>(value);
+}
 
 // "MemAvailable" from /proc/meminfo in bytes, or 0 when it cannot be read.
 uint64_t MemAvailableFromProc() {
@@ -16,14 +27,13 @@ uint64_t MemAvailableFromProc() {
   if (file == nullptr) return 0;
   char line[256];
   uint64_t result = 0;
+  static constexpr char kKey[] = "MemAvailable:";
   while (std::fgets(line, sizeof line, file) != nullptr) {
-    unsigned long long kib = 0;
-    if (std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1) {
-      result = static_cast<uint64_t>(kib) * 1024u;
-      break;
-    }
+    if (std::strncmp(line, kKey, sizeof kKey - 1) != 0) continue;
+    result = ParseCount(line + sizeof kKey - 1) * 1024u;
+    break;
   }
-  std::fclose(file);
+  (void)std::fclose(file);
   return result;
 }
 
@@ -31,12 +41,12 @@ uint64_t MemAvailableFromProc() {
 uint64_t CurrentVirtualSize() {
   FILE* file = std::fopen("/proc/self/statm", "re");
   if (file == nullptr) return 0;
-  unsigned long long pages = 0;
-  int fields = std::fscanf(file, "%llu", &pages);
-  std::fclose(file);
+  char line[128];
+  bool read = std::fgets(line, sizeof line, file) != nullptr;
+  (void)std::fclose(file);
   long page = ::sysconf(_SC_PAGESIZE);
-  if (fields != 1 || page <= 0) return 0;
-  return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page);
+  if (!read || page <= 0) return 0;
+  return ParseCount(line) * static_cast<uint64_t>(page);
 }
 
 }  // namespace
