@@ -24,9 +24,13 @@ uint32_t NextInRing(uint32_t sector) {
 }
 
 bool ReadValidSector(uint8_t* buffer, uint32_t n) {
-  const CardReadState& state = ReadState();
+  CardReadState& state = ReadState();
   if (n > state.last) return false;
   if (!ReadSector(buffer, n)) {
+    // Beyond the card's end is where a master that claims too many sectors
+    // leads: such sectors count as never written. A failed read on the card
+    // itself is a fault of the card.
+    if (n < SectorDeviceCapacity()) state.unreadable = true;
     ReportMessage(msg::kReadError, static_cast<unsigned long>(n));
     return false;
   }

@@ -35,6 +35,9 @@ struct CardReadState {
   uint16_t fill = 0;  // fill level of the chosen sector
   uint32_t e = 0;     // sequence number found at F0
   uint32_t start = 0;
+  // A sector could not be read at all (not merely invalid): what a search
+  // concluded from it cannot be trusted.
+  bool unreadable = false;
 
   // Record walk.
   uint32_t current = 0;

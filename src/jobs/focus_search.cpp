@@ -95,11 +95,15 @@ bool Search() {
 }  // namespace
 
 bool FocusSearch() {
+  CardReadState& state = ReadState();
+  state.unreadable = false;
   SetLogQuiet(true);
   bool found = Search();
   SetLogQuiet(false);
-  if (!found) return false;
-  const CardReadState& state = ReadState();
+  // The search takes a sector it cannot read for one that was never
+  // written; its answer would then end the recording early, and a card
+  // emptied after such a read would lose the rest.
+  if (!found || state.unreadable) return false;
   LogMessageId(msg::kStart, static_cast<unsigned long>(state.start));
   LogMessageId(msg::kFocus, static_cast<unsigned long>(state.f0),
                static_cast<unsigned long>(state.f1), static_cast<unsigned>(state.fill),

@@ -202,10 +202,11 @@ inline std::vector<FileRecord> ParseRecordFile(const std::string& bytes) {
   return records;
 }
 
-// What the tracing device saw; it can fail one write call.
+// What the tracing device saw; it can fail one read and one write call.
 struct DeviceTrace {
   std::vector<uint32_t> reads;
   std::vector<uint32_t> writes;
+  long failReadCall = -1;   // index of the read call that fails, -1 none
   long failWriteCall = -1;  // index of the write call that fails, -1 none
 };
 
@@ -223,8 +224,10 @@ class ScopedTracingDevice {
   static const SectorBackend& Row() {
     static const SectorBackend row = {RawDriveOpen, RawDriveClose,
                                       [](uint8_t* buffer, uint32_t sector) {
+                                        long call = static_cast<long>(Trace().reads.size());
                                         Trace().reads.push_back(sector);
-                                        return RawDriveRead(buffer, sector);
+                                        return call != Trace().failReadCall &&
+                                               RawDriveRead(buffer, sector);
                                       },
                                       [](const uint8_t* buffer, uint32_t sector) {
                                         long call = static_cast<long>(Trace().writes.size());
