@@ -71,8 +71,11 @@ int SliceUntil(int64_t deadline) {
 // Blocks until input arrives, the deadline passes or the user breaks.
 Wait WaitForInput(int64_t deadline) {
   for (;;) {
+    // A line that is gone delivers nothing more: it ends as a silent line
+    // would, without making the user sit out the wait.
+    if (g_port.dead) return UserBreak() ? Wait::kBreak : Wait::kTimeout;
     int slice = SliceUntil(deadline);
-    PortEvent event = SerialPortWait(g_port.dead ? -1 : g_port.fd, false, slice);
+    PortEvent event = SerialPortWait(g_port.fd, false, slice);
     if (event == PortEvent::kHangup || event == PortEvent::kFailed) g_port.dead = true;
     // Looked at also while bytes keep coming, so that a device trickling
     // bytes cannot hold the user off.
@@ -142,7 +145,12 @@ bool SendAndAwait(const uint8_t* data, size_t size, uint8_t expected, unsigned l
     Wait wait = WaitForInput(deadline);
     if (EndedEarly(wait == Wait::kBreak, wait == Wait::kTimeout, expected)) return false;
     uint8_t byte = 0;
-    if (ReadArrived(&byte, 1) == 0) continue;
+    // A line that keeps signalling input it does not deliver still ends at
+    // the deadline.
+    if (ReadArrived(&byte, 1) == 0) {
+      if (EndedEarly(false, MonotonicMillis() >= deadline, expected)) return false;
+      continue;
+    }
     if (byte == expected) return true;
     ReportMessage(msg::kCharacterError, static_cast<unsigned>(byte),
                   static_cast<unsigned>(expected));
@@ -167,7 +175,13 @@ bool ReceiveResponse(FrameReceiver& receiver) {
       return false;
     }
     size_t got = ReadArrived(chunk, std::min(receiver.Wanted(), sizeof chunk));
-    if (got == 0) continue;
+    if (got == 0) {
+      if (MonotonicMillis() >= deadline) {
+        ReportMessage(msg::kReceiverTimeout);
+        return false;
+      }
+      continue;
+    }
     deadline = MonotonicMillis() + static_cast<int64_t>(g_port.settings.byte_ms);
     size_t used = 0;
     switch (receiver.Take(chunk, got, used)) {

@@ -120,7 +120,14 @@ PortEvent SerialPortWait(int fd, bool output, int timeout_ms) {
 ssize_t SerialPortRead(int fd, uint8_t* data, size_t size) {
   for (;;) {
     ssize_t n = read(fd, data, size);
-    if (n >= 0) return n;
+    if (n > 0) return n;
+    // The port is non-blocking, so "nothing yet" comes as EAGAIN; an empty
+    // read is the end of the line (a hung-up terminal, a pulled adapter).
+    if (n == 0 && size > 0) {
+      errno = EIO;
+      return -1;
+    }
+    if (n == 0) return 0;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
     return -1;
