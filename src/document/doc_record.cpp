@@ -16,6 +16,24 @@ constexpr uint8_t kStx = 0x02;
 constexpr uint8_t kEtx = 0x03;
 constexpr uint8_t kCan = 0x18;
 
+// The XOR of n bytes, eight at a time: every record of a walk is checked, so
+// a byte loop would cost as much as its CRC.
+uint8_t XorOfBytes(const uint8_t* bytes, size_t n) {
+  uint64_t words = 0;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, sizeof word);
+    words ^= word;
+  }
+  words ^= words >> 32;
+  words ^= words >> 16;
+  words ^= words >> 8;
+  auto sum = static_cast<uint8_t>(words);
+  for (; i < n; ++i) sum ^= bytes[i];
+  return sum;
+}
+
 }  // namespace
 
 DocRecord::DocRecord(const DocRecord& other) {
@@ -29,6 +47,7 @@ DocRecord& DocRecord::operator=(const DocRecord& other) {
   text_start_ = other.text_start_;
   text_end_ = other.text_end_;
   content_flags_ = other.content_flags_;
+  content_flags_known_ = other.content_flags_known_;
   record_status_ = other.record_status_;
   has_data_ = false;
   if (other.has_data_) {
@@ -61,6 +80,7 @@ void DocRecord::Clear() {
   text_start_ = 0;
   text_end_ = -1;
   content_flags_ = 0;
+  content_flags_known_ = false;
   record_status_ = 0;
 }
 
@@ -123,9 +143,17 @@ void DocRecord::ComputeTextBounds() {
       }
     }
   }
-  content_flags_ = header_.kind == kKindData
-                       ? TextContentFlags(data, DataSize(), text_start_, text_end_)
-                       : kContentPrintable;
+  content_flags_known_ = false;
+}
+
+uint32_t DocRecord::contentFlags() const {
+  if (!content_flags_known_) {
+    content_flags_ = header_.kind == kKindData
+                         ? TextContentFlags(Data(), DataSize(), text_start_, text_end_)
+                         : kContentPrintable;
+    content_flags_known_ = true;
+  }
+  return content_flags_;
 }
 
 bool DocRecord::BlockCheckHolds() const {
@@ -134,10 +162,11 @@ bool DocRecord::BlockCheckHolds() const {
   if (n == 0) return false;
   const void* stx = std::memchr(data, kStx, n);
   if (stx == nullptr) return false;
-  size_t i = static_cast<size_t>(static_cast<const uint8_t*>(stx) - data);
-  uint8_t sum = 0;
-  for (size_t k = i + 1; k + 1 < n; ++k) sum ^= data[k];
-  return sum == data[n - 1];
+  size_t first = static_cast<size_t>(static_cast<const uint8_t*>(stx) - data) + 1;
+  // The bytes after the STX up to the next-to-last (none when the STX is
+  // one of the last two).
+  size_t count = first < n ? n - 1 - first : 0;
+  return XorOfBytes(data + first, count) == data[n - 1];
 }
 
 bool DocRecord::IsValid() {

@@ -65,14 +65,17 @@ class DocRecord {
   const uint8_t* Text() const;
   size_t TextSize() const;
 
-  uint32_t contentFlags() const { return content_flags_; }
+  // Worked out from the text on first use: walks that only check and copy
+  // the text (export) never need them.
+  uint32_t contentFlags() const;
   int recordStatus() const { return record_status_; }
   // Records a fault unless one is already recorded.
   void SetStatus(int status) {
     if (record_status_ == 0) record_status_ = status;
   }
 
-  // Computes the text bounds and the content flags of the data as read and,
+  // Computes the text bounds of the data as read (the content flags follow
+  // from them on demand) and,
   // for a data record, the faults of missing STX and inverted bounds.
   void ComputeTextBounds();
 
@@ -92,7 +95,8 @@ class DocRecord {
   bool has_data_ = false;
   int text_start_ = 0;
   int text_end_ = -1;
-  uint32_t content_flags_ = 0;
+  mutable uint32_t content_flags_ = 0;
+  mutable bool content_flags_known_ = false;
   int record_status_ = 0;
 
   bool Reserve(size_t size);

@@ -152,20 +152,15 @@ DocRecord* RecordDocument::WalkLine(LineWalk& walk) {
   uint64_t offset = walk.offset;
   walk.offset = 0;
   if (offset == 0 && !index_.OffsetOf(reader_, line, offset)) return GetLineRecord(line);
-  // Step over records of other kinds up to the line's data record.
-  RecordHeader header;
-  for (;;) {
-    if (reader_.Seek(static_cast<long long>(offset), SEEK_SET) < 0 ||
-        !reader_.ReadHeaderFields(header)) {
-      return GetLineRecord(line);  // damaged or short: the indexed fetch decides
-    }
-    if (header.kind == kKindData) break;
-    offset += kRecordFileHeaderSize + header.length;
+  // Step over records of other kinds up to the line's data record, reading
+  // each header once.
+  if (reader_.Seek(static_cast<long long>(offset), SEEK_SET) < 0 ||
+      !reader_.FindRecordOfKind(work_, kKindData)) {
+    return GetLineRecord(line);  // damaged or short: the indexed fetch decides
   }
-  if (reader_.Seek(static_cast<long long>(offset), SEEK_SET) < 0 || !reader_.ReadRecord(work_)) {
-    return GetLineRecord(line);
-  }
-  walk.offset = offset + kRecordFileHeaderSize + work_.length();
+  // The next line's search starts after this record (at the file's end when
+  // its data was cut short, where the next read fails as it would anyway).
+  walk.offset = static_cast<uint64_t>(reader_.Tell());
   return &work_;
 }
 

@@ -37,6 +37,11 @@ class DocumentRecord : public ::testing::Test {
 };
 
 TEST_F(DocumentRecord, TextBoundsStatusAndValidity) {
+  // Long enough for the block check to run over whole words and a tail.
+  const std::string long_text = "The quick brown fox jumps over 13 lazy dogs";
+  const std::string long_data = WithBlockCheck("\x02" + long_text + "\x03");
+  std::string long_data_bad = long_data;
+  long_data_bad.back() = static_cast<char>(long_data_bad.back() ^ 0x40);
   const struct {
     const char* name;
     std::string data;
@@ -65,6 +70,9 @@ TEST_F(DocumentRecord, TextBoundsStatusAndValidity) {
        WithBlockCheck("xy\x02"
                       "AB\x03"),
        3, 4, "AB", 0, true, 0},
+      {"long text", long_data, 1, 43, long_text, 0, true, 0},
+      {"long text, wrong block check", long_data_bad, 1, 43, long_text, 0, false,
+       kStatusBlockCheck},
       {"no STX", std::string("ABC\x03") + '\x00', 0, 2, "ABC", kStatusNoStx, false, kStatusNoStx},
       {"wrong block check",
        std::string("\x02"

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "format/record_crc.h"
+#include "format/record_crc_paths.h"
 #include "format/record_file.h"
 #include "format/record_kind.h"
 
@@ -17,25 +18,75 @@ TEST(FormatRecordCrc, CheckValueAndContinuation) {
   EXPECT_EQ(RecordCrc16(digits + 4, 5, RecordCrc16(digits, 4)), 0x3B7B);
 }
 
-TEST(FormatRecordCrc, LongRunsMatchTheBitwiseDefinition) {
-  // Reflected polynomial 0xA001 one bit at a time, over every length from 0
-  // to 40 and every split point, so the eight-byte path and its tail agree.
-  auto bitwise = [](const uint8_t* data, size_t n, uint16_t crc) {
-    for (size_t i = 0; i < n; ++i) {
-      crc ^= data[i];
-      for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+// Reflected polynomial 0xA001 one bit at a time: the definition every way of
+// computing the CRC is held to.
+uint16_t BitwiseCrc(const uint8_t* data, size_t n, uint16_t crc) {
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? (crc >> 1) ^ 0xA001 : crc >> 1;
+  }
+  return crc;
+}
+
+struct CrcPath {
+  const char* name;
+  uint16_t (*crc)(const uint8_t*, size_t, uint16_t);
+};
+
+// The tables, the folding where this processor has it, and RecordCrc16 with
+// whichever it picked.
+std::vector<CrcPath> CrcPaths() {
+  std::vector<CrcPath> paths = {{"tables", RecordCrc16Table},
+                                {"RecordCrc16", [](const uint8_t* data, size_t n, uint16_t crc) {
+                                   return RecordCrc16(data, n, crc);
+                                 }}};
+  if (RecordCrcFoldingAvailable()) paths.push_back({"folding", RecordCrc16Folded});
+  return paths;
+}
+
+std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+  std::vector<uint8_t> bytes(n);
+  for (auto& b : bytes) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+  return bytes;
+}
+
+TEST(FormatRecordCrc, EveryPathMatchesTheBitwiseDefinition) {
+  // Each input is copied into an allocation of exactly its size, so that a
+  // block load past either end shows under the address sanitizer.
+  const std::vector<uint8_t> pool = RandomBytes(600, 12345);
+  for (const CrcPath& path : CrcPaths()) {
+    SCOPED_TRACE(path.name);
+    for (size_t n = 0; n <= pool.size(); ++n) {
+      const std::vector<uint8_t> data(pool.begin() + static_cast<long>(pool.size() - n),
+                                      pool.end());
+      const uint16_t start = static_cast<uint16_t>(kRecordCrcStart ^ (n * 0x9E37));
+      ASSERT_EQ(path.crc(data.data(), n, start), BitwiseCrc(data.data(), n, start)) << n;
+      // A CRC continued over a second piece, split around the block sizes.
+      for (size_t split : {size_t{1}, size_t{15}, size_t{16}, size_t{17}, n / 2, n - 1}) {
+        if (split > n) continue;
+        const uint16_t first = path.crc(data.data(), split, start);
+        ASSERT_EQ(path.crc(data.data() + split, n - split, first),
+                  BitwiseCrc(data.data(), n, start))
+            << n << "/" << split;
+      }
     }
-    return crc;
-  };
-  std::vector<uint8_t> data(40);
-  uint32_t seed = 12345;
-  for (auto& b : data) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
-  for (size_t n = 0; n <= data.size(); ++n) {
-    EXPECT_EQ(RecordCrc16(data.data(), n), bitwise(data.data(), n, kRecordCrcStart)) << n;
-    for (size_t split = 0; split <= n; split += 3) {
-      EXPECT_EQ(RecordCrc16(data.data() + split, n - split, RecordCrc16(data.data(), split)),
-                bitwise(data.data(), n, kRecordCrcStart))
-          << n << "/" << split;
+  }
+}
+
+TEST(FormatRecordCrc, LongInputsAgreeOnEveryPath) {
+  // The longest record (its length and kind fields and 65535 data bytes), a
+  // larger buffer, and both at every misalignment of a 16-byte block.
+  const std::vector<uint8_t> data = RandomBytes((1u << 20) + 15, 777);
+  for (size_t n : {size_t{65539}, size_t{1} << 20}) {
+    const uint16_t expected = BitwiseCrc(data.data(), n, kRecordCrcStart);
+    for (const CrcPath& path : CrcPaths()) {
+      SCOPED_TRACE(path.name);
+      EXPECT_EQ(path.crc(data.data(), n, kRecordCrcStart), expected) << n;
+      for (size_t offset = 1; offset < 16; ++offset) {
+        EXPECT_EQ(path.crc(data.data() + offset, n, 0xFFFF),
+                  RecordCrc16Table(data.data() + offset, n, 0xFFFF))
+            << n << "+" << offset;
+      }
     }
   }
 }
