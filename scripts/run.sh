@@ -42,5 +42,7 @@ if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
   echo "== the application on the recording (close it to finish)"
   "$bin/quillbank-manager" "$demo/demo.qbd"
 else
-  echo "== no display: open $demo/demo.qbd with $bin/quillbank-manager on a desktop"
+  echo "== no display: the recording printed as the application prints it (A4 PDF)"
+  "$bin/quillbank-manager" --print-to-pdf "$demo/demo.pdf" "$demo/demo.qbd"
+  echo "== the printout is $demo/demo.pdf; open $demo/demo.qbd with $bin/quillbank-manager on a desktop"
 fi

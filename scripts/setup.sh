@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
-  fonts-liberation
+  fonts-liberation poppler-utils
   clang libclang-rt-14-dev clang-format clang-tidy
   libssl-dev
   bc time

@@ -19,6 +19,7 @@
 #include "app/child_frame.h"
 #include "app/gui_job_host.h"
 #include "app/main_frame.h"
+#include "app/print_commands.h"
 #include "app/progress_dialog.h"
 #include "app/splash_window.h"
 #include "base/job_host.h"
@@ -39,9 +40,18 @@ void SetCategory(int category, std::initializer_list<const char*> names) {
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
   CommandLine result;
-  for (const QString& argument : arguments) {
+  for (qsizetype i = 0; i < arguments.size(); ++i) {
+    const QString& argument = arguments[i];
     if (argument == QLatin1String("--version"))
       result.version = true;
+    else if (argument == QLatin1String("--print-to-pdf")) {
+      if (i + 1 < arguments.size() && !arguments[i + 1].isEmpty())
+        result.print_to_pdf = arguments[++i];
+      else
+        result.bad_print_to_pdf = true;
+    } else if (argument.compare(QLatin1String("/p"), Qt::CaseInsensitive) == 0 ||
+               argument.compare(QLatin1String("-p"), Qt::CaseInsensitive) == 0)
+      result.print = true;
     else if (argument.compare(QLatin1String("/dde"), Qt::CaseInsensitive) == 0 ||
              argument.compare(QLatin1String("-dde"), Qt::CaseInsensitive) == 0)
       result.dde = true;
@@ -140,6 +150,7 @@ bool RegisterFileType(const QString& program, const QString& data_home, const QS
 CQuillbankManagerApp::CQuillbankManagerApp() = default;
 
 CQuillbankManagerApp::~CQuillbankManagerApp() {
+  print_.reset();
   installed_host_.reset();
   host_.reset();
   frame_.reset();
@@ -167,6 +178,8 @@ bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool sh
   progress_ = new CProgressDialog(frame_.get());
   host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
   installed_host_ = std::make_unique<qb::ScopedJobHost>(host_.get());
+  print_ = std::make_unique<PrintCommands>(frame_.get());
+  connect(frame_.get(), &CMainFrame::commandRequested, print_.get(), &PrintCommands::OnCommand);
   Listen();
 
   // A start without a file opens no document; a named file that fails to
@@ -188,6 +201,14 @@ bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool sh
 
 bool CQuillbankManagerApp::OpenDocumentFile(const QString& path) {
   return frame_->OpenDocumentFile(path) != nullptr;
+}
+
+bool CQuillbankManagerApp::PrintOpenDocuments() {
+  QList<CChildFrame*> children = frame_->childFrames();
+  bool printed = !children.isEmpty();
+  for (CChildFrame* child : children)
+    if (!print_->PrintDirect(child->document())) printed = false;
+  return printed;
 }
 
 void CQuillbankManagerApp::Listen() {

@@ -11,6 +11,7 @@
 class CMainFrame;
 class CProgressDialog;
 class GuiJobHost;
+class PrintCommands;
 class QLocalServer;
 namespace qb {
 class ScopedJobHost;
@@ -20,6 +21,13 @@ struct CommandLine {
   QStringList files;
   bool dde = false;      // a shell open; the file arrives like any other
   bool version = false;  // print the version and exit
+
+  // /p: print the files on the default printer and exit.
+  bool print = false;
+  // --print-to-pdf OUT: print the file to OUT without any window; bad
+  // without OUT.
+  QString print_to_pdf;
+  bool bad_print_to_pdf = false;
 };
 
 // Parses the arguments after the program name.
@@ -57,8 +65,12 @@ class CQuillbankManagerApp : public QObject {
 
   CMainFrame* mainFrame() const { return frame_.get(); }
   CProgressDialog* progressDialog() const { return progress_; }
+  PrintCommands* printCommands() const { return print_.get(); }
   // Opens a document; a failed load leaves no window.
   bool OpenDocumentFile(const QString& path);
+  // Prints every open document on the default printer (/p); false when one
+  // was not printed or none is open.
+  bool PrintOpenDocuments();
 
  private:
   void Listen();
@@ -68,5 +80,6 @@ class CQuillbankManagerApp : public QObject {
   CProgressDialog* progress_ = nullptr;  // a child of the main window
   std::unique_ptr<GuiJobHost> host_;
   std::unique_ptr<qb::ScopedJobHost> installed_host_;
+  std::unique_ptr<PrintCommands> print_;
   QLocalServer* server_ = nullptr;
 };

@@ -44,11 +44,11 @@ QRectF FromYUp(double left, double top, double right, double bottom) {
   return QRectF(QPointF(left, -top), QPointF(right, -bottom));
 }
 
-QFont MakeLineFont(double height, double width) {
+QFont MakeLineFont(double height, double width, QFont::Weight weight) {
   QFont font(QStringLiteral("Courier New"));
   font.setStyleHint(QFont::TypeWriter, QFont::PreferQuality);
   font.setFixedPitch(true);
-  font.setWeight(QFont::Normal);
+  font.setWeight(weight);
   font.setPixelSize(static_cast<int>(std::lround(height / kCellHeightPerSize)));
   double natural = QFontMetricsF(font).averageCharWidth();
   if (natural > 0) font.setStretch(static_cast<int>(std::lround(100 * width / natural)));
@@ -58,6 +58,10 @@ QFont MakeLineFont(double height, double width) {
 LineFonts::LineFonts()
     : wide_(MakeLineFont(kLineFontHeight, kWideFontWidth)),
       narrow_(MakeLineFont(kLineFontHeight, kNarrowFontWidth)) {}
+
+LineFonts::LineFonts(double wide_width, double narrow_width, QFont::Weight weight)
+    : wide_(MakeLineFont(kLineFontHeight, wide_width, weight)),
+      narrow_(MakeLineFont(kLineFontHeight, narrow_width, weight)) {}
 
 void LineFonts::Choose(bool scan_printer_esc) {
   normal_ = scan_printer_esc ? &wide_ : &narrow_;

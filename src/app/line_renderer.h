@@ -23,14 +23,16 @@ QRectF FromYUp(double left, double top, double right, double bottom);
 
 // A fixed-pitch "Courier New" font whose cell is `height` units high and
 // whose characters advance `width` units on average (units of the painter's
-// logical coordinates).
-QFont MakeLineFont(double height, double width);
+// logical coordinates), of the given weight.
+QFont MakeLineFont(double height, double width, QFont::Weight weight = QFont::Normal);
 
-// The two fonts of the printer emulation (height 40, widths 30 and 20) and
-// the slots the lines switch between.
+// The two fonts of the printer emulation (height 40, widths 30 and 20 on
+// screen) and the slots the lines switch between.
 class LineFonts {
  public:
   LineFonts();
+  // Fonts of height 40 with the given widths and weight (printing).
+  LineFonts(double wide_width, double narrow_width, QFont::Weight weight);
 
   // Points the normal slot at the wide font when escape scanning is on, at
   // the narrow one when it is off; the condensed slot always at the narrow

@@ -2,6 +2,21 @@
 #include <cstdio>
 
 #include "app/application.h"
+#include "app/print_commands.h"
+
+namespace {
+
+QtMessageHandler g_default_handler = nullptr;
+
+// Printing without a display needs no runtime folder; Qt's note that there
+// is none would only puzzle the user.
+void HeadlessMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+    return;
+  g_default_handler(type, context, text);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   QStringList arguments;
@@ -11,11 +26,31 @@ int main(int argc, char* argv[]) {
     std::fputs(VersionText().c_str(), stdout);
     return 0;
   }
+  if (command_line.bad_print_to_pdf) {
+    PrintToPdfUsage();
+    return 2;
+  }
+
+  // Printing to a PDF needs no display: no window is ever shown.
+  if (!command_line.print_to_pdf.isEmpty()) {
+    if (command_line.files.size() != 1) {
+      PrintToPdfUsage();
+      return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_default_handler = qInstallMessageHandler(HeadlessMessages);
+    QApplication application(argc, argv);
+    SetProgramLocale();
+    return PrintToPdf(command_line.files.first(), command_line.print_to_pdf);
+  }
 
   QApplication application(argc, argv);
-  if (!command_line.files.isEmpty() && HandToRunningInstance(command_line.files)) return 0;
+  if (!command_line.print && !command_line.files.isEmpty() &&
+      HandToRunningInstance(command_line.files))
+    return 0;
 
   CQuillbankManagerApp app;
-  if (!app.InitInstance(command_line)) return 1;
+  if (!app.InitInstance(command_line, !command_line.print)) return 1;
+  if (command_line.print) return app.PrintOpenDocuments() ? 0 : 1;
   return application.exec();
 }

@@ -253,6 +253,15 @@ constexpr Entry kCatalogue[] = {
     {61039, "Text file (*.txt)|*.txt|All Files (*.*)|*.*||"},
     {61040, "txt"},
     {61100, "The user manual was not found:\n%1"},
+
+    // Printing to a PDF from the command line.
+    {61600, "usage: quillbank-manager --print-to-pdf OUT.pdf FILE.qbd"},
+    {61601, "%s was not printed"},
+    {61602, "%s has no lines to print"},
+    {61603, "%s printed to %s (pages: %d)"},
+
+    // Texts of the print loop.
+    {61702, "Could not start print job."},
 };
 
 constexpr bool IsSorted() {

@@ -144,6 +144,13 @@ constexpr int kCannotCreateIdFile = 61038;
 constexpr int kTextFileFilter = 61039;
 constexpr int kTextExtension = 61040;
 constexpr int kManualMissing = 61100;
+// Printing to a PDF from the command line.
+constexpr int kPrintToPdfUsage = 61600;
+constexpr int kNotPrinted = 61601;      // record file
+constexpr int kNothingToPrint = 61602;  // record file
+constexpr int kPrintedToPdf = 61603;    // record file, PDF file, pages
+// The print loop's failure to start a job.
+constexpr int kFailedToStartPrint = 61702;
 // The application's title, also the name of its key in the settings store.
 constexpr int kAppTitle = 57344;  // "Quillbank Manager"
 constexpr int kIdleMessage = 57345;  // "Ready"

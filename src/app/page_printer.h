@@ -1,0 +1,84 @@
+// The printed pages of a document: the page mapping of A4 onto the printable
+// area, the header (title and version, banner, comment, rule), the footer
+// (print date, file name, page of pages, rule) and the body, whose lines are
+// drawn by the same one-line routine as on screen, with the page layout's
+// breaks. One object serves one print job at a time.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/line_renderer.h"
+#include "app/page_layout.h"
+
+class QPainter;
+class QPrinter;
+
+namespace qb {
+class RecordDocument;
+}
+
+// The date and time of now as the footer shows it ("%d %b %Y %X" in the
+// program's time locale).
+QString PrintDateNow();
+// The comment as the header shows it: blanks removed at both ends, CR and
+// LF removed, at most its first 80 characters.
+QString HeaderComment(const std::string& comment);
+
+class PagePrinter {
+ public:
+  enum class Result {
+    kPrinted,      // pages were printed
+    kNothing,      // the layout was cancelled, or there was no page to print
+    kStartFailed,  // the printer did not start the job
+  };
+
+  // `clock_ms` paces the layout's progress (the monotonic clock when empty).
+  explicit PagePrinter(qb::RecordDocument& doc, std::function<int64_t()> clock_ms = {});
+
+  // Starts a job: the print date of now, the settings of the printer
+  // emulation, the layout stale.
+  void BeginJob();
+  void SetPrintDate(const QString& date) { print_date_ = date; }
+  const QString& printDate() const { return print_date_; }
+  const LineOptions& options() const { return options_; }
+
+  // Computes the layout unless it is current; false when cancelled.
+  bool Layout(LayoutProgress* progress);
+  const PageLayout& layout() const { return layout_; }
+  int pageCount() const { return layout_.pageCount(); }
+
+  // Maps the A4 page (2100 by 2970 units, y downward) onto the drawing
+  // rectangle in device units, less 2 units in width and height.
+  static void MapPage(QPainter& painter, const QRect& drawing);
+
+  // Draws page n (from 1) with the painter mapped. False when the job ends
+  // here: nothing is drawn beyond the last page or without a layout, only
+  // header and footer when there are no lines.
+  bool PrintPage(QPainter& painter, int n);
+
+  // The whole job on a printer: the layout, then the printer's page range
+  // (all pages when it has none) up to the last page, one sheet each.
+  Result Print(QPrinter& printer, LayoutProgress* progress);
+
+  // The fonts of header and footer and of the body's normal and condensed
+  // text.
+  const QFont& headerFont() const { return header_font_; }
+  const LineFonts& bodyFonts() const { return fonts_; }
+
+ private:
+  void DrawHeader(QPainter& painter, const QRectF& band);
+  void DrawFooter(QPainter& painter, const QRectF& band, int n);
+  void DrawBody(QPainter& painter, const QRectF& body, int n);
+
+  qb::RecordDocument& doc_;
+  PageLayout layout_;
+  LineOptions options_;
+  LineFonts fonts_;
+  QFont header_font_;
+  QString print_date_;
+};

@@ -1,0 +1,222 @@
+#include "app/print_commands.h"
+#include "app/ui_text.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <cstdio>
+#include <string>
+
+#include "app/main_frame.h"
+#include "app/page_printer.h"
+#include "app/progress_dialog.h"
+#include "app/quillbank_doc.h"
+#include "base/interval_timer.h"
+#include "base/messages.h"
+#include "base/text_format.h"
+#include "document/record_document.h"
+
+namespace {
+
+// How often the queue is pumped between the progress updates, so that a
+// Cancel counts soon.
+constexpr int64_t kPumpIntervalMs = 100;
+
+constexpr const char* kProgram = "quillbank-manager";
+
+const char* Text(int id) {
+  return qb::LoadMessage(id);
+}
+
+// A line on standard error, after the program's name.
+void Complain(const std::string& text) {
+  std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+}
+
+bool AskWithPrintDialog(QPrinter& printer, QWidget* parent) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+// The printer's pages as the job's own: all pages until a range is chosen.
+void ResetRange(QPrinter& printer) {
+  printer.setPrintRange(QPrinter::AllPages);
+  printer.setFromTo(0, 0);
+}
+
+}  // namespace
+
+DialogLayoutProgress::DialogLayoutProgress(CProgressDialog* dialog, std::function<bool()> gone)
+    : dialog_(dialog), gone_(std::move(gone)), pump_(std::make_unique<qb::IntervalTimer>()) {
+  pump_->Start(kPumpIntervalMs);
+}
+
+DialogLayoutProgress::~DialogLayoutProgress() = default;
+
+void DialogLayoutProgress::Begin(int last_line) {
+  dialog_->SetRange(0, last_line);
+  dialog_->ShowProgressBar(true);
+  dialog_->ShowPercent(true);
+  dialog_->ShowTime(true);
+}
+
+void DialogLayoutProgress::Update(int line, int last_line, int page) {
+  dialog_->SetTextFormat("%s\n%s %i %s %i \n%s %i\n\n%s", Text(qb::msg::kComputingLayout),
+                         Text(qb::msg::kLine), line, Text(qb::msg::kOf), last_line,
+                         Text(qb::msg::kPage), page, Text(qb::msg::kPleaseWait));
+  dialog_->SetPos(line);
+}
+
+bool DialogLayoutProgress::Cancelled() {
+  if (pump_->Due()) QCoreApplication::processEvents();
+  if (gone_ && gone_()) return true;
+  return dialog_->CheckProgressCancel(true);
+}
+
+PrintCommands::PrintCommands(QWidget* window, QObject* parent)
+    : QObject(parent),
+      window_(window),
+      printer_(QPrinter::HighResolution),
+      print_dialog_(AskWithPrintDialog) {
+  printer_.setPageSize(QPageSize(QPageSize::A4));
+}
+
+PrintCommands::~PrintCommands() {
+  delete progress_;
+}
+
+void PrintCommands::OnCommand(int id, CQuillbankManagerDoc* doc) {
+  switch (id) {
+    case cmd::kPrint:
+      Print(doc);
+      break;
+    case cmd::kPrintDirect:
+      PrintDirect(doc);
+      break;
+    case cmd::kPrintPreview:
+      PrintPreview(doc);
+      break;
+    case cmd::kPrintSetup:
+      PrintSetup();
+      break;
+    default:
+      break;
+  }
+}
+
+bool PrintCommands::Print(CQuillbankManagerDoc* doc) {
+  if (doc == nullptr || busy_) return false;
+  ResetRange(printer_);
+  if (!print_dialog_(printer_, window_)) return false;
+  return RunJob(doc, printer_);
+}
+
+bool PrintCommands::PrintDirect(CQuillbankManagerDoc* doc) {
+  if (doc == nullptr) return false;
+  ResetRange(printer_);
+  return RunJob(doc, printer_);
+}
+
+QPrintPreviewDialog* PrintCommands::CreatePreview(CQuillbankManagerDoc* doc) {
+  ResetRange(printer_);
+  auto* dialog = new QPrintPreviewDialog(&printer_, window_);
+  dialog->setObjectName(QStringLiteral("printPreview"));
+  if (auto* widget = dialog->findChild<QPrintPreviewWidget*>())
+    widget->setViewMode(QPrintPreviewWidget::SinglePageView);
+  QPointer<CQuillbankManagerDoc> guard(doc);
+  connect(dialog, &QPrintPreviewDialog::paintRequested, this, [this, guard](QPrinter* printer) {
+    if (guard) RunJob(guard, *printer);
+  });
+  return dialog;
+}
+
+void PrintCommands::PrintPreview(CQuillbankManagerDoc* doc) {
+  if (doc == nullptr || busy_) return;
+  std::unique_ptr<QPrintPreviewDialog> dialog(CreatePreview(doc));
+  dialog->exec();
+}
+
+void PrintCommands::PrintSetup() {
+  QPageSetupDialog dialog(&printer_, window_);
+  dialog.exec();
+}
+
+bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer) {
+  if (doc == nullptr || busy_) return false;
+  busy_ = true;
+  QPointer<CQuillbankManagerDoc> guard(doc);
+  PagePrinter job(doc->core());
+  job.BeginJob();
+  printer.setDocName(doc->title());
+  // A PDF has no unprintable border: the page maps onto the whole sheet.
+  printer.setFullPage(printer.outputFormat() == QPrinter::PdfFormat);
+
+  delete progress_;
+  progress_ = new CProgressDialog(window_);
+  progress_->setObjectName(QStringLiteral("layoutProgress"));
+  progress_->SetCaption(qb::msg::kAppName);
+  progress_->SetTextFormat("%s\n%s", Text(qb::msg::kComputingLayout), Text(qb::msg::kPleaseWait));
+  progress_->ShowCancelButton(1, true);
+  progress_->Show(true);
+  DialogLayoutProgress progress(progress_, [guard] { return guard.isNull(); });
+  PagePrinter::Result result = job.Print(printer, &progress);
+  if (progress_) {
+    progress_->Show(false);
+    delete progress_;
+  }
+  busy_ = false;
+
+  if (result == PagePrinter::Result::kStartFailed) {
+    QMessageBox::warning(window_, UiText(qb::msg::kAppName), UiText(qb::msg::kFailedToStartPrint));
+  }
+  return result == PagePrinter::Result::kPrinted;
+}
+
+int PrintToPdf(const QString& record_file, const QString& pdf_file) {
+  const std::string record = record_file.toStdString();
+  const std::string pdf = pdf_file.toStdString();
+  qb::RecordDocument doc;
+  if (!doc.LoadRecordFile(QFile::encodeName(record_file).toStdString())) {
+    Complain(qb::FormatText(Text(qb::msg::kNotPrinted), record.c_str()));
+    return 1;
+  }
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(pdf_file);
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPageOrientation(QPageLayout::Portrait);
+  printer.setFullPage(true);
+  printer.setDocName(
+      QString::fromStdString(doc.GetTitle().empty() ? doc.GetFileName() : doc.GetTitle()));
+  printer.setCreator(UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion));
+
+  PagePrinter job(doc);
+  job.BeginJob();
+  switch (job.Print(printer, nullptr)) {
+    case PagePrinter::Result::kPrinted:
+      std::printf(
+          "%s: %s\n", kProgram,
+          qb::FormatText(Text(qb::msg::kPrintedToPdf), record.c_str(), pdf.c_str(), job.pageCount())
+              .c_str());
+      return 0;
+    case PagePrinter::Result::kNothing:
+      Complain(qb::FormatText(Text(qb::msg::kNothingToPrint), record.c_str()));
+      return 1;
+    case PagePrinter::Result::kStartFailed:
+      Complain(pdf + ": " + Text(qb::msg::kFailedToStartPrint));
+      return 1;
+  }
+  return 1;
+}
+
+void PrintToPdfUsage() {
+  std::fprintf(stderr, "%s\n", Text(qb::msg::kPrintToPdfUsage));
+}
