@@ -15,6 +15,7 @@
 #include <clocale>
 
 #include "app/app_pictures.h"
+#include "app/card_commands.h"
 #include "app/cards/app_settings.h"
 #include "app/child_frame.h"
 #include "app/gui_job_host.h"
@@ -167,6 +168,8 @@ bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool sh
   progress_ = new CProgressDialog(frame_.get());
   host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
   installed_host_ = std::make_unique<qb::ScopedJobHost>(host_.get());
+  // The card commands, the option dialogs, the calculator and the export.
+  new CardCommands(frame_.get(), progress_);
   Listen();
 
   // A start without a file opens no document; a named file that fails to

@@ -143,6 +143,9 @@ constexpr int kProgressCancel = 61001;   // "A&bbruch"
 constexpr int kCannotCreateIdFile = 61038;
 constexpr int kTextFileFilter = 61039;
 constexpr int kTextExtension = 61040;
+constexpr int kDeviceLabel = 61041;  // "Device:"
+// The drive names the Select Drive dialog lists, one a line.
+constexpr int kListedDrives = 61042;
 // The application's title, also the name of its key in the settings store.
 constexpr int kAppTitle = 57344;  // "Quillbank Manager"
 constexpr int kIdleMessage = 57345;  // "Ready"
