@@ -15,6 +15,7 @@
 #include <clocale>
 
 #include "app/app_pictures.h"
+#include "app/card_commands.h"
 #include "app/cards/app_settings.h"
 #include "app/child_frame.h"
 #include "app/gui_job_host.h"
@@ -180,6 +181,8 @@ bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool sh
   installed_host_ = std::make_unique<qb::ScopedJobHost>(host_.get());
   print_ = std::make_unique<PrintCommands>(frame_.get());
   connect(frame_.get(), &CMainFrame::commandRequested, print_.get(), &PrintCommands::OnCommand);
+  // The card commands, the option dialogs, the calculator and the export.
+  new CardCommands(frame_.get(), progress_);
   Listen();
 
   // A start without a file opens no document; a named file that fails to

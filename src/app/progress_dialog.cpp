@@ -170,6 +170,11 @@ void CProgressDialog::SetTextFormat(const char* format, ...) {
   SetText(text);
 }
 
+void CProgressDialog::SetIcon(const QPixmap& picture) {
+  icon_->setPixmap(picture);
+  Pump();
+}
+
 void CProgressDialog::SetRange(long low, long high) {
   bar_->setRange(ToBarValue(std::min(low, high)), ToBarValue(std::max(low, high)));
   model_.SetRange(low, high);

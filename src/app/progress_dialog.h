@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPixmap>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,6 +42,9 @@ class CProgressDialog : public QDialog {
   void SetText(const std::string& text);
   void SetText(int id);
   void SetTextFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+  // The picture beside the message (the wake-up blink), then pumps.
+  void SetIcon(const QPixmap& picture);
 
   // Sets the range and restarts the clock.
   void SetRange(long low, long high);

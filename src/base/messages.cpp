@@ -252,6 +252,8 @@ constexpr Entry kCatalogue[] = {
     {61038, "ERROR!\nCannot create ID file!"},
     {61039, "Text file (*.txt)|*.txt|All Files (*.*)|*.*||"},
     {61040, "txt"},
+    {61041, "Device:"},
+    {61042, "Quillbank\nquilUSB\nquil97"},
     {61100, "The user manual was not found:\n%1"},
 
     // Printing to a PDF from the command line.

@@ -143,6 +143,9 @@ constexpr int kProgressCancel = 61001;   // "A&bbruch"
 constexpr int kCannotCreateIdFile = 61038;
 constexpr int kTextFileFilter = 61039;
 constexpr int kTextExtension = 61040;
+constexpr int kDeviceLabel = 61041;  // "Device:"
+// The drive names the Select Drive dialog lists, one a line.
+constexpr int kListedDrives = 61042;
 constexpr int kManualMissing = 61100;
 // Printing to a PDF from the command line.
 constexpr int kPrintToPdfUsage = 61600;

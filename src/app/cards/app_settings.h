@@ -43,6 +43,9 @@ class AppSettings {
   void SetCom(int value);
   int Baud() const;
   void SetBaud(int value);
+  // The device path of the serial drive's port (DD_DEVICE when not empty).
+  std::string Device() const;
+  void SetDevice(const std::string& value);
 
   // Export
   std::string ExportPath() const;

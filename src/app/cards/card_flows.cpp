@@ -1,0 +1,212 @@
+#include "app/cards/card_flows.h"
+#include "app/ui_text.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "app/cards/card_job_launcher.h"
+#include "app/cards/card_ui.h"
+#include "app/cards/init_card_dialog.h"
+#include "app/child_frame.h"
+#include "app/main_frame.h"
+#include "app/quillbank_doc.h"
+#include "base/error_report.h"
+#include "base/messages.h"
+#include "base/text_format.h"
+
+namespace {
+
+// Syncs the object at `path` opened with `flags`.
+bool SyncPath(const std::string& path, int flags) {
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return ok;
+}
+
+// The leading digits of `text` as a number (0 when there are none), capped.
+qint64 LeadingNumber(const QString& text) {
+  qint64 value = 0;
+  for (QChar c : text) {
+    if (c < QLatin1Char('0') || c > QLatin1Char('9')) break;
+    value = std::min<qint64>(value * 10 + (c.unicode() - '0'), INT_MAX);
+  }
+  return value;
+}
+
+}  // namespace
+
+std::string SafeFileName(const std::string& id) {
+  std::string name = id;
+  for (char& c : name) {
+    auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || std::strchr("\"*+/:<>?\\|", c) != nullptr) c = '_';
+  }
+  return name;
+}
+
+QString NumberRecordPath(const QString& chosen) {
+  QFileInfo info(chosen);
+  const QString folder = info.path();
+  const QString file = info.fileName();
+  const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
+  const QString name = dot >= 0 ? file.left(dot) : file;
+  const QString ext = dot >= 0 ? file.mid(dot) : QString();
+  static const QRegularExpression kNumber(QStringLiteral("\\([0-9]*\\)$"));
+  QString base = name;
+  base.remove(kNumber);
+
+  qint64 n = info.exists() || info.isSymLink() ? 1 : 0;
+  const QString head = base + QLatin1Char('(');
+  const QString tail = QLatin1Char(')') + ext;
+  const QStringList entries =
+      QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  for (const QString& entry : entries) {
+    if (entry.size() < head.size() + tail.size() || !entry.startsWith(head) ||
+        !entry.endsWith(tail))
+      continue;
+    qsizetype open = entry.lastIndexOf(QLatin1Char('('));
+    qsizetype close = entry.indexOf(QLatin1Char(')'), open);
+    n = std::max(n, LeadingNumber(entry.mid(open + 1, close - open - 1)));
+  }
+  if (n <= 0) return chosen;
+  QString numbered = base + QStringLiteral("(%1)").arg(n + 1) + ext;
+  return folder == QLatin1String(".") && !chosen.startsWith(QLatin1String("./"))
+             ? numbered
+             : folder + QLatin1Char('/') + numbered;
+}
+
+QString CardInfoText(const qb::CardInfo& info, const std::string& id) {
+  using qb::LoadMessage;
+  std::string text = std::string(LoadMessage(qb::msg::kCardInfo)) + ":\n\n";
+  text += std::string(LoadMessage(qb::msg::kIdString)) + ": \"";
+  text += id.empty() ? std::string(LoadMessage(qb::msg::kEmpty)) : id;
+  text += "\"\n\n";
+  text += std::string(LoadMessage(qb::msg::kProductName)) + ": ";
+  text += qb::FormatText("%lu ", static_cast<unsigned long>(info.baudrate));
+  text += LoadMessage(qb::msg::kBaud);
+  text += qb::FormatText(", %s ", info.parameter);
+  text += "\n";
+  text += std::string(LoadMessage(qb::msg::kMemoryOrganization)) + ": ";
+  text += std::strcmp(info.memoryfull, "stop_logger") == 0 ? LoadMessage(qb::msg::kLinear)
+                                                           : LoadMessage(qb::msg::kRing);
+  text += "\n";
+  return cards::BytesText(text);
+}
+
+bool FlushToDisk(const std::string& path) {
+  if (!SyncPath(path, O_RDONLY)) return false;
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  return SyncPath(folder, O_RDONLY | O_DIRECTORY);
+}
+
+CardFlows::CardFlows(CardJobLauncher& launcher, CMainFrame* frame, QWidget* parent)
+    : launcher_(launcher), frame_(frame), parent_(parent) {}
+
+bool CardFlows::CardInitCommand() {
+  launcher_.ClearCancelled();
+  if (!launcher_.PrepareDrive()) return false;
+  bool empty = launcher_.CheckCardEmpty();
+  if (launcher_.DriveFailed()) return false;
+  if (!empty) {
+    cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kCardNotEmpty);
+    return false;
+  }
+  InitCardDialog dialog(parent_);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  if (cards::ShowBox(parent_, QMessageBox::Question, UiText(qb::msg::kOverwriteCard),
+                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
+    return false;
+  return launcher_.RunInit(false);
+}
+
+bool CardFlows::CardReadCommand() {
+  launcher_.ClearCancelled();
+  if (!launcher_.PrepareDrive()) return false;
+  bool empty = launcher_.CheckCardEmpty();
+  if (launcher_.DriveFailed()) return false;
+  if (empty) {
+    if (qb::ErrorsPending())
+      qb::ShowErrors(-1);
+    else
+      cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kNoData);
+    return false;
+  }
+  qb::CardInfo info;
+  std::string proposed;
+  if (launcher_.FetchCardInfo(info)) proposed = info.comment;
+  if (launcher_.Cancelled()) return false;
+  if (!CardInfoCommand(true)) return false;
+
+  QString chosen = cards::AskSaveFileName(parent_, cards::BytesText(SafeFileName(proposed)),
+                                          qb::msg::kFileFilter, UiText(qb::msg::kDefaultExtension));
+  if (chosen.isEmpty()) return false;
+  const QString path = NumberRecordPath(chosen);
+  const std::string local = cards::LocalPath(path);
+  if (!launcher_.RunRead(local)) return false;
+
+  // Read permission only: every write bit goes.
+  struct stat status;
+  if (::stat(local.c_str(), &status) != 0 ||
+      ::chmod(local.c_str(), status.st_mode & 07555 & ~static_cast<mode_t>(0222)) != 0)
+    cards::ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotProtect);
+
+  // The file is the only copy once the card is emptied: it must be on disk
+  // first, or the card is left as it is.
+  if (!FlushToDisk(local) || !launcher_.RunInit(true))
+    cards::ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotDeleteCard);
+
+  return OpenRecordFile(path);
+}
+
+bool CardFlows::OpenRecordFile(const QString& path) {
+  if (frame_ == nullptr) {
+    cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kNoTemplate);
+    return false;
+  }
+  CChildFrame* child = frame_->OpenDocumentFile(path);
+  if (child == nullptr) {
+    cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kCannotCreateDocument);
+    return false;
+  }
+  auto* doc = qobject_cast<CQuillbankManagerDoc*>(child->document());
+  if (doc == nullptr || !doc->loaded()) {
+    if (doc == nullptr)
+      cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kWrongTemplate);
+    if (QWidget* window = child->parentWidget()) window->close();
+    return false;
+  }
+  return true;
+}
+
+bool CardFlows::CardInfoCommand(bool ask_continue) {
+  qb::ClearErrors();
+  qb::CardInfo info;
+  if (!launcher_.FetchCardInfo(info, true)) {
+    if (launcher_.Cancelled()) return false;
+    if (qb::ErrorsPending()) {
+      qb::ShowErrors(-1);
+      return false;
+    }
+    return true;
+  }
+  QMessageBox::StandardButton pressed =
+      ask_continue ? cards::ShowBox(parent_, QMessageBox::Information,
+                                    CardInfoText(info, launcher_.CardId()),
+                                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
+                   : cards::ShowBox(parent_, QMessageBox::Information,
+                                    CardInfoText(info, launcher_.CardId()));
+  return pressed == QMessageBox::Ok;
+}

@@ -1,0 +1,53 @@
+// The three commands of the Card menu as flows of questions, card checks and
+// jobs: Card Init (a card that holds no records gets the device options of
+// the settings and the ID string), Card Read (the records go into a new,
+// numbered, read-only record file that is flushed to disk before the card is
+// emptied with its own options, and the file is opened as a document) and
+// Card Info (the card's ID string and options in a box).
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "jobs/read_card.h"
+
+class CardJobLauncher;
+class CMainFrame;
+class QWidget;
+
+// A card's ID string as a file name: every byte below 0x20 and each of
+// " * + / : < > ? \ | becomes "_"; bytes from 0x80 up stay.
+std::string SafeFileName(const std::string& id);
+
+// The path a read records to when `chosen` was picked: unchanged when
+// neither it nor a numbered sibling "base(n).ext" exists, else numbered one
+// above the highest number found (a chosen name's own "(n)" is dropped
+// first, and the plain name counts as 1).
+QString NumberRecordPath(const QString& chosen);
+
+// The text of the Card Info box.
+QString CardInfoText(const qb::CardInfo& info, const std::string& id);
+
+// Flushes the file's data and its folder entry to stable storage; false
+// (errno set) when that fails.
+bool FlushToDisk(const std::string& path);
+
+class CardFlows {
+ public:
+  // `frame` opens the record file of a read (none: no document template);
+  // `parent` owns the message boxes and dialogs. Neither is owned.
+  CardFlows(CardJobLauncher& launcher, CMainFrame* frame, QWidget* parent);
+
+  bool CardInitCommand();
+  bool CardReadCommand();
+  // With `ask_continue` the box has OK and Cancel; true when OK was pressed
+  // (also when the card's options could not be read and nothing is pending).
+  bool CardInfoCommand(bool ask_continue);
+
+ private:
+  bool OpenRecordFile(const QString& path);
+
+  CardJobLauncher& launcher_;
+  CMainFrame* frame_;
+  QWidget* parent_;
+};

@@ -1,0 +1,133 @@
+#include "app/cards/device_options_dialog.h"
+#include "app/ui_text.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "app/cards/app_settings.h"
+
+namespace {
+
+constexpr int kTextTitle = 61006;
+constexpr int kTextBaudrate = 61007;
+constexpr int kTextDataBits = 61008;
+constexpr int kTextStopBits = 61009;
+constexpr int kTextParity = 61010;
+constexpr int kTextEven = 61011;
+constexpr int kTextOdd = 61012;
+constexpr int kTextMemory = 61013;
+constexpr int kTextRing = 61014;
+constexpr int kTextCancel = 61033;
+constexpr int kTextOk = 61034;
+
+// A group box of radio buttons in `columns` columns; each button's id in the
+// button group is its value.
+QGroupBox* RadioGroup(QWidget* parent, const QString& title, QButtonGroup* group,
+                      const std::vector<std::pair<QString, int>>& buttons, const char* prefix,
+                      int columns) {
+  auto* box = new QGroupBox(title, parent);
+  auto* grid = new QGridLayout(box);
+  int n = 0;
+  for (const auto& [text, value] : buttons) {
+    auto* button = new QRadioButton(text, box);
+    button->setObjectName(QString::fromLatin1(prefix) + QString::number(value));
+    group->addButton(button, value);
+    grid->addWidget(button, n % ((static_cast<int>(buttons.size()) + columns - 1) / columns),
+                    n / ((static_cast<int>(buttons.size()) + columns - 1) / columns));
+    ++n;
+  }
+  return box;
+}
+
+void Select(QButtonGroup* group, int value) {
+  if (QAbstractButton* button = group->button(value)) button->setChecked(true);
+}
+
+}  // namespace
+
+DeviceOptionsDialog::DeviceOptionsDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("deviceOptionsDialog"));
+  setWindowTitle(UiText(kTextTitle));
+
+  rates_ = new QButtonGroup(this);
+  data_bits_ = new QButtonGroup(this);
+  stop_bits_ = new QButtonGroup(this);
+  parity_ = new QButtonGroup(this);
+  std::vector<std::pair<QString, int>> rates;
+  for (int rate : kRates) rates.emplace_back(QString::number(rate), rate);
+  QGroupBox* rate_box = RadioGroup(this, UiText(kTextBaudrate), rates_, rates, "baud", 3);
+  QGroupBox* data_box =
+      RadioGroup(this, UiText(kTextDataBits), data_bits_,
+                 {{QStringLiteral("7"), 7}, {QStringLiteral("8"), 8}}, "dataBits", 1);
+  QGroupBox* stop_box =
+      RadioGroup(this, UiText(kTextStopBits), stop_bits_,
+                 {{QStringLiteral("1"), 1}, {QStringLiteral("2"), 2}}, "stopBits", 1);
+  // The parity buttons carry the character they stand for.
+  QGroupBox* parity_box =
+      RadioGroup(this, UiText(kTextParity), parity_,
+                 {{UiText(kTextEven), int('E')}, {UiText(kTextOdd), int('O')}}, "parity", 1);
+  parity_->button('E')->setObjectName(QStringLiteral("parityEven"));
+  parity_->button('O')->setObjectName(QStringLiteral("parityOdd"));
+  auto* memory_box = new QGroupBox(UiText(kTextMemory), this);
+  ring_ = new QCheckBox(UiText(kTextRing), memory_box);
+  ring_->setObjectName(QStringLiteral("ringMemory"));
+  (new QVBoxLayout(memory_box))->addWidget(ring_);
+
+  qb::AppSettings settings;
+  int rate = settings.Baudrate();
+  bool listed = std::find(kRates.begin(), kRates.end(), rate) != kRates.end();
+  Select(rates_, listed ? rate : kRates.front());
+  Select(data_bits_,
+         settings.DataBits() == 7 || settings.DataBits() == 8 ? settings.DataBits() : -1);
+  Select(stop_bits_,
+         settings.StopBits() == 1 || settings.StopBits() == 2 ? settings.StopBits() : -1);
+  std::string parity = settings.Parity();
+  if (!parity.empty() && (parity[0] == 'E' || parity[0] == 'O')) Select(parity_, parity[0]);
+  ring_->setChecked(settings.MemOrg() != 0);
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
+  ok->setObjectName(QStringLiteral("ok"));
+  ok->setDefault(true);
+  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("cancel"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(data_box);
+  right->addWidget(stop_box);
+  right->addWidget(parity_box);
+  auto* top = new QHBoxLayout;
+  auto* left = new QVBoxLayout;
+  left->addWidget(rate_box);
+  left->addWidget(memory_box);
+  left->addStretch();
+  top->addLayout(left);
+  top->addLayout(right);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(buttons);
+}
+
+void DeviceOptionsDialog::accept() {
+  qb::AppSettings settings;
+  int rate = rates_->checkedId();
+  settings.SetBaudrate(rate > 0 ? rate : kRates.front());
+  if (data_bits_->checkedId() > 0) settings.SetDataBits(data_bits_->checkedId());
+  if (stop_bits_->checkedId() > 0) settings.SetStopBits(stop_bits_->checkedId());
+  if (parity_->checkedId() > 0)
+    settings.SetParity(std::string(1, static_cast<char>(parity_->checkedId())));
+  settings.SetMemOrg(ring_->isChecked() ? 1 : 0);
+  QDialog::accept();
+}

@@ -1,0 +1,93 @@
+#include "app/cards/init_card_dialog.h"
+#include "app/ui_text.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/cards/app_settings.h"
+#include "app/cards/card_ui.h"
+#include "base/messages.h"
+#include "base/text_format.h"
+
+namespace {
+
+constexpr int kTextTitle = 61015;
+constexpr int kTextDriver = 61016;
+constexpr int kTextQuillbank = 61017;
+constexpr int kTextSelected = 61018;
+constexpr int kTextId = 61019;
+constexpr int kTextCancel = 61033;
+constexpr int kTextOk = 61034;
+constexpr int kTextTooLong = 61037;
+
+}  // namespace
+
+QString InitCardDialog::DriveLine() {
+  qb::AppSettings settings;
+  return cards::BytesText(settings.Drive() + " (" + qb::LoadMessage(qb::msg::kSlot) +
+                          qb::FormatText(" %i", settings.Slot()) + ")");
+}
+
+QString InitCardDialog::OptionsLine() {
+  qb::AppSettings settings;
+  std::string suffix;
+  if (settings.MemOrg() != 0) suffix = std::string(", ") + qb::LoadMessage(qb::msg::kRingMemory);
+  return cards::BytesText(
+      qb::FormatText("%i ", settings.Baudrate()) + qb::LoadMessage(qb::msg::kBaud) +
+      qb::FormatText(", %i%s%i%s", settings.DataBits(), settings.Parity().c_str(),
+                     settings.StopBits(), suffix.c_str()));
+}
+
+InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("initCardDialog"));
+  setWindowTitle(UiText(kTextTitle));
+
+  auto* group = new QGroupBox(UiText(kTextSelected), this);
+  drive_ = new QLabel(DriveLine(), group);
+  drive_->setObjectName(QStringLiteral("driveLine"));
+  drive_->setTextFormat(Qt::PlainText);
+  options_ = new QLabel(OptionsLine(), group);
+  options_->setObjectName(QStringLiteral("optionsLine"));
+  options_->setTextFormat(Qt::PlainText);
+  auto* lines = new QFormLayout(group);
+  lines->addRow(UiText(kTextDriver), drive_);
+  lines->addRow(UiText(kTextQuillbank), options_);
+
+  id_ = new QLineEdit(this);
+  id_->setObjectName(QStringLiteral("id"));
+  id_->setMaxLength(kMaxIdLength);
+  id_->setMinimumWidth(id_->fontMetrics().averageCharWidth() * (kMaxIdLength + 2));
+  id_->setText(cards::BytesText(qb::AppSettings().ID()));
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
+  ok->setObjectName(QStringLiteral("ok"));
+  ok->setDefault(true);
+  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
+  cancel->setObjectName(QStringLiteral("cancel"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* id_row = new QFormLayout;
+  id_row->addRow(UiText(kTextId), id_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(group);
+  layout->addLayout(id_row);
+  layout->addWidget(buttons);
+}
+
+void InitCardDialog::accept() {
+  if (id_->text().size() > kMaxIdLength) {
+    cards::ShowBox(this, QMessageBox::Warning,
+                   UiText(kTextTooLong).arg(QString::number(kMaxIdLength)));
+    id_->setFocus();
+    return;
+  }
+  qb::AppSettings().SetID(id_->text().toStdString());
+  QDialog::accept();
+}

@@ -1,0 +1,47 @@
+#include "app/export_command.h"
+#include "app/ui_text.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+#include <cerrno>
+
+#include "app/cards/app_settings.h"
+#include "app/cards/card_ui.h"
+#include "app/quillbank_doc.h"
+#include "base/error_report.h"
+#include "base/messages.h"
+#include "document/text_export.h"
+
+QString DefaultExportPath(const CQuillbankManagerDoc& doc) {
+  return cards::FromLocalPath(
+      qb::DefaultExportName(cards::LocalPath(doc.pathName()), qb::AppSettings().ExportPath()));
+}
+
+bool ExportCommand(CQuillbankManagerDoc* doc, QWidget* parent, qb::JobHost& host) {
+  if (doc == nullptr) return false;
+  QString chosen = cards::AskSaveFileName(parent, DefaultExportPath(*doc), qb::msg::kTextFileFilter,
+                                          UiText(qb::msg::kTextExtension));
+  if (chosen.isEmpty()) return false;
+  const QString folder = QFileInfo(chosen).absolutePath();
+  qb::AppSettings().SetExportPath(
+      cards::LocalPath(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')));
+  const std::string path = cards::LocalPath(chosen);
+
+  struct stat status;
+  if (::lstat(path.c_str(), &status) == 0) {
+    if (cards::ShowBox(parent, QMessageBox::Warning,
+                       UiText(qb::msg::kDestinationExists).arg(chosen),
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+      return false;
+    if (::unlink(path.c_str()) != 0) {
+      qb::SetRuntimeError(errno);
+      cards::ShowBox(parent, QMessageBox::Critical,
+                     UiText(qb::msg::kCannotOverwrite)
+                         .arg(chosen, QString::fromLocal8Bit(qb::ErrorText(qb::ErrorCode()))));
+      return false;
+    }
+  }
+  return qb::WriteTextExport(doc->core(), path, host);
+}
