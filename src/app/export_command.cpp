@@ -31,13 +31,13 @@ bool ExportCommand(CQuillbankManagerDoc* doc, QWidget* parent, qb::JobHost& host
 
   struct stat status;
   if (::lstat(path.c_str(), &status) == 0) {
-    if (cards::ShowBox(parent, QMessageBox::Warning,
+    if (ShowBox(parent, QMessageBox::Warning,
                        UiText(qb::msg::kDestinationExists).arg(chosen),
                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
       return false;
     if (::unlink(path.c_str()) != 0) {
       qb::SetRuntimeError(errno);
-      cards::ShowBox(parent, QMessageBox::Critical,
+      ShowBox(parent, QMessageBox::Critical,
                      UiText(qb::msg::kCannotOverwrite)
                          .arg(chosen, QString::fromLocal8Bit(qb::ErrorText(qb::ErrorCode()))));
       return false;

@@ -1,20 +1,12 @@
 #include "app/gui_job_host.h"
-#include "app/ui_text.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <QString>
 
+#include "app/message_box.h"
 #include "app/progress_dialog.h"
+#include "app/ui_text.h"
 #include "base/messages.h"
-
-namespace {
-
-QString BoxTitle() {
-  return UiText(qb::msg::kAppName);
-}
-
-}  // namespace
 
 GuiJobHost::GuiJobHost(CProgressDialog* shared, QWidget* parent)
     : shared_(shared), parent_(parent) {}
@@ -48,7 +40,7 @@ void GuiJobHost::SetProgressPos(long position) {
 }
 
 void GuiJobHost::ShowErrorBox(const std::string& text) {
-  QMessageBox::critical(parent_, BoxTitle(), QString::fromStdString(text));
+  ShowBox(parent_, QMessageBox::Critical, BytesText(text));
 }
 
 void GuiJobHost::BeginProgress(const std::string& caption, unsigned parts) {
@@ -77,7 +69,5 @@ bool GuiJobHost::CheckProgressCancel() {
 }
 
 bool GuiJobHost::AskYesNo(const std::string& text) {
-  return QMessageBox::question(parent_, BoxTitle(), QString::fromStdString(text),
-                               QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
+  return AskYesNoBox(parent_, BytesText(text));
 }

@@ -327,15 +327,6 @@ const char* ViewSlot(int id) {
   return found == kSlots.end() ? nullptr : found->second;
 }
 
-// The open dialog's filter: "name|pattern|...||" in Qt's form.
-QString DialogFilter() {
-  QStringList parts = UiText(qb::msg::kFileFilter).split('|');
-  QStringList filters;
-  for (int i = 0; i + 1 < parts.size(); i += 2)
-    if (!parts[i].isEmpty()) filters.append(parts[i]);
-  return filters.join(QStringLiteral(";;"));
-}
-
 QString CanonicalPath(const QString& path) {
   QFileInfo info(path);
   QString canonical = info.canonicalFilePath();
@@ -584,7 +575,7 @@ CChildFrame* CMainFrame::NewWindow() {
 
 QStringList CMainFrame::AskForFiles() {
   if (open_prompt_) return open_prompt_();
-  return QFileDialog::getOpenFileNames(this, QString(), QString(), DialogFilter());
+  return QFileDialog::getOpenFileNames(this, QString(), QString(), DialogFilter(qb::msg::kFileFilter));
 }
 
 void CMainFrame::OnCommand(int id) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "app/main_frame.h"
+#include "app/message_box.h"
 #include "app/page_printer.h"
 #include "app/progress_dialog.h"
 #include "app/quillbank_doc.h"
@@ -175,7 +176,7 @@ bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer) {
   busy_ = false;
 
   if (result == PagePrinter::Result::kStartFailed) {
-    QMessageBox::warning(window_, UiText(qb::msg::kAppName), UiText(qb::msg::kFailedToStartPrint));
+    ShowMessageBox(window_, QMessageBox::Warning, qb::msg::kFailedToStartPrint);
   }
   return result == PagePrinter::Result::kPrinted;
 }

@@ -11,6 +11,7 @@
 
 #include "app/cards/app_settings.h"
 #include "app/long_operation.h"
+#include "app/message_box.h"
 #include "app/printer_emulation_dialog.h"
 #include "app/search_dialog.h"
 #include "base/messages.h"
@@ -302,7 +303,7 @@ void CQuillbankManagerView::SearchNext() {
   int position = -1;
   if (doc_->FindNext(line, position) < 0) {
     QString text = UiText(qb::msg::kCannotFind).arg(QString::fromLatin1(doc_->findText()));
-    QMessageBox::information(this, UiText(qb::msg::kAppName), text);
+    ShowBox(this, QMessageBox::Information, text);
     return;
   }
   VScroll(kThumbPosition, line);

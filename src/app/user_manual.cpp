@@ -4,9 +4,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QUrl>
 
+#include "app/message_box.h"
 #include "app/ui_text.h"
 #include "base/messages.h"
 
@@ -18,8 +18,8 @@ QString UserManualPath() {
 void OpenUserManual(QWidget* parent) {
   QString path = QDir::cleanPath(UserManualPath());
   if (!QFileInfo(path).isFile()) {
-    QMessageBox::warning(parent, UiText(qb::msg::kAppName),
-                         UiText(qb::msg::kManualMissing).arg(QDir::toNativeSeparators(path)));
+    ShowBox(parent, QMessageBox::Warning,
+            UiText(qb::msg::kManualMissing).arg(QDir::toNativeSeparators(path)));
     return;
   }
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));

@@ -103,12 +103,13 @@ bool IsLightRed(QRgb p) {
 struct SeenBox {
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
+  Qt::TextFormat format = Qt::AutoText;
 };
 void OnNextBox(SeenBox& seen) {
   QTimer::singleShot(0, [&seen] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
-    seen = {box->text(), box->icon()};
+    seen = {box->text(), box->icon(), box->textFormat()};
     box->accept();
   });
 }
@@ -352,6 +353,13 @@ class TextViewTest : public QObject {
     QCOMPARE(v.view.topLine(), 5);
     v.view.FindAgain();
     QCOMPARE(v.view.topLine(), 2);
+
+    // A search text is shown as typed, never read as markup.
+    doc.doc.SetFindText("<b>%s%n");
+    OnNextBox(seen);
+    v.view.FindAgain();
+    QCOMPARE(seen.text, QStringLiteral("Cannot find the string '<b>%s%n'"));
+    QCOMPARE(seen.format, Qt::PlainText);
   }
 
   void findAsksForTheText() {

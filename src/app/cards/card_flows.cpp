@@ -102,7 +102,7 @@ QString CardInfoText(const qb::CardInfo& info, const std::string& id) {
   text += std::strcmp(info.memoryfull, "stop_logger") == 0 ? LoadMessage(qb::msg::kLinear)
                                                            : LoadMessage(qb::msg::kRing);
   text += "\n";
-  return cards::BytesText(text);
+  return BytesText(text);
 }
 
 bool FlushToDisk(const std::string& path) {
@@ -121,12 +121,12 @@ bool CardFlows::CardInitCommand() {
   bool empty = launcher_.CheckCardEmpty();
   if (launcher_.DriveFailed()) return false;
   if (!empty) {
-    cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kCardNotEmpty);
+    ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kCardNotEmpty);
     return false;
   }
   InitCardDialog dialog(parent_);
   if (dialog.exec() != QDialog::Accepted) return false;
-  if (cards::ShowBox(parent_, QMessageBox::Question, UiText(qb::msg::kOverwriteCard),
+  if (ShowBox(parent_, QMessageBox::Question, UiText(qb::msg::kOverwriteCard),
                      QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
     return false;
   return launcher_.RunInit(false);
@@ -141,7 +141,7 @@ bool CardFlows::CardReadCommand() {
     if (qb::ErrorsPending())
       qb::ShowErrors(-1);
     else
-      cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kNoData);
+      ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kNoData);
     return false;
   }
   qb::CardInfo info;
@@ -150,7 +150,7 @@ bool CardFlows::CardReadCommand() {
   if (launcher_.Cancelled()) return false;
   if (!CardInfoCommand(true)) return false;
 
-  QString chosen = cards::AskSaveFileName(parent_, cards::BytesText(SafeFileName(proposed)),
+  QString chosen = cards::AskSaveFileName(parent_, BytesText(SafeFileName(proposed)),
                                           qb::msg::kFileFilter, UiText(qb::msg::kDefaultExtension));
   if (chosen.isEmpty()) return false;
   const QString path = NumberRecordPath(chosen);
@@ -161,30 +161,30 @@ bool CardFlows::CardReadCommand() {
   struct stat status;
   if (::stat(local.c_str(), &status) != 0 ||
       ::chmod(local.c_str(), status.st_mode & 07555 & ~static_cast<mode_t>(0222)) != 0)
-    cards::ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotProtect);
+    ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotProtect);
 
   // The file is the only copy once the card is emptied: it must be on disk
   // first, or the card is left as it is.
   if (!FlushToDisk(local) || !launcher_.RunInit(true))
-    cards::ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotDeleteCard);
+    ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotDeleteCard);
 
   return OpenRecordFile(path);
 }
 
 bool CardFlows::OpenRecordFile(const QString& path) {
   if (frame_ == nullptr) {
-    cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kNoTemplate);
+    ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kNoTemplate);
     return false;
   }
   CChildFrame* child = frame_->OpenDocumentFile(path);
   if (child == nullptr) {
-    cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kCannotCreateDocument);
+    ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kCannotCreateDocument);
     return false;
   }
   auto* doc = qobject_cast<CQuillbankManagerDoc*>(child->document());
   if (doc == nullptr || !doc->loaded()) {
     if (doc == nullptr)
-      cards::ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kWrongTemplate);
+      ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kWrongTemplate);
     if (QWidget* window = child->parentWidget()) window->close();
     return false;
   }
@@ -203,10 +203,10 @@ bool CardFlows::CardInfoCommand(bool ask_continue) {
     return true;
   }
   QMessageBox::StandardButton pressed =
-      ask_continue ? cards::ShowBox(parent_, QMessageBox::Information,
+      ask_continue ? ShowBox(parent_, QMessageBox::Information,
                                     CardInfoText(info, launcher_.CardId()),
                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
-                   : cards::ShowBox(parent_, QMessageBox::Information,
+                   : ShowBox(parent_, QMessageBox::Information,
                                     CardInfoText(info, launcher_.CardId()));
   return pressed == QMessageBox::Ok;
 }

@@ -210,7 +210,7 @@ bool CardJobLauncher::RunInit(bool reuse) {
   std::string id = from_card ? card_id_ : settings.ID();
   std::string id_file = WriteIdFile(id);
   if (id_file.empty()) {
-    cards::ShowBox(parent_, QMessageBox::Critical,
+    ShowBox(parent_, QMessageBox::Critical,
                    UiText(qb::msg::kCannotCreateIdFile) + QStringLiteral("\n\n") +
                        QString::fromLocal8Bit(std::strerror(errno)));
     return false;

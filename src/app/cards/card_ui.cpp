@@ -75,28 +75,6 @@ QPixmap CardPicture(int id, int size) {
   return picture;
 }
 
-QMessageBox::StandardButton ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
-                                    QMessageBox::StandardButtons buttons,
-                                    QMessageBox::StandardButton default_button) {
-  QMessageBox box(icon, UiText(qb::msg::kAppName), text, buttons, parent);
-  box.setObjectName(QStringLiteral("cardMessageBox"));
-  box.setTextFormat(Qt::PlainText);
-  if (default_button != QMessageBox::NoButton) box.setDefaultButton(default_button);
-  return static_cast<QMessageBox::StandardButton>(box.exec());
-}
-
-QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
-                                           int message_id) {
-  return ShowBox(parent, icon, UiText(message_id));
-}
-
-QString BytesText(const std::string& bytes) {
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = decoder(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  if (!decoder.hasError()) return text;
-  return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
 bool ParseInteger(const QString& text, int& value) {
   bool ok = false;
   int parsed = text.trimmed().toInt(&ok, 10);
@@ -123,14 +101,6 @@ bool ReadIntegerField(QLineEdit* field, int min, int max, int& value) {
   field->setFocus();
   field->selectAll();
   return false;
-}
-
-QString DialogFilter(int message_id) {
-  QStringList parts = UiText(message_id).split(QLatin1Char('|'));
-  QStringList filters;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-    if (!parts[i].isEmpty()) filters.append(parts[i]);
-  return filters.join(QStringLiteral(";;"));
 }
 
 QString AskSaveFileName(QWidget* parent, const QString& initial, int filter_id,

@@ -1,14 +1,15 @@
 // Small pieces the card dialogs, the card flows and the export command share:
-// message boxes in the application's style, the framework's integer field
-// validation, file dialogs built from the catalogue's filter strings, card
-// texts shown as they are, a wait that keeps the windows alive, and the
-// pictures the card windows show by id.
+// the framework's integer field validation, the Save file dialog, a wait that
+// keeps the windows alive, and the pictures the card windows show by id.
 #pragma once
 
 #include <QMessageBox>
 #include <QPixmap>
 #include <QString>
 #include <string>
+
+#include "app/message_box.h"
+#include "app/ui_text.h"
 
 class QLineEdit;
 class QWidget;
@@ -23,19 +24,6 @@ constexpr int kIconCard = 156;       // a PC-Card (the calculator's normal pictu
 // The picture of one id at `size` pixels; a null picture for an unknown id.
 QPixmap CardPicture(int id, int size = 32);
 
-// A modal box with the application's name as its title and `text` shown as
-// plain text (never as markup). Returns the button pressed.
-QMessageBox::StandardButton ShowBox(
-    QWidget* parent, QMessageBox::Icon icon, const QString& text,
-    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-    QMessageBox::StandardButton default_button = QMessageBox::NoButton);
-// A catalogue text in a box.
-QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, int message_id);
-
-// Bytes from a card, a file name or the settings as a text to show: UTF-8
-// when they are valid UTF-8, else one character per byte (Latin-1), so that
-// every byte shows and none is lost or read as a format.
-QString BytesText(const std::string& bytes);
 
 // The framework's integer field exchange: the field's text as an integer
 // within [min, max]. On failure shows "Please enter an integer." or "Please
@@ -48,8 +36,6 @@ bool ParseInteger(const QString& text, int& value);
 // Shows the framework's message for a field that is not an integer.
 void ShowNotAnInteger(QWidget* parent);
 
-// A catalogue filter "name|pattern|...||" as Qt's name filters.
-QString DialogFilter(int message_id);
 
 // The Save file dialog: `initial` as the proposed name (with its folder when
 // it has one, else in the current folder), the filter, the default

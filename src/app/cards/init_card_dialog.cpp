@@ -29,7 +29,7 @@ constexpr int kTextTooLong = 61037;
 
 QString InitCardDialog::DriveLine() {
   qb::AppSettings settings;
-  return cards::BytesText(settings.Drive() + " (" + qb::LoadMessage(qb::msg::kSlot) +
+  return BytesText(settings.Drive() + " (" + qb::LoadMessage(qb::msg::kSlot) +
                           qb::FormatText(" %i", settings.Slot()) + ")");
 }
 
@@ -37,7 +37,7 @@ QString InitCardDialog::OptionsLine() {
   qb::AppSettings settings;
   std::string suffix;
   if (settings.MemOrg() != 0) suffix = std::string(", ") + qb::LoadMessage(qb::msg::kRingMemory);
-  return cards::BytesText(
+  return BytesText(
       qb::FormatText("%i ", settings.Baudrate()) + qb::LoadMessage(qb::msg::kBaud) +
       qb::FormatText(", %i%s%i%s", settings.DataBits(), settings.Parity().c_str(),
                      settings.StopBits(), suffix.c_str()));
@@ -62,7 +62,7 @@ InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
   id_->setObjectName(QStringLiteral("id"));
   id_->setMaxLength(kMaxIdLength);
   id_->setMinimumWidth(id_->fontMetrics().averageCharWidth() * (kMaxIdLength + 2));
-  id_->setText(cards::BytesText(qb::AppSettings().ID()));
+  id_->setText(BytesText(qb::AppSettings().ID()));
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
@@ -83,7 +83,7 @@ InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
 
 void InitCardDialog::accept() {
   if (id_->text().size() > kMaxIdLength) {
-    cards::ShowBox(this, QMessageBox::Warning,
+    ShowBox(this, QMessageBox::Warning,
                    UiText(kTextTooLong).arg(QString::number(kMaxIdLength)));
     id_->setFocus();
     return;
