@@ -12,6 +12,7 @@
 #include "base/interval_timer.h"
 #include "base/job_host.h"
 #include "base/messages.h"
+#include "base/safe_file_name.h"
 #include "base/text_format.h"
 #include "document/record_document.h"
 #include "platform/coarse_clock.h"
@@ -107,12 +108,7 @@ std::string DefaultExportName(const std::string& document_path, const std::strin
   std::string name = slash == std::string::npos ? document_path : document_path.substr(slash + 1);
   size_t dot = name.rfind('.');
   if (dot != std::string::npos) name.resize(dot);
-  name += ".txt";
-  for (char& c : name) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || std::strchr("\"*+/:<>?\\|", c) != nullptr) c = '_';
-  }
-  return folder + name;
+  return folder + SafeFileName(name + ".txt");
 }
 
 ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHost& host,

@@ -26,6 +26,7 @@
 #include "app/quillbank_doc.h"
 #include "base/job_host.h"
 #include "base/job_runner.h"
+#include "base/safe_file_name.h"
 #include "card_test_support.h"
 #include "cardio/sector_device.h"
 #include "format/record_kind.h"
@@ -495,11 +496,14 @@ class CardCommandsTest : public QObject {
     QTest::newRow("control") << QByteArray("a\x01\tb\x1f") << QByteArray("a__b_");
     QTest::newRow("high bytes stay") << QByteArray("\xe9\xff.x") << QByteArray("\xe9\xff.x");
     QTest::newRow("format") << QByteArray("%s%n") << QByteArray("%s%n");
+    QTest::newRow("parent folder") << QByteArray("..") << QByteArray("__");
+    QTest::newRow("this folder") << QByteArray(".") << QByteArray("_");
+    QTest::newRow("dots inside stay") << QByteArray("../..x") << QByteArray(".._..x");
   }
   void safeFileNames() {
     QFETCH(QByteArray, id);
     QFETCH(QByteArray, name);
-    QCOMPARE(QByteArray::fromStdString(SafeFileName(id.toStdString())), name);
+    QCOMPARE(QByteArray::fromStdString(qb::SafeFileName(id.toStdString())), name);
   }
 
   void jobArgumentLists() {

@@ -20,6 +20,7 @@
 #include "app/quillbank_doc.h"
 #include "base/error_report.h"
 #include "base/messages.h"
+#include "base/safe_file_name.h"
 #include "base/text_format.h"
 
 namespace {
@@ -46,15 +47,6 @@ qint64 LeadingNumber(const QString& text) {
 }
 
 }  // namespace
-
-std::string SafeFileName(const std::string& id) {
-  std::string name = id;
-  for (char& c : name) {
-    auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || std::strchr("\"*+/:<>?\\|", c) != nullptr) c = '_';
-  }
-  return name;
-}
 
 QString NumberRecordPath(const QString& chosen) {
   QFileInfo info(chosen);
@@ -150,7 +142,7 @@ bool CardFlows::CardReadCommand() {
   if (launcher_.Cancelled()) return false;
   if (!CardInfoCommand(true)) return false;
 
-  QString chosen = cards::AskSaveFileName(parent_, BytesText(SafeFileName(proposed)),
+  QString chosen = cards::AskSaveFileName(parent_, BytesText(qb::SafeFileName(proposed)),
                                           qb::msg::kFileFilter, UiText(qb::msg::kDefaultExtension));
   if (chosen.isEmpty()) return false;
   const QString path = NumberRecordPath(chosen);

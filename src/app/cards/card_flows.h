@@ -15,9 +15,6 @@ class CardJobLauncher;
 class CMainFrame;
 class QWidget;
 
-// A card's ID string as a file name: every byte below 0x20 and each of
-// " * + / : < > ? \ | becomes "_"; bytes from 0x80 up stay.
-std::string SafeFileName(const std::string& id);
 
 // The path a read records to when `chosen` was picked: unchanged when
 // neither it nor a numbered sibling "base(n).ext" exists, else numbered one
