@@ -9,6 +9,7 @@ case "$preset" in
 esac
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
 export CCACHE_NOHASHDIR=1
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
 if [[ ! -f "$dir/build.ninja" ]]; then
   cmake --preset "$preset" >/dev/null
 fi
