@@ -1,6 +1,6 @@
 #include "app/card_commands.h"
 
-#include <QAction>
+#include <QScopedValueRollback>
 #include <memory>
 
 #include "app/cards/card_capacity_calculator.h"
@@ -8,12 +8,11 @@
 #include "app/cards/select_drive_dialog.h"
 #include "app/child_frame.h"
 #include "app/export_command.h"
+#include "app/long_operation.h"
 #include "app/main_frame.h"
 #include "base/job_host.h"
 
 namespace {
-
-constexpr int kCardCommands[] = {cmd::kCardInit, cmd::kCardRead, cmd::kCardInfo};
 
 bool Handles(int id) {
   switch (id) {
@@ -38,19 +37,9 @@ CardCommands::CardCommands(CMainFrame* frame, CProgressDialog* progress)
   connect(frame, &CMainFrame::commandRequested, this, &CardCommands::OnCommand);
 }
 
-void CardCommands::SetBusy(bool busy) {
-  busy_ = busy;
-  if (frame_) {
-    for (int id : kCardCommands)
-      if (auto* action = frame_->findChild<QAction*>(QStringLiteral("cmd%1").arg(id)))
-        action->setEnabled(!busy);
-  }
-  emit busyChanged(busy);
-}
-
 void CardCommands::OnCommand(int id, CQuillbankManagerDoc* doc) {
   // Events pumped while a command runs may bring another: it is refused.
-  if (!Handles(id) || busy_) return;
+  if (!Handles(id) || running_) return;
   QWidget* parent = frame_.data();
   switch (id) {
     case cmd::kOptionsDrive:
@@ -66,7 +55,9 @@ void CardCommands::OnCommand(int id, CQuillbankManagerDoc* doc) {
     default:
       break;
   }
-  SetBusy(true);
+  // The frame disables what would disturb the job while it runs.
+  QScopedValueRollback<bool> running(running_, true);
+  LongOperation operation;
   switch (id) {
     case cmd::kCardInit:
       flows_.CardInitCommand();
@@ -88,5 +79,4 @@ void CardCommands::OnCommand(int id, CQuillbankManagerDoc* doc) {
       break;
     }
   }
-  SetBusy(false);
 }

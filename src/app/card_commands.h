@@ -3,9 +3,10 @@
 // dialogs, the capacity calculator, and File > Export.
 //
 // The card commands and the export run on the user-interface thread and
-// pump events while they work. While one runs, every command of this object
-// is refused and the card commands' actions in the frame are disabled, so
-// that no second job starts on the one sector device and clean-up list.
+// pump events while they work. Each runs as a long operation, so the frame
+// disables what would disturb it, and every command of this object that
+// still arrives meanwhile is refused: no second job starts on the one sector
+// device and clean-up list.
 #pragma once
 
 #include <QObject>
@@ -26,21 +27,15 @@ class CardCommands : public QObject {
   // application's shared progress dialog. Neither is owned.
   CardCommands(CMainFrame* frame, CProgressDialog* progress);
 
-  // True while a command of this object runs.
-  bool busy() const { return busy_; }
-
- signals:
-  // A card command or an export starts (true) or has ended (false).
-  void busyChanged(bool busy);
+  // True while a card command or an export of this object runs.
+  bool running() const { return running_; }
 
  public slots:
   void OnCommand(int id, CQuillbankManagerDoc* doc);
 
  private:
-  void SetBusy(bool busy);
-
   QPointer<CMainFrame> frame_;
   CardJobLauncher launcher_;
   CardFlows flows_;
-  bool busy_ = false;
+  bool running_ = false;
 };
