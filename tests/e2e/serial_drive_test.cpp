@@ -221,6 +221,46 @@ TEST_F(SerialDrive, EveryFaultGivesItsMessageAndTheNextRunOpensThePortAgain) {
   EXPECT_EQ(test::SlurpFile(card), before) << "a read changed the card";
 }
 
+// A line that loses or spoils bytes: every read either matches the clean
+// read exactly or fails with one of the receiver's messages, within the
+// waits, and the card is never written.
+TEST_F(SerialDrive, NoisyLineGivesTheRightRecordsOrAClearMessage) {
+  const std::string card = dir_.File("card.img");
+  ASSERT_EQ(Cardsim({"blank", "--sectors", "200", card}).status, 0);
+  ASSERT_EQ(Run("initcard", With({"driver=" + card}, kInitOptions)).result.status, 0);
+  ASSERT_EQ(Cardsim({"record", "--card", card, "--demo", "20", "--quiet"}).status, 0);
+  ASSERT_EQ(Run("readcard", {"driver=" + card, "prompt=0", "recordoutput=clean.qbd"}).result.status,
+            0);
+  const std::vector<test::FileRecord> clean = RecordsWithoutReadDate(dir_.Read("clean.qbd"));
+  const std::string before = test::SlurpFile(card);
+  const std::vector<std::string> messages = {
+      "Receiver checksum", "Receiver timeout", "Receiver overflow", "Timeout error (waiting for",
+      "Character error (", "Command error"};
+  int failed = 0;
+  for (const char* noise : {"40:1", "40:2", "200:3", "200:4", "1000:5", "1000:6"}) {
+    SCOPED_TRACE(noise);
+    SerialSimulator simulator(card, {"--noise", noise});
+    UseDrive(simulator);
+    std::remove(dir_.File("noisy.qbd").c_str());
+    TimedResult timed = Run("readcard", {"driver=****", "prompt=0", "recordoutput=noisy.qbd"});
+    EXPECT_LT(timed.millis, 30000);
+    if (timed.result.status == 0) {
+      std::vector<test::FileRecord> noisy = RecordsWithoutReadDate(dir_.Read("noisy.qbd"));
+      ASSERT_EQ(noisy.size(), clean.size());
+      for (size_t i = 0; i < clean.size(); ++i) EXPECT_EQ(noisy[i].data, clean[i].data) << i;
+      continue;
+    }
+    ++failed;
+    EXPECT_EQ(timed.result.status, 1);
+    bool known = false;
+    for (const std::string& message : messages)
+      known = known || timed.result.err.find(message) != std::string::npos;
+    EXPECT_TRUE(known) << timed.result.err;
+  }
+  EXPECT_GT(failed, 0) << "the noise never reached the drive";
+  EXPECT_EQ(test::SlurpFile(card), before) << "a read changed the card";
+}
+
 TEST_F(SerialDrive, FailedWriteEndsInitcardWithTheDrivesMessage) {
   const std::string card = dir_.File("card.img");
   ASSERT_EQ(Cardsim({"blank", "--sectors", "200", card}).status, 0);

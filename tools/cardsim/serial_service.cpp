@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <cstring>
 #include <memory>
 
@@ -24,7 +25,7 @@
 namespace qb::cardsim {
 
 const char kSerialUsage[] =
-    "cardsim serial --card IMG [--pace BAUD] [--fault MODE[:CMD]]...\n"
+    "cardsim serial --card IMG [--pace BAUD] [--fault MODE[:CMD]]... [--noise N[:SEED]]\n"
     "    Serve IMG as the serial card drive on a pseudo-terminal until SIGINT or\n"
     "    SIGTERM. The first line of standard output is the path of the terminal's\n"
     "    slave side: point DD_DEVICE at it and use the driver path \"****\". Reads\n"
@@ -48,6 +49,9 @@ const char kSerialUsage[] =
     "        unsupported  card status: card not supported\n"
     "        protected    card status: write-protected (and writes refused)\n"
     "        slow         response bytes DD_TBYTBYT + 100 ms apart\n"
+    "    --noise N[:SEED]  a noisy line: about one in N bytes the device sends is\n"
+    "                  lost or has one bit flipped (pseudo-random from SEED, so\n"
+    "                  runs repeat).\n"
     "    SOH comes before the command is known: soh and no-stx take CMD as the\n"
     "    command expected next (on a new connection 0x02, then 0x11, 0x0A, 0x0E\n"
     "    and 0x0B as a card is opened, after those a sector command, which both\n"
@@ -125,6 +129,7 @@ class SerialService {
   SerialService(const SerialServiceOptions& options, CardImage& image, bool writable)
       : options_(options), image_(image), writable_(writable), receiver_(request_) {
     if (options.pace > 0) byte_ns_ = 10'000'000'000LL / options.pace;
+    noise_.seed(options.noise_seed);
     bool accepted = false;
     slow_gap_ns_ =
         static_cast<int64_t>(
@@ -165,6 +170,7 @@ class SerialService {
   int64_t byte_ns_ = 0;   // line time of one byte; 0 when not paced
   int64_t line_free_ns_ = 0;
   int64_t slow_gap_ns_ = 0;
+  std::minstd_rand noise_;
   bool in_frame_ = false;
   int64_t frame_deadline_ns_ = 0;
   Expect expect_ = Expect::kIdentification;
@@ -234,6 +240,20 @@ Line SerialService::Wait(short events, int64_t until_ns) {
 }
 
 Line SerialService::WriteRaw(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> noisy;
+  if (options_.noise > 0) {
+    // Each byte may be lost or have one of its bits flipped on the way.
+    noisy.reserve(size);
+    for (size_t i = 0; i < size; ++i) {
+      if (noise_() % options_.noise != 0) {
+        noisy.push_back(data[i]);
+      } else if (noise_() % 2 == 0) {
+        noisy.push_back(static_cast<uint8_t>(data[i] ^ (1u << (noise_() % 8))));
+      }
+    }
+    data = noisy.data();
+    size = noisy.size();
+  }
   while (size > 0) {
     ssize_t n = write(master_, data, size);
     if (n < 0) {
@@ -545,6 +565,25 @@ bool ParsePace(const std::string& text, uint32_t& pace) {
   return true;
 }
 
+// "N" or "N:SEED".
+bool ParseNoise(const std::string& text, uint32_t& one_in, uint32_t& seed) {
+  const size_t colon = text.find(':');
+  char* end = nullptr;
+  errno = 0;
+  unsigned long n = std::strtoul(text.c_str(), &end, 10);
+  if (end == text.c_str() || errno != 0 || n < 1 || n > 1000000) return false;
+  if (colon == std::string::npos ? *end != '\0' : end != text.c_str() + colon) return false;
+  unsigned long value = 1;
+  if (colon != std::string::npos) {
+    const char* start = text.c_str() + colon + 1;
+    value = std::strtoul(start, &end, 10);
+    if (end == start || *end != '\0' || errno != 0 || value > 0xFFFFFFFFul) return false;
+  }
+  one_in = static_cast<uint32_t>(n);
+  seed = static_cast<uint32_t>(value);
+  return true;
+}
+
 }  // namespace
 
 bool ParseFaultRule(const std::string& text, FaultRule& rule, std::string& error) {
@@ -611,7 +650,8 @@ int RunSerialCommand(int argc, char** argv) {
       value = name.substr(equals + 1);
       name.resize(equals);
     }
-    const bool takes_value = name == "--card" || name == "--pace" || name == "--fault";
+    const bool takes_value =
+        name == "--card" || name == "--pace" || name == "--fault" || name == "--noise";
     if (!takes_value) return fail("unknown argument \"" + name + "\" (see cardsim --help)");
     if (!inline_value) {
       if (i + 1 >= argc) return fail("option " + name + " needs a value");
@@ -622,6 +662,9 @@ int RunSerialCommand(int argc, char** argv) {
     } else if (name == "--pace") {
       if (!ParsePace(value, options.pace))
         return fail("option --pace needs a line rate from 10 to 100000000, not \"" + value + "\"");
+    } else if (name == "--noise") {
+      if (!ParseNoise(value, options.noise, options.noise_seed))
+        return fail("option --noise needs N[:SEED], N from 1 to 1000000, not \"" + value + "\"");
     } else {
       FaultRule rule;
       std::string error;

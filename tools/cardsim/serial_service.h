@@ -37,6 +37,8 @@ struct SerialServiceOptions {
   std::string card;
   uint32_t pace = 0;  // line rate in bits per second (10 per byte); 0: as fast as it goes
   std::vector<FaultRule> faults;
+  uint32_t noise = 0;       // about one in `noise` bytes sent is lost or spoilt; 0: none
+  uint32_t noise_seed = 1;  // the noise's pseudo-random start
 };
 
 // Serves until SIGINT or SIGTERM: prints the slave's path as the first line
