@@ -12,6 +12,7 @@ PACKAGES=(
   libssl-dev
   bc time
   xvfb xauth imagemagick
+  dpkg-dev file desktop-file-utils shared-mime-info xdg-utils
 )
 
 missing=()

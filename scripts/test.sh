@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the dev build's unit
 # and end-to-end tests, clang-tidy on the core, then the core tests built with
-# ASan + UBSan, and the fuzz targets' corpora.
+# ASan + UBSan, the fuzz targets' corpora, and last the Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -17,3 +17,5 @@ bash scripts/build.sh asan
 targets=$(cd tests/fuzz && ls ./*_fuzz.cpp | sed 's|^\./||; s|\.cpp$||')
 cmake --build build/fuzz -j "$(nproc)" --target $targets
 (cd build/fuzz && ctest --output-on-failure --timeout 600)
+# The Debian package from a release build without tests, checked and run from a scratch root.
+bash scripts/package.sh

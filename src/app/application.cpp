@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMimeDatabase>
@@ -148,6 +149,17 @@ bool RegisterFileType(const QString& program, const QString& data_home, const QS
   return WriteText(applications + QStringLiteral("/quillbank-manager.desktop"), entry);
 }
 
+bool FileTypeInstalled(const QString& program_dir, const QStringList& data_dirs) {
+  const QString share = QFileInfo(program_dir + QStringLiteral("/../share")).canonicalFilePath();
+  if (share.isEmpty()) return false;
+  for (const QString& dir : data_dirs) {
+    if (QFileInfo(dir).canonicalFilePath() != share) continue;
+    return QFileInfo::exists(share + QStringLiteral("/mime/packages/quillbank-manager.xml")) &&
+           QFileInfo::exists(share + QStringLiteral("/applications/quillbank-manager.desktop"));
+  }
+  return false;
+}
+
 CQuillbankManagerApp::CQuillbankManagerApp() = default;
 
 CQuillbankManagerApp::~CQuillbankManagerApp() {
@@ -166,16 +178,20 @@ bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool sh
   frame_ = std::make_unique<CMainFrame>();
   CSplashWindow::ShowSplash(frame_.get());
 
-  // The record file type for the desktop; a failure skips the rest of it.
+  // The record file type for the desktop, unless the installation provides
+  // it; a failure skips the rest of it.
   QString data_home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  QString claimed_by =
-      QMimeDatabase()
-          .mimeTypeForFile(QStringLiteral("x") + TemplateField(4), QMimeDatabase::MatchExtension)
-          .name();
-  if (RegisterFileType(QCoreApplication::applicationFilePath(), data_home, claimed_by) &&
-      claimed_by == QLatin1String("application/octet-stream"))
-    QProcess::startDetached(QStringLiteral("update-mime-database"),
-                            {data_home + QStringLiteral("/mime")});
+  if (!FileTypeInstalled(QCoreApplication::applicationDirPath(),
+                         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))) {
+    QString claimed_by =
+        QMimeDatabase()
+            .mimeTypeForFile(QStringLiteral("x") + TemplateField(4), QMimeDatabase::MatchExtension)
+            .name();
+    if (RegisterFileType(QCoreApplication::applicationFilePath(), data_home, claimed_by) &&
+        claimed_by == QLatin1String("application/octet-stream"))
+      QProcess::startDetached(QStringLiteral("update-mime-database"),
+                              {data_home + QStringLiteral("/mime")});
+  }
   progress_ = new CProgressDialog(frame_.get());
   host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
   installed_host_ = std::make_unique<qb::ScopedJobHost>(host_.get());
