@@ -24,6 +24,7 @@
 #include <optional>
 
 
+#include "app/about_dialog.h"
 #include "app/child_frame.h"
 #include "app/long_operation.h"
 #include "app/quillbank_doc.h"
@@ -630,6 +631,9 @@ void CMainFrame::OnCommand(int id) {
     case cmd::kHelpFinder:
     case cmd::kHelp:
       OpenUserManual(this);
+      return;
+    case cmd::kAbout:
+      CAboutDialog(this).exec();
       return;
     default:
       break;

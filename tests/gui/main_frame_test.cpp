@@ -13,12 +13,14 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 #include <clocale>
 #include <cstdio>
 #include <optional>
 
+#include "app/about_dialog.h"
 #include "app/application.h"
 #include "app/child_frame.h"
 #include "app/long_operation.h"
@@ -389,6 +391,18 @@ class MainFrameTest : public QObject {
     QString path = catcher.urls[0].toLocalFile();
     QVERIFY2(path.endsWith("/share/doc/quillbank-manager/manual/index.html"), qPrintable(path));
     QVERIFY(QFileInfo(path).isFile());
+  }
+
+  void aboutShowsItsBox() {
+    bool shown = false;
+    QTimer::singleShot(0, [&shown] {
+      if (auto* box = qobject_cast<CAboutDialog*>(QApplication::activeModalWidget())) {
+        shown = true;
+        box->reject();
+      }
+    });
+    frame_->findChild<QAction*>("cmd57664")->trigger();
+    QVERIFY(shown);
   }
 
   void recentFileListKeepsNine() {
