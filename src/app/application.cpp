@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
+#include <QCryptographicHash>
 #include <QLocalSocket>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -78,8 +79,16 @@ void SetProgramLocale() {
   SetCategory(LC_NUMERIC, {"de_DE.UTF-8"});
 }
 
+// One running instance per user and login session: the session's runtime
+// folder is part of the name, so separate sessions (and test runs with
+// folders of their own) do not hand files to each other.
 QString InstanceServerName() {
-  return QStringLiteral("quillbank-manager-%1").arg(static_cast<qulonglong>(getuid()));
+  QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  return QStringLiteral("quillbank-manager-%1-%2")
+      .arg(static_cast<qulonglong>(getuid()))
+      .arg(QString::fromLatin1(QCryptographicHash::hash(runtime, QCryptographicHash::Sha1)
+                                   .toHex()
+                                   .left(12)));
 }
 
 bool HandToRunningInstance(const QStringList& files) {
