@@ -11,6 +11,7 @@
 #include "base/job_cleanup.h"
 #include "base/messages.h"
 #include "base/text_format.h"
+#include "platform/posix_names.h"
 
 namespace qb {
 namespace {

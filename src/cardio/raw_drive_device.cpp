@@ -11,9 +11,29 @@
 
 #include "base/error_report.h"
 #include "format/sector.h"
+#include "platform/posix_names.h"
 
 namespace qb {
 namespace {
+
+#ifdef _WIN32
+// The run-time library has no positional transfers; the drive is used by one
+// thread at a time, so seeking before each transfer does the same. Offsets
+// are 64-bit.
+ssize_t pread(int fd, void* data, size_t size, off_t offset) {
+  if (_lseeki64(fd, offset, SEEK_SET) < 0) return -1;
+  return _read(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+}
+
+ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
+  if (_lseeki64(fd, offset, SEEK_SET) < 0) return -1;
+  return _write(fd, data, static_cast<unsigned>(std::min<size_t>(size, 1u << 30)));
+}
+
+off_t lseek(int fd, off_t offset, int whence) {
+  return _lseeki64(fd, offset, whence);
+}
+#endif
 
 int g_fd = -1;
 uint32_t g_capacity = 0;

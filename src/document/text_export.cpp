@@ -16,6 +16,7 @@
 #include "base/text_format.h"
 #include "document/record_document.h"
 #include "platform/coarse_clock.h"
+#include "platform/posix_names.h"
 
 namespace qb {
 namespace {

@@ -17,6 +17,7 @@
 #include "jobs/job_options.h"
 #include "jobs/record_walk.h"
 #include "platform/coarse_clock.h"
+#include "platform/posix_names.h"
 
 namespace qb {
 namespace {

@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 namespace qb::test {
 
@@ -11,7 +14,7 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "qbtest-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+    path_ = MakeFolder(pattern) ? pattern : std::string();
   }
   ~TempDir() {
     std::error_code ec;
@@ -33,6 +36,25 @@ class TempDir {
 
  private:
   std::string path_;
+
+  // Replaces the X's of `pattern` and creates that folder, readable by this
+  // user only where the system has such modes.
+  static bool MakeFolder(std::string& pattern) {
+#ifdef _WIN32
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      std::string name = pattern;
+      if (_mktemp_s(name.data(), name.size() + 1) != 0) return false;
+      std::error_code ec;
+      if (std::filesystem::create_directory(name, ec)) {
+        pattern = name;
+        return true;
+      }
+    }
+    return false;
+#else
+    return mkdtemp(pattern.data()) != nullptr;
+#endif
+  }
 };
 
 }  // namespace qb::test

@@ -1,9 +1,13 @@
 #include "common/console_job_host.h"
 
 #include <signal.h>
+#include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <unistd.h>
+#endif
 
 #include <cstdio>
 
@@ -25,6 +29,20 @@ void WriteStderr(const std::string& text) {
   std::fflush(stderr);
 }
 
+#ifdef _WIN32
+size_t TerminalWidth() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info) != 0) {
+    int width = info.srWindow.Right - info.srWindow.Left + 1;
+    if (width > 1) return static_cast<size_t>(width);
+  }
+  return kDefaultWidth;
+}
+
+// The console keeps no mode of ours to restore: the key poll reads keys
+// without changing it.
+void GuardTerminal() {}
+#else
 size_t TerminalWidth() {
   winsize size{};
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) return size.ws_col;
@@ -57,6 +75,7 @@ void GuardTerminal() {
     sigaction(signal_number, &action, nullptr);
   }
 }
+#endif
 
 }  // namespace
 

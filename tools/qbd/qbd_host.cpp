@@ -14,15 +14,22 @@ volatile sig_atomic_t g_interrupt = 0;
 
 void OnInterrupt(int) {
   g_interrupt = 1;
+#ifdef _WIN32
+  signal(SIGINT, OnInterrupt);  // the handler is reset before each call
+#endif
 }
 
 }  // namespace
 
 void QbdHost::CatchInterrupt() {
+#ifdef _WIN32
+  signal(SIGINT, OnInterrupt);
+#else
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
+#endif
 }
 
 void QbdHost::ShowErrorBox(const std::string& text) {
