@@ -17,5 +17,7 @@ bash scripts/build.sh asan
 targets=$(cd tests/fuzz && ls ./*_fuzz.cpp | sed 's|^\./||; s|\.cpp$||')
 cmake --build build/fuzz -j "$(nproc)" --target $targets
 (cd build/fuzz && ctest --output-on-failure --timeout 600)
-# The Debian package from a release build without tests, checked and run from a scratch root.
-bash scripts/package.sh
+# The Debian package from a release build without tests, with the manual's
+# screenshots taken from the application just built, checked and run from a
+# scratch root.
+QB_MANUAL_SCREENSHOTS=1 bash scripts/package.sh
