@@ -25,8 +25,8 @@ TEST_F(ErrorReportTest, BoxTextForEachKindOfCodedValue) {
   };
   const Case cases[] = {
       {"message only", [] { ReportText("Receiver timeout"); }, "ERROR\nReceiver timeout\n"},
-      {"system error", [] { SetSystemError(ENOENT); },
-       std::string("ERROR\n") + std::strerror(ENOENT)},
+      // The system's own text: strerror here, FormatMessageA on Windows.
+      {"system error", [] { SetSystemError(ENOENT); }, "ERROR\n" + ErrorText(ENOENT)},
       {"string id", [] { SetStringError(170); },
        "ERROR\nERROR!\nFile has wrong format.\n(Not a Quillbank file.)"},
       {"runtime error", [] { SetRuntimeError(ENOENT); },

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "base/error_report.h"
@@ -24,9 +25,13 @@ std::string Box(int id) {
 
 class DocumentLoading : public ::testing::Test {
  protected:
+  // Each load gets a folder of its own: the document keeps its last file
+  // open, and where the system enforces that, nobody may write it meanwhile.
   bool Load(const std::string& bytes, const std::string& name = "LOG1.qbd") {
     host_.boxes.clear();
-    return document_.LoadRecordFile(dir_.Write(name, bytes));
+    std::string folder = std::to_string(++loads_);
+    std::filesystem::create_directory(dir_.File(folder));
+    return document_.LoadRecordFile(dir_.Write(folder + "/" + name, bytes));
   }
   std::string LastBox() const { return host_.boxes.empty() ? "(none)" : host_.boxes.back(); }
 
@@ -34,6 +39,7 @@ class DocumentLoading : public ::testing::Test {
   test::RecordingHost host_;
   ScopedJobHost scoped_{&host_};
   RecordDocument document_;
+  int loads_ = 0;
 };
 
 TEST_F(DocumentLoading, SoundFileLoads) {

@@ -27,8 +27,10 @@ std::string TextOf(const DocRecord& record) {
 class DocumentRecord : public ::testing::Test {
  protected:
   bool ReadFirst(const std::string& bytes, DocRecord& record) {
-    std::string path = dir_.Write("r.qbd", bytes);
+    // Closed first: an open reader keeps writers out where the system
+    // enforces it.
     reader_.Close();
+    std::string path = dir_.Write("r.qbd", bytes);
     EXPECT_EQ(reader_.Open(path), 0);
     return reader_.ReadRecord(record);
   }
