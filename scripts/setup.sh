@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need.
+# Installs the Debian packages that building, running and testing need, or
+# the packages named as arguments (scripts/setup-windows.sh names its own).
 # Installs only what is missing; uses sudo when not run as root.
 set -euo pipefail
 
-PACKAGES=(
+DEFAULT_PACKAGES=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev
@@ -14,6 +15,7 @@ PACKAGES=(
   xvfb xauth imagemagick
   dpkg-dev file desktop-file-utils shared-mime-info xdg-utils
 )
+if (($# > 0)); then PACKAGES=("$@"); else PACKAGES=("${DEFAULT_PACKAGES[@]}"); fi
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do

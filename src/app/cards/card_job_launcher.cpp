@@ -33,16 +33,23 @@ std::string DriverPathSetting() {
   return qb::AppSettings::DriverPath(settings.Drive());
 }
 
-// Entries 0 to 7 of INITCARD's list.
-qb::JobArgs InitArgsHead(const std::string& id_file) {
+// Entries 0 to 5, which both jobs' lists begin with: the program, the drive
+// and slot of the settings, the whole card, no prompts, no log file.
+qb::JobArgs JobArgsHead(const char* program) {
   qb::AppSettings settings;
   qb::JobArgs args;
-  args.Set(0, "INITCARD.EXE");
+  args.Set(0, program);
   args.Set(1, "driver=" + DriverPathSetting());
   args.Set(2, qb::FormatText("slot=%i", settings.Slot()));
   args.Set(3, "cardsize=0");
   args.Set(4, "prompt=0");
   args.Set(5, "logfile=");
+  return args;
+}
+
+// Entries 0 to 7 of INITCARD's list.
+qb::JobArgs InitArgsHead(const std::string& id_file) {
+  qb::JobArgs args = JobArgsHead("INITCARD.EXE");
   args.Set(6, "optionfile=");
   args.Set(7, "comment=" + id_file);
   return args;
@@ -115,14 +122,7 @@ qb::JobArgs InitArgsFromCard(const qb::CardInfo& info, const std::string& id_fil
 }
 
 qb::JobArgs ReadArgs(const std::string& record_output) {
-  qb::AppSettings settings;
-  qb::JobArgs args;
-  args.Set(0, "READCARD.EXE");
-  args.Set(1, "driver=" + DriverPathSetting());
-  args.Set(2, qb::FormatText("slot=%i", settings.Slot()));
-  args.Set(3, "cardsize=0");
-  args.Set(4, "prompt=0");
-  args.Set(5, "logfile=");
+  qb::JobArgs args = JobArgsHead("READCARD.EXE");
   args.Set(6, "optionoutput=");
   args.Set(7, "commentoutput=");
   args.Set(8, "recordoutput=" + record_output);
