@@ -1,4 +1,5 @@
 #include "app/printer_emulation_dialog.h"
+#include "app/dialog_buttons.h"
 #include "app/ui_text.h"
 
 #include <QCheckBox>
@@ -15,8 +16,6 @@ constexpr int kTextTitle = 61027;
 constexpr int kTextScan = 61028;
 constexpr int kTextShowUnknown = 61029;
 constexpr int kTextConvert = 61030;
-constexpr int kTextCancel = 61033;
-constexpr int kTextOk = 61034;
 
 }  // namespace
 
@@ -36,14 +35,7 @@ CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(pare
   scan_->setChecked(settings.ScanPrinterEsc() != 0);
   show_unknown_->setChecked(settings.ShowUnknownPrinterEsc() != 0);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(scan_);

@@ -1,4 +1,5 @@
 #include "app/cards/card_capacity_calculator.h"
+#include "app/dialog_buttons.h"
 #include "app/ui_text.h"
 
 #include <QApplication>
@@ -25,8 +26,6 @@ constexpr int kTextEventHours = 61023;
 constexpr int kTextHoursDay = 61024;
 constexpr int kTextMinimum = 61025;
 constexpr int kTextMegabytes = 61026;
-constexpr int kTextCancel = 61033;
-constexpr int kTextOk = 61034;
 
 // Sectors per data byte: one sector holds 499 bytes of records.
 constexpr double kSectorsPerByte = 0.002004008016032064;
@@ -99,16 +98,9 @@ CardCapacityCalculator::CardCapacityCalculator(QWidget* parent) : QDialog(parent
   result_area->addWidget(icon_, 0, Qt::AlignTop);
   result_area->addLayout(result_box, 1);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
   // The Cancel button exists but is hidden: Escape still closes the dialog.
-  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  cancel->setVisible(false);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  buttons->findChild<QPushButton*>(QStringLiteral("cancel"))->setVisible(false);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);

@@ -1,4 +1,5 @@
 #include "app/cards/device_options_dialog.h"
+#include "app/dialog_buttons.h"
 #include "app/ui_text.h"
 
 #include <QButtonGroup>
@@ -27,8 +28,6 @@ constexpr int kTextEven = 61011;
 constexpr int kTextOdd = 61012;
 constexpr int kTextMemory = 61013;
 constexpr int kTextRing = 61014;
-constexpr int kTextCancel = 61033;
-constexpr int kTextOk = 61034;
 
 // A group box of radio buttons in `columns` columns; each button's id in the
 // button group is its value.
@@ -95,14 +94,7 @@ DeviceOptionsDialog::DeviceOptionsDialog(QWidget* parent) : QDialog(parent) {
   if (!parity.empty() && (parity[0] == 'E' || parity[0] == 'O')) Select(parity_, parity[0]);
   ring_->setChecked(settings.MemOrg() != 0);
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* right = new QVBoxLayout;
   right->addWidget(data_box);

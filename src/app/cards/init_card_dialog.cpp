@@ -1,4 +1,5 @@
 #include "app/cards/init_card_dialog.h"
+#include "app/dialog_buttons.h"
 #include "app/ui_text.h"
 
 #include <QDialogButtonBox>
@@ -21,8 +22,6 @@ constexpr int kTextDriver = 61016;
 constexpr int kTextQuillbank = 61017;
 constexpr int kTextSelected = 61018;
 constexpr int kTextId = 61019;
-constexpr int kTextCancel = 61033;
-constexpr int kTextOk = 61034;
 constexpr int kTextTooLong = 61037;
 
 }  // namespace
@@ -64,14 +63,7 @@ InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
   id_->setMinimumWidth(id_->fontMetrics().averageCharWidth() * (kMaxIdLength + 2));
   id_->setText(BytesText(qb::AppSettings().ID()));
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* id_row = new QFormLayout;
   id_row->addRow(UiText(kTextId), id_);

@@ -1,4 +1,5 @@
 #include "app/cards/select_drive_dialog.h"
+#include "app/dialog_buttons.h"
 #include "app/ui_text.h"
 
 #include <QComboBox>
@@ -17,8 +18,6 @@ constexpr int kTextTitle = 61002;
 constexpr int kTextSlot = 61003;
 constexpr int kTextCom = 61004;
 constexpr int kTextBaud = 61005;
-constexpr int kTextCancel = 61033;
-constexpr int kTextOk = 61034;
 
 constexpr int kSlotMin = 0, kSlotMax = 32;
 constexpr int kComMin = 1, kComMax = 8;
@@ -69,14 +68,7 @@ SelectDriveDialog::SelectDriveDialog(QWidget* parent) : QDialog(parent) {
   baud_->setText(QString::number(settings.Baud()));
   device_->setText(QString::fromStdString(settings.Device()));
 
-  auto* buttons = new QDialogButtonBox(this);
-  QPushButton* ok = buttons->addButton(UiText(kTextOk), QDialogButtonBox::AcceptRole);
-  ok->setObjectName(QStringLiteral("ok"));
-  ok->setDefault(true);
-  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
-  cancel->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* form = new QFormLayout;
   form->addRow(drive_);
