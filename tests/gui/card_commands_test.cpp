@@ -116,25 +116,16 @@ class CardCommandsTest : public QObject {
 
  private slots:
   void init() {
-    qb::test::ClearSettings();
-    dir_ = std::make_unique<TempDir>();
-    old_cwd_ = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(QString::fromStdString(dir_->path())));
-    frame_ = std::make_unique<CMainFrame>();
-    progress_ = new CProgressDialog(frame_.get());
-    host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
-    scoped_ = std::make_unique<qb::ScopedJobHost>(host_.get());
-    commands_ = new CardCommands(frame_.get(), progress_);
-    frame_->show();
+    app_ = std::make_unique<qb::test::CardApp>();
+    dir_ = &app_->dir;
+    frame_ = app_->frame.get();
+    progress_ = app_->progress;
+    commands_ = app_->commands;
     image_ = dir_->File("card.img");
   }
   void cleanup() {
     driver_.reset();
-    scoped_.reset();
-    host_.reset();
-    frame_.reset();
-    QDir::setCurrent(old_cwd_);
-    dir_.reset();
+    app_.reset();
   }
 
   void cardInfo_data() {
@@ -553,12 +544,10 @@ class CardCommandsTest : public QObject {
       widget->grab().save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
   }
 
-  std::unique_ptr<TempDir> dir_;
-  QString old_cwd_;
-  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<qb::test::CardApp> app_;
+  TempDir* dir_ = nullptr;
+  CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;
-  std::unique_ptr<GuiJobHost> host_;
-  std::unique_ptr<qb::ScopedJobHost> scoped_;
   CardCommands* commands_ = nullptr;
   std::unique_ptr<qb::test::DemoDriver> driver_;
   std::string image_;

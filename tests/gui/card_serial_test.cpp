@@ -33,27 +33,17 @@ class CardSerialTest : public QObject {
 
  private slots:
   void init() {
-    qb::test::ClearSettings();
     env_ = std::make_unique<qb::test::ScopedEnv>();
     for (const char* name : {"DD_DEVICE", "DD_COM", "DD_BAUDRATE"}) env_->Set(name, nullptr);
-    dir_ = std::make_unique<TempDir>();
-    old_cwd_ = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(QString::fromStdString(dir_->path())));
-    frame_ = std::make_unique<CMainFrame>();
-    progress_ = new CProgressDialog(frame_.get());
-    host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
-    scoped_ = std::make_unique<qb::ScopedJobHost>(host_.get());
-    new CardCommands(frame_.get(), progress_);
-    frame_->show();
+    app_ = std::make_unique<qb::test::CardApp>();
+    dir_ = &app_->dir;
+    frame_ = app_->frame.get();
+    progress_ = app_->progress;
     image_ = dir_->File("card.img");
   }
   void cleanup() {
     simulator_.reset();
-    scoped_.reset();
-    host_.reset();
-    frame_.reset();
-    QDir::setCurrent(old_cwd_);
-    dir_.reset();
+    app_.reset();
     env_.reset();
   }
 
@@ -174,12 +164,10 @@ class CardSerialTest : public QObject {
   }
 
   std::unique_ptr<qb::test::ScopedEnv> env_;
-  std::unique_ptr<TempDir> dir_;
-  QString old_cwd_;
-  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<qb::test::CardApp> app_;
+  TempDir* dir_ = nullptr;
+  CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;
-  std::unique_ptr<GuiJobHost> host_;
-  std::unique_ptr<qb::ScopedJobHost> scoped_;
   std::unique_ptr<qb::test::BackgroundProgram> simulator_;
   std::string image_;
   std::string slave_;

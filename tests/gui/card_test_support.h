@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -16,11 +17,17 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/card_commands.h"
 #include "app/cards/app_settings.h"
+#include "app/gui_job_host.h"
+#include "app/main_frame.h"
+#include "app/progress_dialog.h"
 #include "app/ui_text.h"
+#include "base/job_host.h"
 #include "base/messages.h"
 #include "support/program_runner_bg.h"
 #include "support/run_program.h"
@@ -156,6 +163,39 @@ inline void ClearSettings() {
             UiText(msg::kAppTitle))
       .clear();
 }
+
+// The application's pieces the card and export tests drive: settings
+// cleared, a fresh folder that is also the current one, the main frame with
+// the shared progress dialog, the application's job host and the card
+// commands.
+struct CardApp {
+  CardApp() : old_cwd(QDir::currentPath()) {
+    ClearSettings();
+    QDir::setCurrent(QString::fromStdString(dir.path()));
+    frame = std::make_unique<CMainFrame>();
+    progress = new CProgressDialog(frame.get());
+    host = std::make_unique<GuiJobHost>(progress, frame.get());
+    scoped = std::make_unique<ScopedJobHost>(host.get());
+    commands = new CardCommands(frame.get(), progress);
+    frame->show();
+  }
+  ~CardApp() {
+    scoped.reset();
+    host.reset();
+    frame.reset();
+    QDir::setCurrent(old_cwd);
+  }
+  CardApp(const CardApp&) = delete;
+  CardApp& operator=(const CardApp&) = delete;
+
+  TempDir dir;
+  QString old_cwd;
+  std::unique_ptr<CMainFrame> frame;
+  CProgressDialog* progress = nullptr;
+  std::unique_ptr<GuiJobHost> host;
+  std::unique_ptr<ScopedJobHost> scoped;
+  CardCommands* commands = nullptr;
+};
 
 // The options of a demo card: ring memory, 9600 Baud, 7E1.
 inline const std::vector<std::string>& DemoCardOptions() {

@@ -28,22 +28,16 @@ class ExportCommandTest : public QObject {
 
  private slots:
   void init() {
-    qb::test::ClearSettings();
-    dir_ = std::make_unique<TempDir>();
-    frame_ = std::make_unique<CMainFrame>();
-    progress_ = new CProgressDialog(frame_.get());
-    host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
-    scoped_ = std::make_unique<qb::ScopedJobHost>(host_.get());
-    commands_ = new CardCommands(frame_.get(), progress_);
-    frame_->show();
+    app_ = std::make_unique<qb::test::CardApp>();
+    dir_ = &app_->dir;
+    frame_ = app_->frame.get();
+    progress_ = app_->progress;
+    commands_ = app_->commands;
     QVERIFY(QDir().mkpath(Path("out")));
     AppSettings().SetExportPath(dir_->File("out/"));
   }
   void cleanup() {
-    scoped_.reset();
-    host_.reset();
-    frame_.reset();
-    dir_.reset();
+    app_.reset();
   }
 
   void defaultNameFolderAndBytes() {
@@ -211,11 +205,10 @@ class ExportCommandTest : public QObject {
     return dir_->Read("qbd-export.txt");
   }
 
-  std::unique_ptr<TempDir> dir_;
-  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<qb::test::CardApp> app_;
+  TempDir* dir_ = nullptr;
+  CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;
-  std::unique_ptr<GuiJobHost> host_;
-  std::unique_ptr<qb::ScopedJobHost> scoped_;
   CardCommands* commands_ = nullptr;
 };
 
