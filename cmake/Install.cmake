@@ -19,7 +19,14 @@ include(GNUInstallDirs)
 
 set(QB_PACKAGING_DIR ${CMAKE_SOURCE_DIR}/packaging)
 
-install(TARGETS readcard initcard qbd cardsim carddriver RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The programs this build has (the Windows build has no carddriver).
+set(QB_PROGRAMS)
+foreach(program readcard initcard qbd cardsim carddriver)
+  if(TARGET ${program})
+    list(APPEND QB_PROGRAMS ${program})
+  endif()
+endforeach()
+install(TARGETS ${QB_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Manual pages, compressed as Debian keeps them.
 find_program(QB_GZIP gzip REQUIRED)
