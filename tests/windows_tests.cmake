@@ -8,14 +8,13 @@ add_subdirectory(${QB_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_
 
 file(GLOB QB_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/unit/*.cpp)
 # Tests that need what the Windows build does not have yet: the card driver's
-# channel server and the simulator (POSIX sockets, pseudo-terminals, signals),
-# descriptor-level image files, POSIX time zone strings and advisory locks.
+# channel server and the simulator's serial line (POSIX sockets,
+# pseudo-terminals, signals), descriptor-level image files in the core, POSIX
+# time zone strings and advisory locks.
 set(QB_POSIX_ONLY_TESTS
   card_driver_test.cpp
   card_fault_test.cpp
   document_text_export_test.cpp
-  cardsim_input_test.cpp
-  cardsim_writer_test.cpp
   format_option_text_test.cpp
   init_card_test.cpp
   job_options_test.cpp

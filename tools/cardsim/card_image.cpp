@@ -9,10 +9,25 @@
 #include <cstring>
 
 #include "format/sector.h"
+#include "platform/posix_names.h"
 
 namespace qb::cardsim {
 
 namespace {
+
+#ifdef _WIN32
+// The run-time library has no positioned reads and writes. An image is used
+// from one thread only, so moving the file position first does the same.
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+  if (_lseeki64(fd, offset, SEEK_SET) < 0) return -1;
+  return _read(fd, buffer, static_cast<unsigned>(count));
+}
+
+ssize_t pwrite(int fd, const void* data, size_t count, off_t offset) {
+  if (_lseeki64(fd, offset, SEEK_SET) < 0) return -1;
+  return _write(fd, data, static_cast<unsigned>(count));
+}
+#endif
 
 std::string SystemError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
