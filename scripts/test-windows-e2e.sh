@@ -4,8 +4,9 @@
 #   cardsim blank -> initcard -> cardsim record -> readcard
 # on an image file in each of build/windows/e2e/{windows,linux}. The images
 # must be byte-identical after every step, and the record files apart from
-# the read-date line of their option text. The Windows qbd must say and
-# export of the Linux record file what the Linux qbd does.
+# the read-date line of their option text. The Windows readcard must read
+# the same through Wine's COM1 from the Linux cardsim serial. The Windows qbd
+# must say and export of the Linux record file what the Linux qbd does.
 # Expects the windows preset built (scripts/test-windows.sh does that).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -119,6 +120,45 @@ cmp "$work/info.windows" "$work/info.linux" || fail "qbd info --json differs"
 (cd "$work/linux" && "$wine" "$win_bin/qbd.exe" export card.qbd export-windows.txt)
 run linux qbd export card.qbd export-linux.txt
 cmp "$work/linux/export-windows.txt" "$work/linux/export-linux.txt" || fail "qbd export differs"
+
+# The serial drive: the Linux cardsim serial serves a copy of the recorded
+# card on a pseudo-terminal, Wine's COM1 is pointed at that terminal, and the
+# Windows readcard reads the card through the Win32 serial code (DD_COM=1,
+# driver path "****"). Wine maps COM ports from HKLM\Software\Wine\Ports
+# when its server starts (a link put into dosdevices by hand is replaced
+# then), so the server is let go before the read.
+wineserver=$(dirname "$wine")/wineserver
+[[ -x $wineserver ]] || wineserver=$(command -v wineserver) || fail "no wineserver beside $wine"
+mkdir -p "$work/serial"
+cp "$work/recorded.img" "$work/serial/card.img"
+: >"$work/serial/terminal"
+"$lin_bin/cardsim" serial --card "$work/serial/card.img" >"$work/serial/terminal" \
+  2>"$work/serial/cardsim.err" &
+simulator=$!
+trap 'kill "$simulator" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  [[ $(wc -l <"$work/serial/terminal") -ge 1 ]] && break
+  sleep 0.1
+done
+terminal=$(head -n1 "$work/serial/terminal")
+[[ $terminal == /dev/* ]] || fail "cardsim serial named no terminal: $(cat "$work/serial/cardsim.err")"
+"$wine" reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$terminal" /f >/dev/null
+timeout 60 "$wineserver" -w
+# A server that had the port open lists its objects on standard error when it
+# ends: into a log, and waited for before going on.
+"$wineserver" -p3 2>"$work/serial/wineserver.log"
+(cd "$work/serial" &&
+  env -u DD_DEVICE DD_COM=1 timeout 300 "$wine" "$win_bin/readcard.exe" 'driver=****' prompt=0 \
+    recordoutput=card.qbd >/dev/null) || fail "readcard through COM1 failed"
+kill "$simulator"
+wait "$simulator" || true
+trap - EXIT
+"$wine" reg delete 'HKLM\Software\Wine\Ports' /v COM1 /f >/dev/null
+timeout 60 "$wineserver" -w
+cmp "$work/serial/card.img" "$work/recorded.img" >/dev/null || fail "reading through COM1 changed the card"
+masked "$work/serial/card.qbd" "$work/serial.masked"
+cmp "$work/serial.masked" "$work/linux.masked" ||
+  fail "the record file read through COM1 differs from the raw read beyond the read date"
 
 # cardsim serial needs a pseudo-terminal and says so on Windows.
 if run windows cardsim serial --card card.img 2>"$work/serial.err"; then
