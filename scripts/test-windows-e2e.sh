@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The card jobs end to end with the Windows programs under Wine, side by side
-# with the Linux programs of the dev build (built here when missing):
+# with the Linux programs of the dev build (the four built here first):
 #   cardsim blank -> initcard -> cardsim record -> readcard
 # on an image file in each of build/windows/e2e/{windows,linux}. The images
 # must be byte-identical after every step, and the record files apart from
