@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the dev build's unit
 # and end-to-end tests, clang-tidy on the core, then the core tests built with
-# ASan + UBSan, the fuzz targets' corpora, and last the Debian package.
+# ASan + UBSan, the fuzz targets' corpora, the Debian package, and the Windows
+# build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -21,3 +22,7 @@ cmake --build build/fuzz -j "$(nproc)" --target $targets
 # screenshots taken from the application just built, checked and run from a
 # scratch root.
 QB_MANUAL_SCREENSHOTS=1 bash scripts/package.sh
+# The core, the programs and the portable unit tests cross-built for Windows
+# and run under Wine, the card jobs end to end against the Linux programs,
+# and the serial drive through Wine's COM1.
+bash scripts/test-windows.sh
