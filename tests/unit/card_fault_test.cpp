@@ -99,7 +99,9 @@ TEST_F(CardFaultTest, InitcardNeverLeavesAValidMasterOverAnUnfinishedLayout) {
     Trace().failWriteCall = static_cast<long>(call);
     EXPECT_FALSE(Init({"comment=" + comment}));
     EXPECT_EQ(ErrorList().size(), 1u);
-    if (MasterIsValid(image_.Read(kMasterSector))) EXPECT_EQ(image_.Bytes(), old_card);
+    if (MasterIsValid(image_.Read(kMasterSector))) {
+      EXPECT_EQ(image_.Bytes(), old_card);
+    }
   }
 }
 
