@@ -5,7 +5,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "base/error_report.h"
 #include "base/job_log.h"
@@ -115,6 +117,25 @@ bool WriteComment(const std::string& path, uint32_t master, uint32_t& next) {
   return ok;
 }
 
+// A new master number: the clock's second, taken after waiting (at most a
+// second) until the clock is past the number the card carries now. A card
+// prepared again within the second it was prepared would otherwise get its
+// old number back, and its recorded sectors would still pass for the new
+// recording's: the card would not be empty. A card number further ahead
+// than a few seconds (another machine's clock) is not waited for.
+uint32_t NewMasterNumber() {
+  constexpr int64_t kMaxWaitSeconds = 3;
+  MasterBlock block;
+  if (ReadSector(g_work, kMasterSector) && DecodeMasterBlock(g_work, block)) {
+    const auto old = static_cast<int64_t>(block.master);
+    if (old - static_cast<int64_t>(std::time(nullptr)) < kMaxWaitSeconds) {
+      while (static_cast<int64_t>(std::time(nullptr)) <= old)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  return static_cast<uint32_t>(std::time(nullptr));
+}
+
 }  // namespace
 
 const uint8_t* MasterImage() {
@@ -189,7 +210,7 @@ int InitCardMain(int, char** argv) {
   const JobOptions& options = Options();
   if (!OpenSectorDevice(options.driver, options.slot, options.cardsize)) return 1;
   if (options.prompt != 0 && !ConfirmOverwrite()) return 1;
-  uint32_t master = static_cast<uint32_t>(std::time(nullptr));
+  uint32_t master = NewMasterNumber();
   LogMessageId(msg::kMasterNumber, static_cast<unsigned long>(master));
   if (!BuildMasterBlock(master)) return 1;
   return WriteCardLayout(master) ? 0 : 1;

@@ -266,6 +266,16 @@ TEST_F(InitCardTest, EveryFailingWriteIsReported) {
   }
 }
 
+// Prepared again at once, a card still gets a new master number, so that
+// the sectors of its last recording no longer count.
+TEST_F(InitCardTest, PreparedTwiceInOneSecondGetsANewMasterNumber) {
+  image_.Create(16);
+  ASSERT_TRUE(Init()) << JoinErrors(true);
+  const uint32_t first = image_.Master().master;
+  ASSERT_TRUE(Init()) << JoinErrors(true);
+  EXPECT_GT(image_.Master().master, first);
+}
+
 TEST_F(InitCardTest, LogsItsSteps) {
   image_.Create(16);
   std::string log = dir_.File("job.log");

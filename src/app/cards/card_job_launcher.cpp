@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <optional>
 
 #include "app/cards/app_settings.h"
@@ -80,15 +79,6 @@ bool WriteNewFile(const std::string& path, const std::string& bytes) {
     return false;
   }
   return true;
-}
-
-// Waits (serving events) until the clock's second is past `master`, when
-// that is at most a few seconds ahead.
-void WaitForSecondAfter(uint32_t master) {
-  constexpr int64_t kMaxWaitSeconds = 3;
-  auto now = [] { return static_cast<int64_t>(std::time(nullptr)); };
-  if (static_cast<int64_t>(master) - now() >= kMaxWaitSeconds) return;
-  while (now() <= static_cast<int64_t>(master)) cards::PumpFor(50);
 }
 
 }  // namespace
@@ -216,9 +206,6 @@ bool CardJobLauncher::RunInit(bool reuse) {
     return false;
   }
   qb::JobArgs args = from_card ? InitArgsFromCard(info, id_file) : InitArgsFromSettings(id_file);
-  // The new master number is the clock's second: one equal to the card's
-  // would leave its recorded sectors valid, and the card not empty.
-  if (from_card) WaitForSecondAfter(info.master);
   if (qb::AppSettings::IsSerialDrive(DriverPathSetting()) && !WakeSerialDrive()) {
     RemoveIdFile();
     return false;
