@@ -82,6 +82,7 @@ void CChildFrame::ActivateNextPane(int step) {
 }
 
 void CChildFrame::Split() {
+  if (!canSplit()) return;  // already 2 by 2
   if (rows_->count() < 2) {
     auto* row = new QSplitter(Qt::Horizontal, rows_);
     rows_->addWidget(row);
@@ -103,7 +104,7 @@ void CChildFrame::Split() {
         auto* other = static_cast<QSplitter*>(rows_->widget(k));
         if (other != row && other->sizes() != row->sizes()) other->setSizes(row->sizes());
       }
-    }, Qt::UniqueConnection);
+    });
   }
   ArrangeScrollBars();
 }
