@@ -7,11 +7,8 @@
 # Usage: bench/app.sh [BIN_DIR] [RECORDS]   (defaults: build/release/bin, 2000000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin="${1:-build/release/bin}"
-records="${2:-2000000}"
-work="${BENCH_DIR:-build/bench}"
-mkdir -p "$work"
 source "bench/timing.sh"
+bench_setup "$@"
 
 # The probes keep their settings and file-type entries in a folder of their own.
 home="$work/app-home"

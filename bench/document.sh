@@ -8,12 +8,8 @@
 # Usage: bench/document.sh [BIN_DIR] [RECORDS]   (defaults: build/release/bin, 2000000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bin="${1:-build/release/bin}"
-records="${2:-2000000}"
-work="${BENCH_DIR:-build/bench}"
-mkdir -p "$work"
-
 source "bench/timing.sh"
+bench_setup "$@"
 peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
 
 file_for() {

@@ -16,3 +16,11 @@ best_of() {
   echo "$best"
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# The record-file benchmarks' arguments: BIN_DIR (default build/release/bin)
+# and RECORDS (default 2000000); their files go to $BENCH_DIR (build/bench).
+bench_setup() {
+  bin="${1:-build/release/bin}"
+  records="${2:-2000000}"
+  work="${BENCH_DIR:-build/bench}"
+  mkdir -p "$work"
+}
