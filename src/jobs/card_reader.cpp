@@ -18,34 +18,57 @@ CardReadState& ReadState() {
   return state;
 }
 
+namespace {
+
+// The focus search may look at a damaged sector twice; it is named once.
+void ReportDamage(int id, uint32_t n) {
+  CardReadState& state = ReadState();
+  if (state.damageReported && state.damagedSector == n) return;
+  state.damageReported = true;
+  state.damagedSector = n;
+  ReportMessage(id, static_cast<unsigned long>(n));
+}
+
+}  // namespace
+
 uint32_t NextInRing(uint32_t sector) {
   const CardReadState& state = ReadState();
   return sector >= state.last ? state.first : sector + 1;
 }
 
-bool ReadValidSector(uint8_t* buffer, uint32_t n) {
+SectorCheck CheckSector(uint8_t* buffer, uint32_t n) {
   CardReadState& state = ReadState();
-  if (n > state.last) return false;
+  if (n > state.last) return SectorCheck::kForeign;
   if (!ReadSector(buffer, n)) {
+    ReportDamage(msg::kReadError, n);
     // Beyond the card's end is where a master that claims too many sectors
     // leads: such sectors count as never written. A failed read on the card
     // itself is a fault of the card.
-    if (n < SectorDeviceCapacity()) state.unreadable = true;
-    ReportMessage(msg::kReadError, static_cast<unsigned long>(n));
-    return false;
+    if (n >= SectorDeviceCapacity()) return SectorCheck::kForeign;
+    state.unreadable = true;
+    return SectorCheck::kDamaged;
   }
-  if (ReadSectorHeader(buffer).master != state.master) return false;
+  if (ReadSectorHeader(buffer).master != state.master) return SectorCheck::kForeign;
   if (SectorWordSum(buffer) != 0) {
-    ReportMessage(msg::kChecksumFailure, static_cast<unsigned long>(n));
-    return false;
+    ReportDamage(msg::kChecksumFailure, n);
+    return SectorCheck::kDamaged;
   }
-  return true;
+  return SectorCheck::kValid;
+}
+
+SectorCheck CheckDataSector(uint8_t* buffer, uint32_t n, size_t& fill) {
+  if (n < ReadState().first) return SectorCheck::kForeign;
+  SectorCheck check = CheckSector(buffer, n);
+  if (check == SectorCheck::kValid) fill = SectorFillLevel(buffer);
+  return check;
+}
+
+bool ReadValidSector(uint8_t* buffer, uint32_t n) {
+  return CheckSector(buffer, n) == SectorCheck::kValid;
 }
 
 bool ProbeSector(uint8_t* buffer, uint32_t n, size_t& fill) {
-  if (n < ReadState().first || !ReadValidSector(buffer, n)) return false;
-  fill = SectorFillLevel(buffer);
-  return true;
+  return CheckDataSector(buffer, n, fill) == SectorCheck::kValid;
 }
 
 bool ReadMasterSector() {
@@ -61,6 +84,7 @@ bool ReadMasterSector() {
     return false;
   }
   state.block = block;
+  state.damageReported = false;
   state.master = block.master;
   state.first = block.firstData;
   state.last = block.sectors - 1;

@@ -38,6 +38,10 @@ struct CardReadState {
   // A sector could not be read at all (not merely invalid): what a search
   // concluded from it cannot be trusted.
   bool unreadable = false;
+  // The damaged sector named last, so that a second look at it adds no
+  // second message.
+  bool damageReported = false;
+  uint32_t damagedSector = 0;
 
   // Record walk.
   uint32_t current = 0;
@@ -70,12 +74,23 @@ inline uint8_t* RecordData() {
 // The next sector in ring order: after L comes F.
 uint32_t NextInRing(uint32_t sector);
 
-// Reads sector n of the recording into `buffer`. Fails quietly for a sector
-// beyond L or one with another master number; reports "Read error at sector"
-// or "Checksum failure at sector" for an unreadable or damaged one.
+// What a sector turned out to be: one of the recording's, one that is not
+// (beyond L, or written with another master number: never written since the
+// card was prepared), or one that could not be read or fails its checksum.
+enum class SectorCheck { kValid, kForeign, kDamaged };
+
+// Reads sector n of the recording into `buffer` and checks it. Reports "Read
+// error at sector" or "Checksum failure at sector" for a damaged one.
+SectorCheck CheckSector(uint8_t* buffer, uint32_t n);
+
+// CheckSector for a data sector: below F counts as foreign. Gives the fill
+// level of a valid one.
+SectorCheck CheckDataSector(uint8_t* buffer, uint32_t n, size_t& fill);
+
+// True when CheckSector finds the sector valid.
 bool ReadValidSector(uint8_t* buffer, uint32_t n);
 
-// ReadValidSector for a data sector (n >= F), giving its fill level.
+// True when CheckDataSector finds the sector valid.
 bool ProbeSector(uint8_t* buffer, uint32_t n, size_t& fill);
 
 // Checks the reserved and the master sector and takes the recording's master

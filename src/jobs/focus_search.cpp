@@ -17,6 +17,47 @@ uint32_t Sequence(const uint8_t* sector) {
   return ReadSectorHeader(sector).sequence;
 }
 
+// The search's answer does not fit the card around it: a sector there is
+// damaged or of another recording where the recording's data must lie.
+bool FailAt(uint32_t sector) {
+  ReportMessage(msg::kReadingRecordSector, static_cast<unsigned long>(sector));
+  return false;
+}
+
+// The start sector: the one after F1 in ring order when the ring has
+// wrapped (its oldest sector), else F. Once a ring has wrapped, every data
+// sector was written in this recording, so F1 and the start sector must both
+// be the recording's own; sectors behind F1 that belong to the recording on
+// a card that has not wrapped (a linear one, say) mean the search stopped at
+// a damaged sector in the middle of the data. Either fails the job instead of
+// giving a read that ends early or starts in the wrong place.
+bool FindStart(uint8_t* buffer, SectorCheck f1, bool f1_is_copy) {
+  CardReadState& state = ReadState();
+  const uint32_t start = NextInRing(state.f1);
+  ShowStatus("read start");
+  if (start == state.first) {
+    state.start = state.first;
+    return true;
+  }
+  const SectorCheck check = CheckSector(buffer, start);
+  if (check == SectorCheck::kDamaged) return FailAt(start);
+  // Older data behind F1: in F1 itself, in the start sector, or at the
+  // ring's end (one more read, for a start sector that is not the
+  // recording's).
+  bool wrapped = check == SectorCheck::kValid || (f1 == SectorCheck::kValid && !f1_is_copy);
+  if (!wrapped && start < state.last)
+    wrapped = CheckSector(buffer, state.last) != SectorCheck::kForeign;
+  if (!wrapped) {
+    state.start = state.first;
+    return true;
+  }
+  if (!state.ring) return FailAt(start);
+  if (check != SectorCheck::kValid) return FailAt(start);
+  if (f1 != SectorCheck::kValid) return FailAt(state.f1);
+  state.start = start;
+  return true;
+}
+
 // The search proper; the caller keeps the log quiet around it.
 bool Search() {
   CardReadState& state = ReadState();
@@ -71,8 +112,10 @@ bool Search() {
   if (!ProbeSector(buffer, state.f0, fill0)) fill0 = 0;
   ShowStatus("read focus %d", 1);
   size_t fill1 = 0;
-  if (ProbeSector(buffer, state.f1, fill1) &&
-      Sequence(buffer) == (state.e | kAlternateSequenceBit) && fill1 >= fill0) {
+  const SectorCheck f1 = CheckDataSector(buffer, state.f1, fill1);
+  const bool f1_is_copy =
+      f1 == SectorCheck::kValid && Sequence(buffer) == (state.e | kAlternateSequenceBit);
+  if (f1_is_copy && fill1 >= fill0) {
     state.select = 1;
     state.fill = static_cast<uint16_t>(fill1);
   } else {
@@ -83,13 +126,11 @@ bool Search() {
     ReportMessage(msg::kFocusSearchFailed);
     return false;
   }
-
-  // A ring that has wrapped holds valid sectors behind F1: the oldest data
-  // begins there. Anything else is read from F.
-  state.start = NextInRing(state.f1);
-  ShowStatus("read start");
-  if (!ReadValidSector(buffer, state.start)) state.start = first;
-  return true;
+  // The sector after the newest one is written on a card that is whole
+  // only by the device's own hand: a damaged one may be the true newest
+  // sector, or a sector of the run the search took for its end.
+  if (f1 == SectorCheck::kDamaged) return FailAt(state.f1);
+  return FindStart(buffer, f1, f1_is_copy);
 }
 
 }  // namespace

@@ -43,8 +43,15 @@ bool LoadNextSector(bool& ended) {
   // The first sector read may begin with the rest of a record whose start has
   // been overwritten: it is skipped.
   const uint8_t* area = state.walk + kRecordAreaOffset;
-  if (state.firstSector && area[2] == kKindContinuation)
-    state.cursor = (static_cast<size_t>(Get16(area)) + 4) & ~static_cast<size_t>(1);
+  if (state.firstSector && area[2] == kKindContinuation) {
+    // A length no piece can have would skip the records behind it unseen.
+    const uint16_t length = Get16(area);
+    if (length > kMaxCardRecordLength) {
+      ReportMessage(msg::kIllegalRecordLength);
+      return false;
+    }
+    state.cursor = (static_cast<size_t>(length) + 4) & ~static_cast<size_t>(1);
+  }
   return true;
 }
 
@@ -68,7 +75,13 @@ WalkResult NextRecord() {
     while (state.cursor > kLastRecordStart) {
       bool ended = false;
       if (!LoadNextSector(ended)) return WalkResult::kError;
-      if (ended) return WalkResult::kEnd;
+      if (ended) {
+        if (!state.inRecord) return WalkResult::kEnd;
+        // The newest sector ends inside a record: its rest lies in a sector
+        // the read does not reach, which a card that is whole never has.
+        ReportMessage(msg::kReadingRecordSector, static_cast<unsigned long>(state.current));
+        return WalkResult::kError;
+      }
     }
     state.firstSector = false;
     const uint8_t* area = state.walk + kRecordAreaOffset;

@@ -12,7 +12,8 @@ void BeginRecordWalk();
 
 // Delivers the next record into the record buffer (kind, length and data).
 // kEnd after the newest sector or at the first free slot; kError, reported,
-// for a sector that cannot be read or a record longer than 500 bytes.
+// for a sector that cannot be read, a record longer than 500 bytes, or a
+// record that goes on beyond the newest sector.
 WalkResult NextRecord();
 
 }  // namespace qb
