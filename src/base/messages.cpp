@@ -268,9 +268,7 @@ constexpr Entry kCatalogue[] = {
 
     // Output files that take their name only when complete.
     {61800, "Output file %s is the card being read"},
-    {61801, "%s is the record file itself"},
     {61802, "%s exists (--force replaces it)"},
-    {61803, "cannot replace %s: %s"},
     {61804, "ERROR!\nThe record file\n%1\nchanged while it was read."},
     {61805, "ERROR!\nThe export file\n%1\nis the document itself."},
     {61806, "ERROR!\nCannot write file\n%1\n\n(%2)"},

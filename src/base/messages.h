@@ -155,9 +155,7 @@ constexpr int kPrintedToPdf = 61603;    // record file, PDF file, pages
 constexpr int kPdfNotWritten = 61604;   // PDF file, the system's reason
 // Output files that take their name only when complete.
 constexpr int kOutputIsCard = 61800;        // output file (a job message)
-constexpr int kExportIsRecordFile = 61801;  // export file (qbd)
 constexpr int kExportTargetExists = 61802;  // export file (qbd)
-constexpr int kCannotReplace = 61803;       // file, the system's reason (qbd)
 constexpr int kRecordFileChanged = 61804;   // record file (%1)
 constexpr int kExportIsDocument = 61805;    // export file (%1)
 constexpr int kCannotWriteFile = 61806;     // file (%1), the system's reason (%2)
