@@ -19,6 +19,7 @@ set(QB_POSIX_ONLY_TESTS
   init_card_test.cpp
   job_options_test.cpp
   outside_text_test.cpp
+  platform_safe_output_file_test.cpp
   read_card_test.cpp
   sector_device_test.cpp
   serial_protocol_test.cpp)

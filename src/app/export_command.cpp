@@ -2,15 +2,12 @@
 #include "app/ui_text.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QFileInfo>
-#include <cerrno>
 
 #include "app/cards/app_settings.h"
 #include "app/cards/card_ui.h"
 #include "app/quillbank_doc.h"
-#include "base/error_report.h"
 #include "base/messages.h"
 #include "document/text_export.h"
 
@@ -30,18 +27,10 @@ bool ExportCommand(CQuillbankManagerDoc* doc, QWidget* parent, qb::JobHost& host
   const std::string path = cards::LocalPath(chosen);
 
   struct stat status;
-  if (::lstat(path.c_str(), &status) == 0) {
-    if (ShowBox(parent, QMessageBox::Warning,
-                       UiText(qb::msg::kDestinationExists).arg(chosen),
-                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-      return false;
-    if (::unlink(path.c_str()) != 0) {
-      qb::SetRuntimeError(errno);
-      ShowBox(parent, QMessageBox::Critical,
-                     UiText(qb::msg::kCannotOverwrite)
-                         .arg(chosen, QString::fromLocal8Bit(qb::ErrorText(qb::ErrorCode()))));
-      return false;
-    }
-  }
+  if (::lstat(path.c_str(), &status) == 0 &&
+      ShowBox(parent, QMessageBox::Warning, UiText(qb::msg::kDestinationExists).arg(chosen),
+              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    return false;
+  // The file is replaced only once the export is complete.
   return qb::WriteTextExport(doc->core(), path, host);
 }

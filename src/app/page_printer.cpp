@@ -139,17 +139,22 @@ void PagePrinter::DrawBody(QPainter& painter, const QRectF& body, int n) {
 }
 
 PagePrinter::Result PagePrinter::Print(QPrinter& printer, LayoutProgress* progress) {
+  return Print(printer, printer.fromPage(), printer.toPage(), progress);
+}
+
+PagePrinter::Result PagePrinter::Print(QPagedPaintDevice& device, int from_page, int to_page,
+                                       LayoutProgress* progress) {
   if (!Layout(progress)) return Result::kNothing;
   int count = layout_.pageCount();
-  int from = std::max(printer.fromPage(), 1);
-  int to = printer.toPage() > 0 ? std::min(printer.toPage(), count) : count;
+  int from = std::max(from_page, 1);
+  int to = to_page > 0 ? std::min(to_page, count) : count;
   if (count < 1 || from > to) return Result::kNothing;
 
   QPainter painter;
-  if (!painter.begin(&printer)) return Result::kStartFailed;
-  QRect drawing(0, 0, printer.width(), printer.height());
+  if (!painter.begin(&device)) return Result::kStartFailed;
+  QRect drawing(0, 0, device.width(), device.height());
   for (int n = from; n <= to; ++n) {
-    if (n > from && !printer.newPage()) break;
+    if (n > from && !device.newPage()) break;
     painter.save();
     MapPage(painter, drawing);
     bool more = PrintPage(painter, n);

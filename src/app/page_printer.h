@@ -15,6 +15,7 @@
 #include "app/line_renderer.h"
 #include "app/page_layout.h"
 
+class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
 
@@ -64,6 +65,9 @@ class PagePrinter {
   // The whole job on a printer: the layout, then the printer's page range
   // (all pages when it has none) up to the last page, one sheet each.
   Result Print(QPrinter& printer, LayoutProgress* progress);
+  // The same on any paged device, pages `from_page` to `to_page` (0: from
+  // the first, to the last).
+  Result Print(QPagedPaintDevice& device, int from_page, int to_page, LayoutProgress* progress);
 
   // The fonts of header and footer and of the body's normal and condensed
   // text.

@@ -10,11 +10,13 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/main_frame.h"
 #include "app/message_box.h"
 #include "app/page_printer.h"
+#include "app/pdf_file.h"
 #include "app/progress_dialog.h"
 #include "app/quillbank_doc.h"
 #include "base/interval_timer.h"
@@ -134,7 +136,7 @@ QPrintPreviewDialog* PrintCommands::CreatePreview(CQuillbankManagerDoc* doc) {
     widget->setViewMode(QPrintPreviewWidget::SinglePageView);
   QPointer<CQuillbankManagerDoc> guard(doc);
   connect(dialog, &QPrintPreviewDialog::paintRequested, this, [this, guard](QPrinter* printer) {
-    if (guard) RunJob(guard, *printer);
+    if (guard) RunJob(guard, *printer, true);
   });
   return dialog;
 }
@@ -150,7 +152,7 @@ void PrintCommands::PrintSetup() {
   dialog.exec();
 }
 
-bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer) {
+bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool preview) {
   if (doc == nullptr || busy_) return false;
   busy_ = true;
   QPointer<CQuillbankManagerDoc> guard(doc);
@@ -168,17 +170,29 @@ bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer) {
   progress_->ShowCancelButton(1, true);
   progress_->Show(true);
   DialogLayoutProgress progress(progress_, [guard] { return guard.isNull(); });
-  PagePrinter::Result result = job.Print(printer, &progress);
+  // Printing into a file goes through a file that takes the name only when
+  // the whole PDF is on its disk; a preview never writes one.
+  PdfFileJob pdf;
+  PdfFileResult outcome;
+  if (!preview && PdfFileOfPrinter(printer, pdf)) {
+    outcome = PrintPdfFile(job, pdf, &progress);
+  } else {
+    outcome.result = job.Print(printer, &progress);
+  }
   if (progress_) {
     progress_->Show(false);
     delete progress_;
   }
   busy_ = false;
 
-  if (result == PagePrinter::Result::kStartFailed) {
+  if (outcome.error != 0) {
+    ShowBox(window_, QMessageBox::Critical,
+            UiText(qb::msg::kCannotWriteFile)
+                .arg(pdf.path, QString::fromLocal8Bit(std::strerror(outcome.error))));
+  } else if (outcome.result == PagePrinter::Result::kStartFailed) {
     ShowMessageBox(window_, QMessageBox::Warning, qb::msg::kFailedToStartPrint);
   }
-  return result == PagePrinter::Result::kPrinted;
+  return outcome.result == PagePrinter::Result::kPrinted;
 }
 
 int PrintToPdf(const QString& record_file, const QString& pdf_file) {
@@ -189,19 +203,22 @@ int PrintToPdf(const QString& record_file, const QString& pdf_file) {
     Complain(qb::FormatText(Text(qb::msg::kNotPrinted), record.c_str()));
     return 1;
   }
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(pdf_file);
-  printer.setPageSize(QPageSize(QPageSize::A4));
-  printer.setPageOrientation(QPageLayout::Portrait);
-  printer.setFullPage(true);
-  printer.setDocName(
-      QString::fromStdString(doc.GetTitle().empty() ? doc.GetFileName() : doc.GetTitle()));
-  printer.setCreator(UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion));
+  PdfFileJob pdf_job;
+  pdf_job.path = pdf_file;
+  pdf_job.layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
+  pdf_job.title =
+      QString::fromStdString(doc.GetTitle().empty() ? doc.GetFileName() : doc.GetTitle());
+  pdf_job.creator = UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion);
 
   PagePrinter job(doc);
   job.BeginJob();
-  switch (job.Print(printer, nullptr)) {
+  PdfFileResult outcome = PrintPdfFile(job, pdf_job, nullptr);
+  if (outcome.error != 0) {
+    Complain(
+        qb::FormatText(Text(qb::msg::kPdfNotWritten), pdf.c_str(), std::strerror(outcome.error)));
+    return 1;
+  }
+  switch (outcome.result) {
     case PagePrinter::Result::kPrinted:
       std::printf(
           "%s: %s\n", kProgram,

@@ -74,8 +74,11 @@ class PrintCommands : public QObject {
 
   // One job on the printer with the progress dialog: layout, then pages.
   // Shows "Could not start print job." when the printer does not start;
-  // false then, when nothing was printed, and while another job runs.
-  bool RunJob(CQuillbankManagerDoc* doc, QPrinter& printer);
+  // false then, when nothing was printed, and while another job runs. A
+  // printer set to print into a PDF file (unless for the preview) writes it
+  // through a file that takes the name only when complete; a file that
+  // cannot be made or written shows the system's reason and keeps nothing.
+  bool RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool preview = false);
 
   // The progress dialog of the job under way, or null.
   CProgressDialog* progressDialog() const { return progress_; }

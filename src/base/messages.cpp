@@ -261,9 +261,17 @@ constexpr Entry kCatalogue[] = {
     {61601, "%s was not printed"},
     {61602, "%s has no lines to print"},
     {61603, "%s printed to %s (pages: %d)"},
+    {61604, "%s was not written: %s"},
 
     // Texts of the print loop.
     {61702, "Could not start print job."},
+
+    // Output files that take their name only when complete.
+    {61800, "Output file %s is the card being read"},
+    {61802, "%s exists (--force replaces it)"},
+    {61804, "ERROR!\nThe record file\n%1\nchanged while it was read."},
+    {61805, "ERROR!\nThe export file\n%1\nis the document itself."},
+    {61806, "ERROR!\nCannot write file\n%1\n\n(%2)"},
 };
 
 constexpr bool IsSorted() {

@@ -152,10 +152,17 @@ constexpr int kPrintToPdfUsage = 61600;
 constexpr int kNotPrinted = 61601;      // record file
 constexpr int kNothingToPrint = 61602;  // record file
 constexpr int kPrintedToPdf = 61603;    // record file, PDF file, pages
+constexpr int kPdfNotWritten = 61604;   // PDF file, the system's reason
+// Output files that take their name only when complete.
+constexpr int kOutputIsCard = 61800;        // output file (a job message)
+constexpr int kExportTargetExists = 61802;  // export file (qbd)
+constexpr int kRecordFileChanged = 61804;   // record file (%1)
+constexpr int kExportIsDocument = 61805;    // export file (%1)
+constexpr int kCannotWriteFile = 61806;     // file (%1), the system's reason (%2)
 // The print loop's failure to start a job.
 constexpr int kFailedToStartPrint = 61702;
 // The application's title, also the name of its key in the settings store.
-constexpr int kAppTitle = 57344;  // "Quillbank Manager"
+constexpr int kAppTitle = 57344;     // "Quillbank Manager"
 constexpr int kIdleMessage = 57345;  // "Ready"
 constexpr int kIndicatorCaps = 59137;
 constexpr int kIndicatorNum = 59138;

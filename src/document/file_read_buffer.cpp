@@ -18,6 +18,7 @@ void FileReadBuffer::Close() {
   fill_ = kMinFill;
   pos_ = 0;
   error_ = 0;
+  changed_ = false;
 }
 
 bool FileReadBuffer::Refill() {
@@ -45,6 +46,9 @@ bool FileReadBuffer::Refill() {
     return false;
   }
   length_ = static_cast<size_t>(got);
+  // Fewer bytes than the file held when opened, or a file changed since:
+  // one stat a read keeps this to a fraction of the read's own cost.
+  if (length_ < want || file_.Changed()) changed_ = true;
   return length_ > 0;
 }
 

@@ -4,6 +4,8 @@
 // and falls back to a small one after a jump, so that a random fetch reads
 // little. The file's size is taken when it is opened: the file is read as
 // it was then, and a file that grows meanwhile cannot make a walk endless.
+// Each read from the file also looks whether the file is still as it was
+// opened; one that was cut, rewritten or extended meanwhile is noted.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +51,9 @@ class FileReadBuffer {
   size_t Skip(size_t count);
 
   int LastError() const { return error_; }
+  // True once a read found the file cut short or changed since it was
+  // opened: what is read from then on may not belong to the file as opened.
+  bool Changed() const { return changed_; }
   // Reads from the file so far (for measurements and tests).
   uint64_t FileReads() const { return file_reads_; }
 
@@ -60,6 +65,7 @@ class FileReadBuffer {
   size_t fill_ = kMinFill;
   uint64_t pos_ = 0;
   int error_ = 0;
+  bool changed_ = false;
   uint64_t file_reads_ = 0;
 
   bool Refill();

@@ -59,6 +59,9 @@ class RecordDocument {
     uint64_t offset = 0;  // where its search starts; 0: look it up
   };
   DocRecord* WalkLine(LineWalk& walk);
+  // True once a read found the record file cut short or changed since it
+  // was loaded: the lines read from then on may not be the file's.
+  bool FileChanged() const { return reader_.FileChanged(); }
   // The display text: empty without record, message 178 for a record that
   // fails its check, else the text with control codes shown as marks.
   std::string GetLineText(int line);

@@ -21,6 +21,9 @@ class RecordFileReader {
   bool IsOpen() const { return file_.IsOpen(); }
   // The file's size when it was opened.
   uint64_t FileSize() const { return file_.Size(); }
+  // True once a read found the file cut short or changed since it was
+  // opened.
+  bool FileChanged() const { return file_.Changed(); }
 
   // Each operation below fails with message 187 when no file is open.
 

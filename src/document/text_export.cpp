@@ -1,8 +1,6 @@
 #include "document/text_export.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -17,6 +15,7 @@
 #include "document/record_document.h"
 #include "platform/coarse_clock.h"
 #include "platform/posix_names.h"
+#include "platform/safe_output_file.h"
 
 namespace qb {
 namespace {
@@ -45,13 +44,10 @@ class FileSink : public ExportSink {
  public:
   static constexpr size_t kBufferSize = size_t{256} * 1024;
 
-  explicit FileSink(int fd) : fd_(fd), buffer_(new char[kBufferSize]) {}
-  ~FileSink() override {
-    if (fd_ >= 0) ::close(fd_);
-  }
+  explicit FileSink(SafeOutputFile& file) : file_(file), buffer_(new char[kBufferSize]) {}
 
   bool Write(const char* bytes, size_t count) override {
-    if (count >= kBufferSize) return Flush() && WriteAll(bytes, count);
+    if (count >= kBufferSize) return Flush() && Pass(bytes, count);
     if (used_ + count > kBufferSize && !Flush()) return false;
     std::memcpy(buffer_.get() + used_, bytes, count);
     used_ += count;
@@ -59,41 +55,24 @@ class FileSink : public ExportSink {
   }
 
   bool Flush() {
-    bool ok = WriteAll(buffer_.get(), used_);
+    bool ok = Pass(buffer_.get(), used_);
     used_ = 0;
     return ok;
   }
 
-  // Flushes and closes; false (errno set) when anything failed, including
-  // the close itself, so that a lost write cannot pass for success.
-  bool Close() {
-    bool ok = Flush();
-    int saved = errno;
-    if (::close(fd_) != 0) {
-      if (ok) saved = errno;
-      ok = false;
-    }
-    fd_ = -1;
-    errno = saved;
-    return ok;
-  }
+  // The error number of the first write that failed.
+  int error() const { return error_ != 0 ? error_ : EIO; }
 
  private:
-  int fd_;
+  SafeOutputFile& file_;
   std::unique_ptr<char[]> buffer_;
   size_t used_ = 0;
+  int error_ = 0;
 
-  bool WriteAll(const char* bytes, size_t count) {
-    while (count > 0) {
-      ssize_t done = ::write(fd_, bytes, count);
-      if (done < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      bytes += done;
-      count -= static_cast<size_t>(done);
-    }
-    return true;
+  bool Pass(const char* bytes, size_t count) {
+    if (file_.Write(bytes, count)) return true;
+    if (error_ == 0) error_ = errno;
+    return false;
   }
 };
 
@@ -129,6 +108,12 @@ ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHo
     // The record of a valid line is in hand after the check; its text is
     // written straight from it.
     DocRecord* record = document.WalkLine(walk);
+    // A file cut or rewritten under the walk would give one warning line
+    // after another for records it no longer holds.
+    if (document.FileChanged()) {
+      outcome = ExportOutcome::kSourceChanged;
+      break;
+    }
     const char* bytes = warning.data();
     size_t count = warning.size();
     if (record != nullptr && record->IsValid()) {
@@ -161,37 +146,64 @@ ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHo
 bool PrepareExportTarget(const std::string& path, JobHost& host) {
   struct stat info;
   if (::lstat(path.c_str(), &info) != 0) return true;
-  if (!host.AskYesNo(FillPlaceholders(LoadMessage(msg::kDestinationExists), path))) return false;
-  if (::unlink(path.c_str()) != 0) {
-    SetRuntimeError(errno);
-    host.ShowErrorBox(
-        FillPlaceholders(LoadMessage(msg::kCannotOverwrite), path, ErrorText(ErrorCode())));
-    return false;
-  }
-  return true;
+  // The file is replaced only when the export is complete.
+  return host.AskYesNo(FillPlaceholders(LoadMessage(msg::kDestinationExists), path));
 }
 
 bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost& host,
                      const std::function<int64_t()>& clock) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0) {
-    host.ShowErrorBox(LoadMessage(msg::kCannotCreateDocument));
+  if (SameExistingFile(path, document.GetPathName())) {
+    host.ShowErrorBox(FillPlaceholders(LoadMessage(msg::kExportIsDocument), path));
     return false;
   }
-  FileSink sink(fd);
+  struct stat info;
+  bool existed = ::lstat(path.c_str(), &info) == 0;
+  SafeOutputFile file;
+  // Whoever calls has settled that an existing file is to be replaced.
+  int error = file.Open(path, false, true);
+  if (error != 0) {
+    if (existed) {
+      SetRuntimeError(error);
+      host.ShowErrorBox(
+          FillPlaceholders(LoadMessage(msg::kCannotOverwrite), path, ErrorText(ErrorCode())));
+    } else {
+      host.ShowErrorBox(LoadMessage(msg::kCannotCreateDocument));
+    }
+    return false;
+  }
+  FileSink sink(file);
   bool keep = true;
   ExportOutcome outcome = WriteExportLines(document, sink, host, keep, clock);
-  if (outcome == ExportOutcome::kFailed) {
-    int error = errno;
-    sink.Close();
+  switch (outcome) {
+    case ExportOutcome::kFailed:
+      file.Discard();
+      ShowWriteFailure(host, sink.error());
+      return false;
+    case ExportOutcome::kSourceChanged:
+      file.Discard();
+      host.ShowErrorBox(
+          FillPlaceholders(LoadMessage(msg::kRecordFileChanged), document.GetPathName()));
+      return false;
+    case ExportOutcome::kCancelled:
+      if (!keep) {
+        // Nothing takes the name: what had it before stays.
+        file.Discard();
+        return true;
+      }
+      break;
+    case ExportOutcome::kWritten:
+      break;
+  }
+  if (!sink.Flush()) {
+    file.Discard();
+    ShowWriteFailure(host, sink.error());
+    return false;
+  }
+  error = file.Commit();
+  if (error != 0) {
     ShowWriteFailure(host, error);
     return false;
   }
-  if (!sink.Close()) {
-    ShowWriteFailure(host, errno);
-    return false;
-  }
-  if (outcome == ExportOutcome::kCancelled && !keep) ::unlink(path.c_str());
   return true;
 }
 

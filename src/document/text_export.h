@@ -29,29 +29,34 @@ class ExportSink {
 };
 
 enum class ExportOutcome {
-  kWritten,    // every line written
-  kCancelled,  // the user stopped it (what was written is kept or not, as asked)
-  kFailed,     // writing failed; what was written so far stays
+  kWritten,        // every line written
+  kCancelled,      // the user stopped it (what was written is kept or not, as asked)
+  kFailed,         // writing failed (errno set)
+  kSourceChanged,  // the record file was cut or rewritten while it was read
 };
 
 // Writes the lines of `document` into `sink` with the host's progress
 // display: caption the application name, range 0 to the last line, every
 // 500 ms the text "Writing line k of n" with the line's text (60 characters
 // and "..." when longer). A cancel asks message 194 and, on Yes, message
-// 195; `keep` tells the answer to the second question. `clock` paces the
-// updates (the monotonic clock when empty).
+// 195; `keep` tells the answer to the second question. A record file that
+// changes under the walk stops it. `clock` paces the updates (the monotonic
+// clock when empty).
 ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHost& host,
                                bool& keep, const std::function<int64_t()>& clock = {});
 
-// Asks before an existing file is replaced (message 177, Yes deletes it;
-// a failed delete shows message 171). True when `path` is free to be
-// written.
+// Asks before an existing file is replaced (message 177). True when `path`
+// may be written.
 bool PrepareExportTarget(const std::string& path, JobHost& host);
 
-// Creates the file `path` (message 165 when that fails) and writes the
-// export into it. True when the export ran, also when it was cancelled (a
-// file the user did not want kept is deleted); false when it did not start
-// or writing failed (the error box says why; the file written so far stays).
+// Writes the export into a new file beside `path`, which takes the name
+// only when it is complete and on its disk; a device or FIFO is written
+// through. An existing file that cannot be replaced shows message 171, a
+// new one that cannot be created message 165, and the document's own file
+// is refused. True when the export ran, also when it was cancelled (a file
+// the user did not want kept never takes the name); false when it did not
+// start, writing failed or the record file changed meanwhile (the error box
+// says why; whatever had the name before stays as it was).
 bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost& host,
                      const std::function<int64_t()>& clock = {});
 

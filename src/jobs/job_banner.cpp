@@ -19,10 +19,11 @@ std::string JobBannerLine(const char* job_name) {
   return JobVersionLine(job_name) + " " + kMakerNotice;
 }
 
-int StartCardJob(const char* job_name, char** argv) {
+int StartCardJob(const char* job_name, char** argv, bool (*check_options)()) {
   ConsoleOut("%s\n", JobBannerLine(job_name).c_str());
   if (ShowHelpIfAsked(argv)) return 0;
   if (!ReadJobOptions(argv)) return 1;
+  if (check_options != nullptr && !check_options()) return 1;
   if (!OpenJobLog(Options().logfile)) return 1;
   LogMessage("%s", JobVersionLine(job_name).c_str());
   return kJobContinues;

@@ -18,7 +18,9 @@ constexpr int kJobContinues = -1;
 // The start both card jobs share: the banner on the console, the help switch,
 // the options, the log file and the version line at its head. Returns
 // kJobContinues when the job goes on, otherwise the job's result: 0 after
-// the help text, 1 when the options or the log failed.
-int StartCardJob(const char* job_name, char** argv);
+// the help text, 1 when the options or the log failed. `check_options`, when
+// given, judges the options before the log file is opened (false: the job
+// fails, its reason reported).
+int StartCardJob(const char* job_name, char** argv, bool (*check_options)() = nullptr);
 
 }  // namespace qb

@@ -1,14 +1,14 @@
 #include "jobs/output_file.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "base/error_report.h"
+#include "base/job_cleanup.h"
 #include "base/job_log.h"
 #include "base/job_status.h"
 #include "base/messages.h"
+#include "cardio/sector_device.h"
 #include "format/record_crc.h"
 #include "format/record_kind.h"
 #include "jobs/card_reader.h"
@@ -17,14 +17,13 @@
 #include "jobs/job_options.h"
 #include "jobs/record_walk.h"
 #include "platform/coarse_clock.h"
-#include "platform/posix_names.h"
 
 namespace qb {
 namespace {
 
 // What has gone to the record file so far.
 struct RecordOutput {
-  std::FILE* file = nullptr;
+  SafeOutputFile* file = nullptr;
   bool binary = true;
   unsigned long bytes = 0;
 };
@@ -35,7 +34,7 @@ size_t WriteBinaryRecord(RecordOutput& out) {
   CardReadState& state = ReadState();
   EncodeRecordHeader(state.number, state.kind, RecordData(), state.length, state.record);
   size_t size = kRecordFileHeaderSize + state.length;
-  if (!WriteOutput(out.file, state.record, size)) return 0;
+  if (!WriteOutput(*out.file, state.record, size)) return 0;
   ++state.number;
   return size;
 }
@@ -70,7 +69,7 @@ size_t WriteAsciiLine(RecordOutput& out) {
   }
   uint16_t crc = RecordFileCrc(state.kind, data, state.length);
   pos += static_cast<size_t>(std::snprintf(line + pos, 16, " (%04X)\n", crc));
-  if (!WriteOutput(out.file, line, pos)) return 0;
+  if (!WriteOutput(*out.file, line, pos)) return 0;
   ++state.number;
   return pos;
 }
@@ -164,7 +163,21 @@ bool WriteRecords(RecordOutput& out) {
 
 }  // namespace
 
-std::FILE* OpenOutputFile(const std::string& path, bool binary) {
+bool CheckOutputsSpareCard() {
+  const JobOptions& options = Options();
+  // Only a card read as a plain file or device can be named by a file.
+  if (DeviceKindForPath(options.driver) != DeviceKind::kRawDrive) return true;
+  for (const std::string* output :
+       {&options.recordoutput, &options.optionoutput, &options.commentoutput, &options.logfile}) {
+    if (SameExistingFile(*output, options.driver)) {
+      ReportMessage(msg::kOutputIsCard, output->c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+std::shared_ptr<SafeOutputFile> OpenOutputFile(const std::string& path, bool binary) {
   if (Options().prompt == 1) {
     if (std::FILE* existing = std::fopen(path.c_str(), "rb")) {
       (void)std::fclose(existing);
@@ -183,36 +196,28 @@ std::FILE* OpenOutputFile(const std::string& path, bool binary) {
       }
     }
   }
-  std::FILE* file = std::fopen(path.c_str(), binary ? "wb" : "w");
-  if (file == nullptr) {
-    SetSystemError(errno);
+  auto file = std::make_shared<SafeOutputFile>();
+  int error = file->Open(path, !binary);
+  if (error != 0) {
+    SetSystemError(error);
     ReportMessage(msg::kCreatingOutput, path.c_str());
+    return nullptr;
   }
+  // However the job ends, an unfinished file goes (nothing after a commit).
+  RegisterCleanup([file] { file->Discard(); });
   return file;
 }
 
-bool WriteOutput(std::FILE* file, const void* bytes, size_t count) {
-  if (count == 0) return true;
-  if (std::fwrite(bytes, 1, count, file) == count) return true;
+bool WriteOutput(SafeOutputFile& file, const void* bytes, size_t count) {
+  if (file.Write(bytes, count)) return true;
   SetSystemError(errno != 0 ? errno : EIO);
   return false;
 }
 
-bool CloseOutputFile(std::FILE* file) {
-  bool ok = std::fflush(file) == 0;
-  int error = ok ? 0 : errno;
-  // Files on a disk are flushed to it; pipes and devices cannot be, and need
-  // not be.
-  if (ok && fsync(fileno(file)) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) {
-    ok = false;
-    error = errno;
-  }
-  if (std::fclose(file) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) SetSystemError(error != 0 ? error : EIO);
-  return ok;
+bool CloseOutputFile(SafeOutputFile& file) {
+  int error = file.Commit();
+  if (error != 0) SetSystemError(error);
+  return error == 0;
 }
 
 bool WriteRecordFile() {
@@ -220,13 +225,14 @@ bool WriteRecordFile() {
   if (options.recordoutput.empty()) return true;
   RecordOutput out;
   out.binary = options.format == kFormatBinary;
-  out.file = OpenOutputFile(options.recordoutput, out.binary);
-  if (out.file == nullptr) return false;
+  std::shared_ptr<SafeOutputFile> file = OpenOutputFile(options.recordoutput, out.binary);
+  if (!file) return false;
+  out.file = file.get();
   if (!WriteRecords(out)) {
-    (void)std::fclose(out.file);
+    file->Discard();
     return false;
   }
-  if (!CloseOutputFile(out.file)) {
+  if (!CloseOutputFile(*file)) {
     ReportMessage(out.binary ? msg::kWritingEndRecord : msg::kWritingDataRecord);
     return false;
   }

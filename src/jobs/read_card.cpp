@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/error_report.h"
 #include "base/job_log.h"
 #include "base/job_status.h"
 #include "base/messages.h"
@@ -21,15 +22,14 @@ namespace {
 constexpr const char* kJobName = "READCARD";
 
 // Writes bytes to a new output file; false when it cannot be created or
-// written.
+// written (a file that was not written whole says which one it was).
 bool WriteWholeFile(const std::string& path, bool binary, const uint8_t* bytes, size_t count) {
-  std::FILE* file = OpenOutputFile(path, binary);
-  if (file == nullptr) return false;
-  if (!WriteOutput(file, bytes, count)) {
-    (void)std::fclose(file);
-    return false;
-  }
-  return CloseOutputFile(file);
+  std::shared_ptr<SafeOutputFile> file = OpenOutputFile(path, binary);
+  if (!file) return false;
+  if (WriteOutput(*file, bytes, count) && CloseOutputFile(*file)) return true;
+  file->Discard();
+  ReportMessage(msg::kCreatingOutput, path.c_str());
+  return false;
 }
 
 bool OpenCard() {
@@ -45,7 +45,7 @@ void CopyText(char (&field)[80], const char* text) {
 }  // namespace
 
 int ReadCardMain(int, char** argv) {
-  int start = StartCardJob(kJobName, argv);
+  int start = StartCardJob(kJobName, argv, CheckOutputsSpareCard);
   if (start != kJobContinues) return start;
   const JobOptions& options = Options();
   if (!OpenCard()) return 1;

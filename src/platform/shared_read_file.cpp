@@ -24,13 +24,26 @@ int SharedReadFile::Open(const std::string& path) {
   if (fd < 0) return error;
   fd_ = fd;
   size_ = static_cast<uint64_t>(info.st_size);
+  changed_at_ = static_cast<int64_t>(info.st_mtim.tv_sec);
+  changed_at_fraction_ = static_cast<int64_t>(info.st_mtim.tv_nsec);
   return 0;
+}
+
+bool SharedReadFile::Changed() const {
+  if (fd_ < 0) return false;
+  struct stat info;
+  if (::fstat(fd_, &info) != 0) return true;
+  return static_cast<uint64_t>(info.st_size) != size_ ||
+         static_cast<int64_t>(info.st_mtim.tv_sec) != changed_at_ ||
+         static_cast<int64_t>(info.st_mtim.tv_nsec) != changed_at_fraction_;
 }
 
 void SharedReadFile::Close() {
   if (fd_ >= 0) ::close(fd_);  // closing also drops the lock
   fd_ = -1;
   size_ = 0;
+  changed_at_ = 0;
+  changed_at_fraction_ = 0;
 }
 
 long long SharedReadFile::ReadAt(uint64_t offset, void* buffer, size_t count) const {

@@ -26,6 +26,10 @@ class SharedReadFile {
   // The size when the file was opened.
   uint64_t Size() const { return size_; }
 
+  // True when the file is no longer as it was opened: its size or the time
+  // of its last change differ, or its status cannot be had.
+  bool Changed() const;
+
   // Reads up to `count` bytes at `offset`, retrying short reads; returns the
   // number read (fewer only at the end of the file), or -1 with errno set.
   long long ReadAt(uint64_t offset, void* buffer, size_t count) const;
@@ -33,6 +37,9 @@ class SharedReadFile {
  private:
   int fd_ = -1;
   uint64_t size_ = 0;
+  // The time of the last change when opened, in the platform's units.
+  int64_t changed_at_ = 0;
+  int64_t changed_at_fraction_ = 0;
 };
 
 }  // namespace qb

@@ -52,15 +52,36 @@ int SharedReadFile::Open(const std::string& path) {
     CloseHandle(handle);
     return EINVAL;
   }
+  FILETIME written{};
+  if (GetFileTime(handle, nullptr, nullptr, &written) == 0) {
+    CloseHandle(handle);
+    return EIO;
+  }
   fd_ = HandleToLong(handle);
   size_ = static_cast<uint64_t>(size.QuadPart);
+  changed_at_ = static_cast<int64_t>(written.dwHighDateTime);
+  changed_at_fraction_ = static_cast<int64_t>(written.dwLowDateTime);
   return 0;
+}
+
+bool SharedReadFile::Changed() const {
+  if (fd_ < 0) return false;
+  LARGE_INTEGER size{};
+  FILETIME written{};
+  if (GetFileSizeEx(ToHandle(fd_), &size) == 0 ||
+      GetFileTime(ToHandle(fd_), nullptr, nullptr, &written) == 0)
+    return true;
+  return static_cast<uint64_t>(size.QuadPart) != size_ ||
+         static_cast<int64_t>(written.dwHighDateTime) != changed_at_ ||
+         static_cast<int64_t>(written.dwLowDateTime) != changed_at_fraction_;
 }
 
 void SharedReadFile::Close() {
   if (fd_ >= 0) CloseHandle(ToHandle(fd_));
   fd_ = -1;
   size_ = 0;
+  changed_at_ = 0;
+  changed_at_fraction_ = 0;
 }
 
 long long SharedReadFile::ReadAt(uint64_t offset, void* buffer, size_t count) const {

@@ -5,6 +5,7 @@
 // must never change the card, so every run of it compares the image before
 // and after.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -469,9 +470,36 @@ TEST_F(CardJobs, DamagedCardsFailWithTheReason) {
     std::vector<std::string> texts = Texts(20, 31);
     auto summary = Record(image, texts, c.faults);
     ASSERT_GE(summary["newest"], 4) << "the faults must lie inside the recording";
+    dir_.Write("out.qbd", "an earlier read");
     ProgramResult result = ReadCard(image, {"recordoutput=" + dir_.File("out.qbd")});
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(InOrder(result.err, c.messages)) << result.err;
+    // The failed read leaves the earlier file as it was and nothing beside it.
+    EXPECT_EQ(dir_.Read("out.qbd"), "an earlier read");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+      EXPECT_EQ(entry.path().filename().string().find(".out.qbd"), std::string::npos);
+  }
+}
+
+// An output that names the card itself would overwrite the card: readcard
+// refuses it, through whatever path or link, before it opens any output.
+TEST_F(CardJobs, OutputsThatNameTheCardAreRefused) {
+  std::string image = NewCard("card.img", 12);
+  Record(image, Texts(10, 50));
+  ASSERT_EQ(::symlink("card.img", dir_.File("soft.img").c_str()), 0);
+  ASSERT_EQ(::link(image.c_str(), dir_.File("hard.img").c_str()), 0);
+  const std::string names[] = {image, dir_.File("soft.img"), dir_.File("hard.img"),
+                               dir_.path() + "/./card.img"};
+  for (const char* option : {"recordoutput=", "optionoutput=", "commentoutput=", "logfile="}) {
+    for (const std::string& name : names) {
+      SCOPED_TRACE(option + name);
+      // ReadCard checks that the card is byte for byte as it was.
+      ProgramResult result = ReadCard(image, {option + name});
+      EXPECT_EQ(result.status, 1);
+      EXPECT_TRUE(
+          InOrder(result.err, {"ERROR!\n", "Output file " + name + " is the card being read\n"}))
+          << result.err;
+    }
   }
 }
 

@@ -1,7 +1,14 @@
 // qbd as scripts use it: its JSON, its exit statuses and the files it writes.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "format/record_kind.h"
 #include "support/record_file_builder.h"
@@ -144,6 +151,66 @@ TEST_F(Qbd, ExportWritesTheExportBytesAndKeepsExistingFiles) {
   result = Run({"export", path, dir_.File("no/folder/out.txt")});
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("Cannot create document."), std::string::npos);
+}
+
+// --force replaces a regular file only; a FIFO (like a device) is written
+// through and stays what it is, and the record file itself is never the
+// export's target, through any name.
+TEST_F(Qbd, ExportForceWritesThroughAFifoAndSparesTheRecordFile) {
+  const std::string bytes = test::RecordFileWithLines({"one\r\n", "two\r\n"});
+  std::string path = Write(bytes);
+  ASSERT_EQ(::symlink("LOG1.qbd", dir_.File("link.qbd").c_str()), 0);
+  for (const std::string& out : {path, dir_.File("link.qbd")}) {
+    SCOPED_TRACE(out);
+    auto result = Run({"export", path, out, "--force"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("is the document itself"), std::string::npos) << result.err;
+    EXPECT_EQ(dir_.Read("LOG1.qbd"), bytes);
+  }
+
+  std::string fifo = dir_.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  // A reader is there first; the export is small enough for the pipe.
+  int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  auto result = Run({"export", path, fifo, "--force"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  char buffer[256];
+  ssize_t got = ::read(reader, buffer, sizeof buffer);
+  ::close(reader);
+  EXPECT_EQ(std::string(buffer, got > 0 ? static_cast<size_t>(got) : 0), "one\r\ntwo\r\n");
+  struct stat info;
+  ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// A record file cut short while qbd exports it: one message and exit 1, not
+// a warning line in the export for every record that went.
+TEST_F(Qbd, ExportFailsWhenTheRecordFileIsCutUnderIt) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 200000; ++i) lines.push_back("line " + std::to_string(i) + "\r\n");
+  std::string path = Write(test::RecordFileWithLines(lines));
+  std::string fifo = dir_.File("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  test::ProgramResult result;
+  std::thread run([&] { result = Run({"export", path, fifo, "--force"}); });
+  // Once the export's first bytes arrive, the file is loaded and being read.
+  pollfd ready = {reader, POLLIN, 0};
+  bool started = ::poll(&ready, 1, 20000) == 1;
+  EXPECT_TRUE(started) << "no export bytes arrived";
+  ASSERT_EQ(::truncate(path.c_str(), 4096), 0);
+  std::string received;
+  ::fcntl(reader, F_SETFL, 0);
+  char buffer[65536];
+  ssize_t got = 0;
+  while (started && (got = ::read(reader, buffer, sizeof buffer)) > 0) received.append(buffer, got);
+  run.join();
+  ::close(reader);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("changed while it was read"), std::string::npos) << result.err;
+  EXPECT_EQ(received.find("WARNING"), std::string::npos);
 }
 
 TEST_F(Qbd, FindListsEveryHitOnce) {

@@ -297,9 +297,14 @@ class CardCommandsTest : public QObject {
     QCOMPARE(answers.boxes().size(), size_t(2));
     QCOMPARE(answers.boxes()[1].icon, QMessageBox::Critical);
     QVERIFY2(answers.boxes()[1].text.startsWith("ERROR!\n"), qPrintable(answers.boxes()[1].text));
-    // No card written, the half-written file stays, nothing opened.
+    // No card written, no half-written file under the name nor beside it,
+    // nothing opened.
     QCOMPARE(qb::test::SlurpFile(image_), card);
-    QVERIFY(QFileInfo::exists(QString::fromStdString(dir_->File("pulled.qbd"))));
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(dir_->File("pulled.qbd"))));
+    QCOMPARE(QDir(QString::fromStdString(dir_->path()))
+                 .entryList({"*pulled.qbd*"}, QDir::Files | QDir::Hidden)
+                 .size(),
+             0);
     QCOMPARE(frame_->childFrames().size(), 0);
   }
 

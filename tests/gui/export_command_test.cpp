@@ -36,9 +36,7 @@ class ExportCommandTest : public QObject {
     QVERIFY(QDir().mkpath(Path("out")));
     AppSettings().SetExportPath(dir_->File("out/"));
   }
-  void cleanup() {
-    app_.reset();
-  }
+  void cleanup() { app_.reset(); }
 
   void defaultNameFolderAndBytes() {
     qb::test::RecordFileBuilder file;
@@ -118,6 +116,21 @@ class ExportCommandTest : public QObject {
              QString("ERROR!\nCannot overwrite target file\n%1\n\n(%2)")
                  .arg(Path("out/busy.txt"), QString::fromLocal8Bit(strerror(EISDIR))));
     QCOMPARE(answers.boxes()[1].icon, QMessageBox::Critical);
+  }
+
+  void theDocumentItselfIsRefused() {
+    const std::string bytes = qb::test::RecordFileWithLines({"one\r\n"});
+    Open("doc.qbd", bytes);
+    ModalAnswerer answers;
+    answers.Save(Path("doc.qbd"));
+    answers.Press(QMessageBox::Yes);  // replace it
+    answers.Press(QMessageBox::Ok);
+    frame_->OnCommand(cmd::kExport);
+    QCOMPARE(answers.boxes().size(), size_t(2));
+    QCOMPARE(answers.boxes()[1].text,
+             QString("ERROR!\nThe export file\n%1\nis the document itself.").arg(Path("doc.qbd")));
+    QCOMPARE(answers.boxes()[1].icon, QMessageBox::Critical);
+    QCOMPARE(dir_->Read("doc.qbd"), bytes);
   }
 
   void cancelQuestions_data() {

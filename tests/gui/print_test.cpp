@@ -2,7 +2,11 @@
 // feeds, progress, Cancel), the pages as PDF output (checked with pdfinfo and
 // pdftotext), the preview, the print commands of the main frame and the
 // headless --print-to-pdf of the program.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFontInfo>
 #include <QImage>
@@ -17,6 +21,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -469,20 +475,36 @@ class PrintTest : public QObject {
     QCOMPARE(asked, 2);
     QCOMPARE(PdfPages(pdf.toStdString()), 2);
 
-    // A printer that does not start shows the framework's message.
-    commands.printer().setOutputFileName(QString::fromStdString(dir.File("no/such/dir/x.pdf")));
-    QString seen;
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, [&seen, &poll] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        seen = box->text();
-        box->accept();
-        poll.stop();
-      }
-    });
-    poll.start(10);
-    QVERIFY(!commands.PrintDirect(frame.activeDocument()));
-    QCOMPARE(seen, QStringLiteral("Could not start print job."));
+    // A PDF file that cannot be made or written says why, and nothing takes
+    // its name.
+    std::string plain = dir.Write("plain", "x");
+    std::vector<std::pair<std::string, int>> failures = {{dir.File("no/such/dir/x.pdf"), ENOENT},
+                                                         {plain + "/x.pdf", ENOTDIR},
+                                                         {"/dev/full", ENOSPC}};
+    if (::geteuid() != 0) {
+      QVERIFY(QDir().mkpath(QString::fromStdString(dir.File("locked"))));
+      QVERIFY(::chmod(dir.File("locked").c_str(), 0555) == 0);
+      failures.emplace_back(dir.File("locked/x.pdf"), EACCES);
+    }
+    for (const auto& [target, error] : failures) {
+      commands.printer().setOutputFileName(QString::fromStdString(target));
+      QString seen;
+      QTimer poll;
+      connect(&poll, &QTimer::timeout, [&seen, &poll] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          seen = box->text();
+          box->accept();
+          poll.stop();
+        }
+      });
+      poll.start(10);
+      QVERIFY(!commands.PrintDirect(frame.activeDocument()));
+      QCOMPARE(seen,
+               QStringLiteral("ERROR!\nCannot write file\n%1\n\n(%2)")
+                   .arg(QString::fromStdString(target), QString::fromLocal8Bit(strerror(error))));
+    }
+    QCOMPARE(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"m.pdf", "m.qbd", "plain"}));
   }
 
   void printSetupShowsThePageSetup() {
@@ -531,19 +553,28 @@ class PrintTest : public QObject {
     QVERIFY(PdfPageText(d.Pdf(), 2).contains(QStringLiteral("second")));
     QVERIFY(PdfPageText(d.Pdf(), 2).contains(QStringLiteral("Headless")));
 
+    // A PDF that cannot be written whole fails with the system's reason.
+    QString record = QString::fromStdString(d.path);
+    QString below_file = QString::fromStdString(d.dir.Write("plain", "x") + "/x.pdf");
     const struct {
       QStringList arguments;
       int status;
+      QString reason;  // empty: any
     } failures[] = {
-        {{"--print-to-pdf", pdf}, 2},
-        {{"--print-to-pdf"}, 2},
-        {{"--print-to-pdf", pdf, QString::fromStdString(d.dir.File("missing.qbd"))}, 1},
+        {{"--print-to-pdf", pdf}, 2, {}},
+        {{"--print-to-pdf"}, 2, {}},
+        {{"--print-to-pdf", pdf, QString::fromStdString(d.dir.File("missing.qbd"))}, 1, {}},
+        {{"--print-to-pdf", "/dev/full", record}, 1, QString::fromLocal8Bit(strerror(ENOSPC))},
+        {{"--print-to-pdf", below_file, record}, 1, QString::fromLocal8Bit(strerror(ENOTDIR))},
     };
     for (const auto& failure : failures) {
       program.start(QStringLiteral(QB_MANAGER_BINARY), failure.arguments);
       QVERIFY(program.waitForFinished(60000));
       QCOMPARE(program.exitCode(), failure.status);
-      QVERIFY(!program.readAllStandardError().isEmpty());
+      QString err = QString::fromLocal8Bit(program.readAllStandardError());
+      QVERIFY(!err.isEmpty());
+      QVERIFY2(err.contains(failure.reason), qPrintable(err));
+      QVERIFY(program.readAllStandardOutput().isEmpty());
     }
   }
 };

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "base/job_host.h"
 #include "base/messages.h"
@@ -138,6 +143,7 @@ TEST_F(TextExportWriting, CancelKeepsOrDiscardsAsAnswered) {
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
+    ::unlink(out_.c_str());
     host_.questions.clear();
     host_.cancels = 1;
     host_.answers = row.answers;
@@ -154,6 +160,12 @@ TEST_F(TextExportWriting, CancelKeepsOrDiscardsAsAnswered) {
     }
     EXPECT_EQ(host_.progress_open, 0);
   }
+  // What was not kept never takes the name: an earlier file stays.
+  dir_.Write("out.txt", "earlier");
+  host_.cancels = 1;
+  host_.answers = {true, false};
+  EXPECT_TRUE(Export());
+  EXPECT_EQ(dir_.Read("out.txt"), "earlier");
 }
 
 TEST_F(TextExportWriting, ExistingTargetAndCreateFailure) {
@@ -184,6 +196,56 @@ TEST_F(TextExportWriting, ExistingTargetAndCreateFailure) {
 
   EXPECT_FALSE(WriteTextExport(document_, dir_.File("no/such/folder.txt"), host_));
   EXPECT_EQ(host_.boxes.back(), LoadMessage(msg::kCannotCreateDocument));
+}
+
+TEST_F(TextExportWriting, TheDocumentItselfIsNoExportTarget) {
+  std::string bytes = test::RecordFileWithLines({"kept"});
+  Load(bytes);
+  const std::string link = dir_.File("link.qbd");
+  ASSERT_EQ(::symlink("doc.qbd", link.c_str()), 0);
+  for (const std::string& target : {dir_.File("doc.qbd"), link}) {
+    SCOPED_TRACE(target);
+    EXPECT_FALSE(WriteTextExport(document_, target, host_));
+    ASSERT_FALSE(host_.boxes.empty());
+    EXPECT_EQ(host_.boxes.back(),
+              "ERROR!\nThe export file\n" + target + "\nis the document itself.");
+    EXPECT_EQ(dir_.Read("doc.qbd"), bytes);
+  }
+}
+
+// A record file cut or rewritten while it is exported: the export fails with
+// one message instead of writing a warning line for every record it lost,
+// and the export file keeps what it held.
+TEST_F(TextExportWriting, ARecordFileChangedUnderTheExportFailsIt) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 20000; ++i)
+    lines.push_back("line " + std::to_string(i) + " of the printout\r\n");
+  const std::string bytes = test::RecordFileWithLines(lines);
+  const struct {
+    const char* name;
+    std::function<void(const std::string&)> change;
+  } table[] = {
+      {"cut short", [&](const std::string& path) { ASSERT_EQ(::truncate(path.c_str(), 1000), 0); }},
+      {"rewritten",
+       [&](const std::string& path) {
+         std::string other = bytes;
+         std::replace(other.begin(), other.end(), 'l', 'L');
+         std::ofstream(path, std::ios::binary | std::ios::trunc) << other;
+       }},
+  };
+  for (const auto& row : table) {
+    SCOPED_TRACE(row.name);
+    Load(bytes);
+    dir_.Write("out.txt", "earlier");
+    host_.boxes.clear();
+    row.change(dir_.File("doc.qbd"));
+    EXPECT_FALSE(Export());
+    ASSERT_EQ(host_.boxes.size(), 1u);
+    EXPECT_EQ(host_.boxes[0],
+              "ERROR!\nThe record file\n" + dir_.File("doc.qbd") + "\nchanged while it was read.");
+    EXPECT_EQ(dir_.Read("out.txt"), "earlier");
+    EXPECT_EQ(host_.progress_open, 0);
+  }
 }
 
 TEST_F(TextExportWriting, WriteFailureIsReported) {

@@ -22,6 +22,7 @@
 #include "base/error_report.h"
 #include "base/job_host.h"
 #include "base/messages.h"
+#include "base/text_format.h"
 #include "document/printer_codes.h"
 #include "document/record_document.h"
 #include "document/text_export.h"
@@ -170,16 +171,13 @@ int Export(const Arguments& args, QbdHost& host) {
   RecordDocument document;
   if (!Load(document, args.plain[0], host, false)) return 1;
   struct stat info;
-  if (::lstat(out.c_str(), &info) == 0) {
-    if (!args.force) {
-      std::fprintf(stderr, "qbd: %s exists (--force replaces it)\n", out.c_str());
-      return 1;
-    }
-    if (::unlink(out.c_str()) != 0) {
-      std::fprintf(stderr, "qbd: cannot replace %s: %s\n", out.c_str(), std::strerror(errno));
-      return 1;
-    }
+  if (!args.force && ::lstat(out.c_str(), &info) == 0) {
+    std::fprintf(stderr, "qbd: %s\n",
+                 FormatText(LoadMessage(msg::kExportTargetExists), out.c_str()).c_str());
+    return 1;
   }
+  // A regular file is replaced once the export is complete; a device or
+  // FIFO is written through, never removed.
   QbdHost::CatchInterrupt();
   bool ran = WriteTextExport(document, out, host);
   if (!ran) {
