@@ -142,6 +142,7 @@ constexpr Entry kCatalogue[] = {
     {549, "Page"},
     {550, "Writing line"},
     {551, "Searching"},
+    {561, "Capacity limited to %lu sectors (the most the card driver can address)"},
     {562, "Not a regular file"},
 
     // Status-bar prompts and tooltips of the commands, under the command ids.

@@ -134,6 +134,8 @@ constexpr int kOf = 548;
 constexpr int kPage = 549;
 constexpr int kWritingLine = 550;
 constexpr int kSearching = 551;
+// The card driver back-end's capacity cut to what its requests can address.
+constexpr int kCapacityLimited = 561;  // sectors
 // The reason a file that is a folder, pipe or device is not read as a file.
 constexpr int kNotRegularFile = 562;
 

@@ -160,7 +160,9 @@ bool CardDriverOpen(const std::string& path, uint16_t slot, uint32_t cardsize, u
     CardDriverClose();
     return false;
   }
-  ApplyCapacityLimit(cardsize, detected);
+  // A card larger than the requests can address is used up to that limit,
+  // so that every sector the jobs lay out can be read back.
+  ApplyCapacityLimit(cardsize, detected, kMaxDriverSectors);
   capacity = detected;
   return true;
 }

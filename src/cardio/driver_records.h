@@ -18,6 +18,11 @@ constexpr uint32_t kReadCode = 0xA000280C;
 constexpr uint32_t kWriteCode = 0xA0002810;
 constexpr uint32_t kIdentifyCode = 0xA0002820;
 
+// Byte offsets on the card are 32-bit, and so is the end of every transfer:
+// the last sector a request can reach whole ends at byte 2^32 - 512. A card
+// is used up to this many sectors through the card driver.
+constexpr uint32_t kMaxDriverSectors = 8388607;  // (2^32 - 512) / 512
+
 // Result values with a name.
 constexpr uint32_t kDriverOk = 0;
 constexpr uint32_t kKdvErrParameter = 0xC000000D;

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -670,6 +671,35 @@ TEST_F(CardJobs, CardDriverCapacity) {
         << dir_.Read("options.txt");
     EXPECT_EQ(driver.Stop(), 0);
   }
+}
+
+// A card larger than the card driver's requests reach (byte offsets of 32
+// bits) is used up to the last sector they reach whole, so that the card
+// initcard lays out is one readcard can read. The image is sparse: its
+// 4.3 GiB cost nothing.
+TEST_F(CardJobs, CardBeyondTheDriversReach) {
+  constexpr uint64_t kSectors = 9000000;
+  std::string image = dir_.File("big.img");
+  std::ofstream(image).close();
+  std::filesystem::resize_file(image, kSectors * 512);
+  CardDriver driver("qbbig", image, {}, dir_.File("driver.err"));
+  ASSERT_TRUE(driver.Ready()) << driver.err();
+  const std::string path = "\\\\.\\qbbig";
+  std::string log = dir_.File("init.log");
+  ProgramResult result = Init(path, {"logfile=" + log});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(
+      InOrder(SlurpFile(log), {"Capacity 9000000 sectors", "Capacity limited to 8388607 sectors"}))
+      << SlurpFile(log);
+  result = Run("readcard", {"driver=" + path, "prompt=0", "recordoutput=" + dir_.File("big.qbd"),
+                            "optionoutput=" + dir_.File("options.txt")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(dir_.Read("options.txt").find("\ncardsize=8388607\n"), std::string::npos)
+      << dir_.Read("options.txt");
+  std::vector<FileRecord> file;
+  std::string why;
+  EXPECT_TRUE(test::ParseRecordFile(dir_.Read("big.qbd"), file, why)) << why;
+  EXPECT_EQ(driver.Stop(), 0) << driver.err();
 }
 
 }  // namespace

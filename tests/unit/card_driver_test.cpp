@@ -348,10 +348,16 @@ TEST_F(CardDriverTest, CapacityFromTheIdentityBlock) {
       {CardIdentity(980, 16, 63, 0x8000, 1000944), 1000944, ""},
       // The geometry's product is taken in 32 bits.
       {CardIdentity(65535, 65535, 65535, 0, 7), 196607, ""},
-      {CardIdentity(0, 0, 0, 1, 0xFFFFFFFF), 0xFFFFFFFF, ""},
+      // Beyond what the requests' 32-bit byte offsets reach, the card is
+      // used up to that limit.
+      {CardIdentity(0, 0, 0, 1, 8388607), 8388607, "Capacity 8388607 sectors (approx. 4096.0 MB)"},
+      {CardIdentity(0, 0, 0, 1, 8388608), 8388607, "Capacity 8388608 sectors (approx. 4096.0 MB)"},
+      {CardIdentity(0, 0, 0, 1, 0xFFFFFFFF), 8388607, ""},
   };
+  const std::string limited =
+      "Capacity limited to 8388607 sectors (the most the card driver can address)";
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.capacity);
+    SCOPED_TRACE(c.identity.current_capacity);
     NextCase("case");
     IdentifyData identity = c.identity;
     ThreadDriver driver(kDevice, [&](const ChannelRequest& r) { return GoodDriver(r, identity); });
@@ -363,6 +369,7 @@ TEST_F(CardDriverTest, CapacityFromTheIdentityBlock) {
     if (!c.logged.empty()) {
       EXPECT_TRUE(Logged(c.logged));
     }
+    EXPECT_EQ(Logged(limited), identity.validity != 0 && identity.current_capacity > 8388607);
   }
 }
 
