@@ -142,6 +142,7 @@ constexpr Entry kCatalogue[] = {
     {549, "Page"},
     {550, "Writing line"},
     {551, "Searching"},
+    {560, "PC Card is in use by another job"},
     {561, "Capacity limited to %lu sectors (the most the card driver can address)"},
     {562, "Not a regular file"},
 
@@ -266,6 +267,10 @@ constexpr Entry kCatalogue[] = {
 
     // Texts of the print loop.
     {61702, "Could not start print job."},
+
+    // The stand-in card driver's refusals of a device name.
+    {62000, "device name %s too long: a card driver is opened by at most %lu characters"},
+    {62001, "socket path %s too long: clients connect to at most %lu characters"},
 };
 
 constexpr bool IsSorted() {
