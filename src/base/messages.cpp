@@ -142,6 +142,9 @@ constexpr Entry kCatalogue[] = {
     {549, "Page"},
     {550, "Writing line"},
     {551, "Searching"},
+    {560, "PC Card is in use by another job"},
+    {561, "Capacity limited to %lu sectors (the most the card driver can address)"},
+    {562, "Not a regular file"},
 
     // Status-bar prompts and tooltips of the commands, under the command ids.
     {32771, "Select PC-Card drive\nSelect drive"},
@@ -272,6 +275,9 @@ constexpr Entry kCatalogue[] = {
     {61804, "ERROR!\nThe record file\n%1\nchanged while it was read."},
     {61805, "ERROR!\nThe export file\n%1\nis the document itself."},
     {61806, "ERROR!\nCannot write file\n%1\n\n(%2)"},
+    // The stand-in card driver's refusals of a device name.
+    {62000, "device name %s too long: a card driver is opened by at most %lu characters"},
+    {62001, "socket path %s too long: clients connect to at most %lu characters"},
 };
 
 constexpr bool IsSorted() {

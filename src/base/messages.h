@@ -134,6 +134,12 @@ constexpr int kOf = 548;
 constexpr int kPage = 549;
 constexpr int kWritingLine = 550;
 constexpr int kSearching = 551;
+// A card that another job holds open.
+constexpr int kCardInUse = 560;
+// The card driver back-end's capacity cut to what its requests can address.
+constexpr int kCapacityLimited = 561;  // sectors
+// The reason a file that is a folder, pipe or device is not read as a file.
+constexpr int kNotRegularFile = 562;
 
 // Texts of menus and dialogs, kept in the same catalogue.
 constexpr int kMenuTextsFirst = 60000;
@@ -161,6 +167,9 @@ constexpr int kExportIsDocument = 61805;    // export file (%1)
 constexpr int kCannotWriteFile = 61806;     // file (%1), the system's reason (%2)
 // The print loop's failure to start a job.
 constexpr int kFailedToStartPrint = 61702;
+// The stand-in card driver's refusals of a device name.
+constexpr int kDriverNameTooLong = 62000;  // driver path, its longest length
+constexpr int kSocketPathTooLong = 62001;  // socket path, its longest length
 // The application's title, also the name of its key in the settings store.
 constexpr int kAppTitle = 57344;     // "Quillbank Manager"
 constexpr int kIdleMessage = 57345;  // "Ready"

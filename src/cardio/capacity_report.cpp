@@ -10,9 +10,13 @@ constexpr double kMegabytesPerSector = 0.00048828125;  // 512 / 1,048,576
 
 }  // namespace
 
-void ApplyCapacityLimit(uint32_t cardsize, uint32_t& capacity) {
+void ApplyCapacityLimit(uint32_t cardsize, uint32_t& capacity, uint32_t reach) {
   LogMessageId(msg::kCapacity, static_cast<unsigned long>(capacity),
                capacity * kMegabytesPerSector);
+  if (capacity > reach) {
+    capacity = reach;
+    LogMessageId(msg::kCapacityLimited, static_cast<unsigned long>(capacity));
+  }
   if (cardsize > 2 && cardsize < capacity) {
     capacity = cardsize;
     LogMessageId(msg::kUsedCapacity, static_cast<unsigned long>(capacity));

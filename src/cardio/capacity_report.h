@@ -7,9 +7,11 @@
 
 namespace qb {
 
-// Logs "Capacity %lu sectors (approx. %.1f MB)" with `capacity`; a cardsize
-// above 2 and below the capacity then replaces it and "Used capacity %lu
-// sectors" is logged. A cardsize of 0, 1 or 2 leaves the capacity as found.
-void ApplyCapacityLimit(uint32_t cardsize, uint32_t& capacity);
+// Logs "Capacity %lu sectors (approx. %.1f MB)" with `capacity`. A capacity
+// beyond `reach`, the most sectors the back-end can address, is cut to it
+// and "Capacity limited to %lu sectors ..." is logged. A cardsize above 2 and
+// below the capacity then replaces it and "Used capacity %lu sectors" is
+// logged. A cardsize of 0, 1 or 2 leaves the capacity as found.
+void ApplyCapacityLimit(uint32_t cardsize, uint32_t& capacity, uint32_t reach = UINT32_MAX);
 
 }  // namespace qb

@@ -16,8 +16,6 @@
 namespace qb {
 namespace {
 
-// Longest device name the driver accepts.
-constexpr size_t kMaxDriverPath = 63;
 // Byte offsets on the card are 32-bit: sectors from here on cannot be
 // addressed through the driver. Asking anyway would wrap round to the start
 // of the card and touch the wrong sector.
@@ -48,7 +46,11 @@ uint32_t Request(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out
 }
 
 void ReportResult(uint32_t result) {
-  ReportText(DriverResultName(result));
+  if (result == kKdvErrBusy) {
+    ReportMessage(msg::kCardInUse);
+  } else {
+    ReportText(DriverResultName(result));
+  }
 }
 
 // Steps 2 to 9 of opening, on the connected device.
@@ -160,7 +162,9 @@ bool CardDriverOpen(const std::string& path, uint16_t slot, uint32_t cardsize, u
     CardDriverClose();
     return false;
   }
-  ApplyCapacityLimit(cardsize, detected);
+  // A card larger than the requests can address is used up to that limit,
+  // so that every sector the jobs lay out can be read back.
+  ApplyCapacityLimit(cardsize, detected, kMaxDriverSectors);
   capacity = detected;
   return true;
 }

@@ -18,6 +18,14 @@ constexpr uint32_t kReadCode = 0xA000280C;
 constexpr uint32_t kWriteCode = 0xA0002810;
 constexpr uint32_t kIdentifyCode = 0xA0002820;
 
+// The longest device name ("\\.\" and the name) a card driver is opened by.
+constexpr size_t kMaxDriverPath = 63;
+
+// Byte offsets on the card are 32-bit, and so is the end of every transfer:
+// the last sector a request can reach whole ends at byte 2^32 - 512. A card
+// is used up to this many sectors through the card driver.
+constexpr uint32_t kMaxDriverSectors = 8388607;  // (2^32 - 512) / 512
+
 // Result values with a name.
 constexpr uint32_t kDriverOk = 0;
 constexpr uint32_t kKdvErrParameter = 0xC000000D;
@@ -31,6 +39,9 @@ constexpr uint32_t kKdvErrMediaAccess = 0xC000016A;
 constexpr uint32_t kKdvErrReadFault = 0xE0000100;
 constexpr uint32_t kKdvErrWriteFault = 0xE0000101;
 constexpr uint32_t kKdvErrGeneral = 0xE0000102;
+// The slot's card is in use by another client of the driver; reported as
+// the card being in use by another job.
+constexpr uint32_t kKdvErrBusy = 0xC0000043;
 
 // The name of a result ("KDV_ERR_PARAMETER"), or "API result %08lX" filled
 // with the value for one without a name.

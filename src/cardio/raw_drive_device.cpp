@@ -6,11 +6,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "base/error_report.h"
+#include "base/messages.h"
 #include "format/sector.h"
+#include "platform/locked_open.h"
 #include "platform/posix_names.h"
 
 namespace qb {
@@ -34,6 +38,9 @@ off_t lseek(int fd, off_t offset, int whence) {
   return _lseeki64(fd, offset, whence);
 }
 #endif
+
+constexpr int kBusyGraceMs = 250;
+constexpr int kBusyStepMs = 5;
 
 int g_fd = -1;
 uint32_t g_capacity = 0;
@@ -69,9 +76,22 @@ bool RawDriveOpen(const std::string& path, uint16_t, uint32_t cardsize, uint32_t
   if (g_fd >= 0) RawDriveClose();
   g_capacity = 0;
   g_block_count = 0;
-  int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  // The card is held exclusively until it is closed: a second job on the
+  // same card is refused instead of working on it at the same time. A holder
+  // that is just letting go (a card driver whose client has closed the card
+  // a moment ago) is given a short while; a job holding it is not waited for.
+  int error = 0;
+  int fd = OpenLockedForUpdate(path, error);
+  for (int waited = 0; fd < 0 && error == EBUSY && waited < kBusyGraceMs; waited += kBusyStepMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyStepMs));
+    fd = OpenLockedForUpdate(path, error);
+  }
   if (fd < 0) {
-    SetSystemError(errno);
+    if (error == EBUSY) {
+      SetStringError(msg::kCardInUse);
+    } else {
+      SetSystemError(error);
+    }
     return false;
   }
   off_t length = lseek(fd, 0, SEEK_END);

@@ -1,12 +1,14 @@
 #include "jobs/init_card.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <chrono>
 #include <ctime>
+#include <string>
 #include <thread>
 
 #include "base/error_report.h"
@@ -23,6 +25,7 @@
 #include "jobs/console_prompt.h"
 #include "jobs/job_banner.h"
 #include "jobs/job_options.h"
+#include "platform/locked_open.h"
 
 namespace qb {
 namespace {
@@ -69,19 +72,31 @@ void ClearBootPartition(uint32_t partition_start) {
     WriteSector(g_work, partition_start);
 }
 
-// Writes the comment sectors from sector 2 on; `next` ends as the first
-// sector behind them.
-bool WriteComment(const std::string& path, uint32_t master, uint32_t& next) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    SetSystemError(errno);
+// The comment, read whole before the first write: a comment that cannot be
+// read then leaves the card as it was.
+std::string g_comment;
+
+// Reads the comment file named by the options into g_comment. Only a regular
+// file is read; a folder, a pipe or a device is refused without opening it
+// for a read that could block.
+bool LoadComment(const std::string& path) {
+  g_comment.clear();
+  int error = 0;
+  struct stat info;
+  int fd = OpenLockedForReading(path, FileLock::kShared, false, error, info);
+  if (fd < 0) {
+    if (error == EINVAL) {
+      SetStringError(msg::kNotRegularFile);
+    } else {
+      SetSystemError(error);
+    }
     ReportMessage(msg::kCommentNotFound, path.c_str());
     return false;
   }
-  struct stat info;
-  if (fstat(fileno(file), &info) != 0) {
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) {
     SetSystemError(errno);
-    (void)std::fclose(file);
+    ::close(fd);
     ReportMessage(msg::kReadingCommentFile);
     return false;
   }
@@ -90,31 +105,46 @@ bool WriteComment(const std::string& path, uint32_t master, uint32_t& next) {
     ReportMessage(msg::kCommentTooLarge);
     return false;
   }
-  size_t remaining = static_cast<size_t>(info.st_size);
+  g_comment.resize(static_cast<size_t>(info.st_size));
+  size_t got = std::fread(g_comment.data(), 1, g_comment.size(), file);
+  if (got != g_comment.size()) {
+    if (std::ferror(file)) SetSystemError(errno);
+    g_comment.clear();
+    (void)std::fclose(file);
+    ReportMessage(msg::kReadingCommentFile);
+    return false;
+  }
+  (void)std::fclose(file);
+  return true;
+}
+
+// Writes the comment sectors of g_comment from sector 2 on; `next` ends as
+// the first sector behind them.
+bool WriteComment(uint32_t master, uint32_t& next) {
+  size_t remaining = g_comment.size();
+  const char* bytes = g_comment.data();
   std::memset(g_work, 0xFF, kSectorSize);
   g_work[kCommentKindOffset] = kKindComment;
-  bool ok = true;
   while (remaining > 0) {
     size_t count = remaining < kCommentPieceSize ? remaining : kCommentPieceSize;
     Put16(g_work + kCommentRemainingOffset, static_cast<uint16_t>(remaining));
-    if (std::fread(g_work + kCommentBytesOffset, 1, count, file) != count) {
-      if (std::ferror(file)) SetSystemError(errno);
-      ReportMessage(msg::kReadingCommentFile);
-      ok = false;
-      break;
-    }
+    std::memcpy(g_work + kCommentBytesOffset, bytes, count);
     if (!WriteWithHeader(g_work, master, next)) {
       ReportMessage(msg::kWritingComment);
-      ok = false;
-      break;
+      return false;
     }
+    bytes += count;
     remaining -= count;
     std::memset(g_work, 0xFF, kSectorSize);
     ++next;
     g_work[kCommentKindOffset] = kKindContinuation;
   }
-  (void)std::fclose(file);
-  return ok;
+  return true;
+}
+
+// The number of comment sectors g_comment fills.
+uint32_t CommentSectors() {
+  return static_cast<uint32_t>((g_comment.size() + kCommentPieceSize - 1) / kCommentPieceSize);
 }
 
 // A new master number: the clock's second, taken after waiting (at most a
@@ -171,6 +201,16 @@ bool BuildMasterBlock(uint32_t master) {
 }
 
 bool WriteCardLayout(uint32_t master) {
+  // Everything that can refuse the job is checked before the first write.
+  g_comment.clear();
+  const std::string& comment = Options().comment;
+  if (!comment.empty() && !LoadComment(comment)) return false;
+  const uint32_t first_data = kFirstCommentSector + CommentSectors();
+  if (static_cast<uint64_t>(SectorDeviceCapacity()) < static_cast<uint64_t>(first_data) + 4) {
+    ReportMessage(msg::kCardTooSmall);
+    return false;
+  }
+
   uint32_t partition_start = 0;
   if (ReadSector(g_work, kReservedSector) && g_work[0] == 0xFA && g_work[510] == 0x55 &&
       g_work[511] == 0xAA)
@@ -184,13 +224,7 @@ bool WriteCardLayout(uint32_t master) {
   if (partition_start != 0) ClearBootPartition(partition_start);
 
   uint32_t next = kFirstCommentSector;
-  const std::string& comment = Options().comment;
-  if (!comment.empty() && !WriteComment(comment, master, next)) return false;
-
-  if (static_cast<uint64_t>(SectorDeviceCapacity()) < static_cast<uint64_t>(next) + 4) {
-    ReportMessage(msg::kCardTooSmall);
-    return false;
-  }
+  if (!WriteComment(master, next)) return false;
   EncodeInitDataSector(g_work);
   if (!WriteWithHeader(g_work, master, next)) {
     ReportMessage(msg::kWritingFirstData);

@@ -21,8 +21,10 @@ bool BuildMasterBlock(uint32_t master);
 
 // Writes the card's layout: reserved sector (and the first partition's start
 // sector of a card that holds a PC boot record), comment sectors, first data
-// sector, master sector. False, reported, at the first failure; the sectors
-// written so far stay as they are.
+// sector, master sector. The comment file is read whole and the card's size
+// checked first, so that a comment that cannot be used or a card too small
+// leaves the card as it was. False, reported, at the first failure; once
+// writing has begun, the sectors written so far stay as they are.
 bool WriteCardLayout(uint32_t master);
 
 // The master sector image BuildMasterBlock filled (F is set by WriteCardLayout).

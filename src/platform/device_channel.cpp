@@ -1,6 +1,8 @@
 #include "platform/device_channel.h"
 
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -150,6 +152,44 @@ int MakeFolders(const std::string& folder) {
   }
 }
 
+// The lock file beside a socket. Device names are lower case, so a name with
+// capitals is never taken for another device's socket.
+constexpr char kLockSuffix[] = ".LOCK";
+
+// Takes the exclusive lock of `path`, creating the file. Returns its
+// descriptor, or -1 with errno set (EADDRINUSE when another server holds
+// it). A lock file removed by its last holder between our open and our lock
+// is opened afresh, so that two servers never lock two different files.
+int TakePathLock(const std::string& path) {
+  for (;;) {
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+    if (fd < 0) return -1;
+    int rc;
+    do {
+      rc = flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+      int error = errno == EWOULDBLOCK ? EADDRINUSE : errno;
+      close(fd);
+      errno = error;
+      return -1;
+    }
+    struct stat held;
+    struct stat named;
+    if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      return fd;
+    }
+    close(fd);
+  }
+}
+
+// Removes the lock file while still holding it, then gives the lock up.
+void ReleasePathLock(const std::string& path, int fd) {
+  unlink(path.c_str());
+  close(fd);
+}
+
 }  // namespace
 
 std::string DeviceChannelFolder() {
@@ -226,60 +266,105 @@ int SetDeviceChannelTimeout(int millis) {
   return g_timeout_ms.exchange(millis);
 }
 
-int DeviceChannelListen(const std::string& socket_path) {
+size_t DeviceChannelMaxPath() {
+  return sizeof(sockaddr_un::sun_path) - 1;
+}
+
+bool DeviceChannelListen(const std::string& socket_path, ChannelServer& server) {
+  server = ChannelServer{};
   sockaddr_un address;
   if (!FillAddress(socket_path, address)) {
     errno = socket_path.empty() ? ENOENT : ENAMETOOLONG;
-    return -1;
+    return false;
   }
   size_t slash = socket_path.rfind('/');
   if (slash != std::string::npos && slash != 0) {
     std::string folder = socket_path.substr(0, slash);
     if (int error = MakeFolders(folder); error != 0) {
       errno = error;
-      return -1;
+      return false;
     }
     // Another user's folder (say a planted /tmp/kdv-<uid>) could swap our
     // socket for theirs.
     struct stat info;
-    if (stat(folder.c_str(), &info) != 0) return -1;
+    if (stat(folder.c_str(), &info) != 0) return false;
     if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid()) {
       errno = EPERM;
-      return -1;
+      return false;
     }
   }
+
+  // Two servers starting together both see no socket, or one sees the
+  // other's socket before it listens and takes it for stale: who owns the
+  // path is decided by the lock alone.
+  int lock = TakePathLock(socket_path + kLockSuffix);
+  if (lock < 0) return false;
 
   struct stat info;
   if (lstat(socket_path.c_str(), &info) == 0) {
     if (!S_ISSOCK(info.st_mode)) {
+      close(lock);
       errno = EEXIST;
-      return -1;
+      return false;
     }
     int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (probe < 0) return -1;
+    if (probe < 0) {
+      int error = errno;
+      close(lock);
+      errno = error;
+      return false;
+    }
     SetConnectTimeout(probe);
     int rc = connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     // A server too busy to take the probe in time is alive all the same.
     int error = (rc == 0 || errno == EAGAIN) ? EADDRINUSE : errno;
     close(probe);
     if (error != ECONNREFUSED) {
+      close(lock);
       errno = error;
-      return -1;
+      return false;
     }
-    // Nobody listens: the socket of a server that died.
-    if (unlink(socket_path.c_str()) != 0 && errno != ENOENT) return -1;
+    // Nobody listens and nobody holds the lock: the socket of a server that
+    // died.
+    if (unlink(socket_path.c_str()) != 0 && errno != ENOENT) {
+      error = errno;
+      close(lock);
+      errno = error;
+      return false;
+    }
   }
 
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      chmod(socket_path.c_str(), 0600) != 0 || listen(fd, 8) != 0) {
+  struct stat bound;
+  if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      chmod(socket_path.c_str(), 0600) != 0 || lstat(socket_path.c_str(), &bound) != 0 ||
+      listen(fd, 8) != 0) {
     int error = errno;
-    close(fd);
+    if (fd >= 0) close(fd);
+    ReleasePathLock(socket_path + kLockSuffix, lock);
     errno = error;
-    return -1;
+    return false;
   }
-  return fd;
+  server.listener = fd;
+  server.lock = lock;
+  server.device = static_cast<uint64_t>(bound.st_dev);
+  server.inode = static_cast<uint64_t>(bound.st_ino);
+  return true;
+}
+
+void DeviceChannelUnlisten(const std::string& socket_path, ChannelServer& server) {
+  if (server.listener >= 0) close(server.listener);
+  server.listener = -1;
+  if (server.lock < 0) return;
+  // Still holding the lock, no other server can have bound the path; the
+  // check keeps a socket that someone else put there all the same.
+  struct stat now;
+  if (lstat(socket_path.c_str(), &now) == 0 && static_cast<uint64_t>(now.st_dev) == server.device &&
+      static_cast<uint64_t>(now.st_ino) == server.inode) {
+    unlink(socket_path.c_str());
+  }
+  ReleasePathLock(socket_path + kLockSuffix, server.lock);
+  server.lock = -1;
 }
 
 ChannelRead DeviceChannelReadRequest(int fd, int stop_fd, ChannelRequest& request) {

@@ -50,12 +50,29 @@ int SetDeviceChannelTimeout(int millis);
 
 // Server side.
 
+// The longest socket path a client can connect to (the system's limit).
+size_t DeviceChannelMaxPath();
+
+// A server's hold on its socket path: the listening socket, and the lock that
+// makes the server the path's one owner for as long as it runs.
+struct ChannelServer {
+  int listener = -1;
+  int lock = -1;
+  uint64_t device = 0;  // the bound socket's file, to know it again
+  uint64_t inode = 0;
+};
+
 // Creates the socket's folder if missing (mode 0700, and it must belong to
-// this user), removes a stale socket left by a server that died, binds the
-// socket (mode 0600) and listens. Returns the listening descriptor, or -1
-// with errno set: EADDRINUSE when another server answers on the path, EEXIST
-// when something other than a socket is in the way.
-int DeviceChannelListen(const std::string& socket_path);
+// this user) and takes the path's lock, the file "<socket path>.LOCK" (no
+// device name maps to a name with capitals). Under the lock it removes a
+// stale socket left by a server that died, binds the socket (mode 0600) and
+// listens. False with errno set: EADDRINUSE when another server holds the
+// lock or answers on the path, EEXIST when something other than a socket is
+// in the way, ENAMETOOLONG for a path longer than DeviceChannelMaxPath().
+bool DeviceChannelListen(const std::string& socket_path, ChannelServer& server);
+// Closes the listening socket, removes the socket file while it is still the
+// one this server bound, and gives the lock up.
+void DeviceChannelUnlisten(const std::string& socket_path, ChannelServer& server);
 
 struct ChannelRequest {
   uint32_t code = 0;

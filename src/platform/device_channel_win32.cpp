@@ -85,9 +85,18 @@ int SetDeviceChannelTimeout(int millis) {
 
 // The serving side belongs to the driver here: none of it is offered.
 
-int DeviceChannelListen(const std::string&) {
+size_t DeviceChannelMaxPath() {
+  return 0;
+}
+
+bool DeviceChannelListen(const std::string&, ChannelServer& server) {
+  server = ChannelServer{};
   errno = ERROR_NOT_SUPPORTED;
-  return -1;
+  return false;
+}
+
+void DeviceChannelUnlisten(const std::string&, ChannelServer& server) {
+  server = ChannelServer{};
 }
 
 ChannelRead DeviceChannelReadRequest(int, int, ChannelRequest&) {

@@ -37,4 +37,23 @@ int OpenLockedForReading(const std::string& path, FileLock lock, bool allow_pipe
   return fd;
 }
 
+int OpenLockedForUpdate(const std::string& path, int& error) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  error = 0;
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) {
+      error = EBUSY;
+      ::close(fd);
+      return -1;
+    }
+    break;  // a file system without locks: used without one
+  }
+  return fd;
+}
+
 }  // namespace qb

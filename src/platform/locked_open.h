@@ -1,6 +1,6 @@
-// Opening a file for reading while holding an advisory lock on it, the way a
-// file is opened with sharing denied: an exclusive lock keeps other lockers
-// out entirely, a shared lock keeps writers out.
+// Opening a file while holding an advisory lock on it, the way a file is
+// opened with sharing denied: an exclusive lock keeps other lockers out
+// entirely, a shared lock keeps writers out.
 #pragma once
 
 #include <sys/stat.h>
@@ -18,5 +18,13 @@ enum class FileLock { kShared, kExclusive };
 // file's status is stored in `info`.
 int OpenLockedForReading(const std::string& path, FileLock lock, bool allow_pipe, int& error,
                          struct stat& info);
+
+// Opens a file or device for reading and writing that nobody else may use
+// while it stays open, the way a card is held by the one job that uses it: an
+// exclusive lock, taken at once or not at all, and released by closing the
+// descriptor. Returns the descriptor (not inherited by child programs), or
+// -1 with the errno value in `error`: EBUSY when another holder has it. A
+// file system without locks is used without one.
+int OpenLockedForUpdate(const std::string& path, int& error);
 
 }  // namespace qb

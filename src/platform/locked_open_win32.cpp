@@ -4,6 +4,8 @@
 #include <io.h>
 #include <share.h>
 
+#include <windows.h>
+
 #include <cerrno>
 
 namespace qb {
@@ -36,6 +38,21 @@ int OpenLockedForReading(const std::string& path, FileLock lock, bool allow_pipe
     return -1;
   }
   return fd;
+}
+
+int OpenLockedForUpdate(const std::string& path, int& error) {
+  // Sharing denied by the open itself; another opener of the file or device
+  // makes it fail with a sharing violation.
+  int fd = -1;
+  error = _sopen_s(&fd, path.c_str(), _O_RDWR | _O_BINARY | _O_NOINHERIT, _SH_DENYRW, 0);
+  if (error == 0 && fd >= 0) return fd;
+  DWORD reason = GetLastError();
+  if (reason == ERROR_SHARING_VIOLATION || reason == ERROR_LOCK_VIOLATION) {
+    error = EBUSY;
+  } else if (error == 0) {
+    error = errno != 0 ? errno : EACCES;
+  }
+  return -1;
 }
 
 }  // namespace qb

@@ -4,22 +4,27 @@
 // first - on the image itself and through the stand-in card driver. readcard
 // must never change the card, so every run of it compares the image before
 // and after.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cardio/driver_records.h"
@@ -698,6 +703,133 @@ TEST_F(CardJobs, CardDriverCapacity) {
         << dir_.Read("options.txt");
     EXPECT_EQ(driver.Stop(), 0);
   }
+}
+
+// A terminal for a job's console: the job reads its keys from it.
+class Console {
+ public:
+  Console() {
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+    if (const char* name = ptsname(master_)) path_ = name;
+  }
+  ~Console() {
+    if (master_ >= 0) close(master_);
+  }
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Waits (at most 5 s) until the job reads single keys: a key typed before
+  // would be held back as part of a line.
+  bool WaitForKeyMode() const {
+    for (int i = 0; i < 500; ++i) {
+      termios mode;
+      if (tcgetattr(master_, &mode) == 0 && (mode.c_lflag & ICANON) == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  bool Press(char key) const { return write(master_, &key, 1) == 1; }
+
+ private:
+  int master_ = -1;
+  std::string path_;
+};
+
+// One job per card: while a job holds the card (here waiting at its console
+// question), another job on it is refused at once and leaves it as it was;
+// the holder then goes on as if it had been alone. On the image itself,
+// through the card driver, and the one against the other.
+TEST_F(CardJobs, OneJobPerCard) {
+  std::string image = NewCard("card.img", 64, {"comment=" + dir_.Write("comment.txt", "held")});
+  Record(image, Texts(12, 70));
+  const std::vector<FileRecord> alone = ReadFile(image, {});
+  ASSERT_GT(alone.size(), 12u);
+  CardDriver driver("qbheld", image, {}, dir_.File("driver.err"));
+  ASSERT_TRUE(driver.Ready()) << driver.err();
+  const std::string via_driver = "\\\\.\\qbheld";
+  const struct {
+    const char* name;
+    std::string holder;
+    std::string other;
+  } cases[] = {
+      {"image", image, image},
+      {"driver", via_driver, via_driver},
+      {"driver, then image", via_driver, image},
+      {"image, then driver", image, via_driver},
+  };
+  const std::string busy = "PC Card is in use by another job\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string before = SlurpFile(image);
+    {
+      // readcard holds the card while it asks whether to overwrite.
+      std::string out = dir_.Write("held.qbd", "an earlier file");
+      Console console;
+      BackgroundProgram reader("readcard",
+                               {"driver=" + c.holder, "prompt=1", "recordoutput=" + out},
+                               dir_.File("reader.err"), console.path());
+      ASSERT_TRUE(reader.WaitFor("Overwrite (y/n)?")) << reader.err();
+      ASSERT_TRUE(console.WaitForKeyMode());
+      ProgramResult init = Init(c.other);
+      EXPECT_EQ(init.status, 1);
+      EXPECT_TRUE(InOrder(init.err, {"ERROR!\n", busy})) << init.err;
+      EXPECT_TRUE(SlurpFile(image) == before) << "initcard changed a card in use";
+      ASSERT_TRUE(console.Press('y'));
+      EXPECT_EQ(reader.Wait(), 0) << reader.err();
+      std::vector<FileRecord> file;
+      std::string why;
+      EXPECT_TRUE(test::ParseRecordFile(SlurpFile(out), file, why)) << why;
+      ASSERT_EQ(file.size(), alone.size());
+      for (size_t i = 2; i < file.size(); ++i) EXPECT_EQ(file[i].data, alone[i].data) << i;
+    }
+    {
+      // initcard holds the card while it waits for Return; Escape ends it.
+      Console console;
+      BackgroundProgram init("initcard", {"driver=" + c.holder, "prompt=1", "protocol=0x3685e294"},
+                             dir_.File("init.err"), console.path());
+      ASSERT_TRUE(init.WaitFor("Press RETURN to continue")) << init.err();
+      ASSERT_TRUE(console.WaitForKeyMode());
+      ProgramResult read = ReadCard(image, {"recordoutput=" + dir_.File("other.qbd")}, c.other);
+      EXPECT_EQ(read.status, 1);
+      EXPECT_TRUE(InOrder(read.err, {"ERROR!\n", busy})) << read.err;
+      ASSERT_TRUE(console.Press(27));
+      EXPECT_EQ(init.Wait(), 1);
+      EXPECT_TRUE(InOrder(init.err(), {"User abort\n"})) << init.err();
+    }
+    EXPECT_TRUE(SlurpFile(image) == before);
+  }
+  EXPECT_EQ(driver.Stop(), 0) << driver.err();
+}
+
+// A card larger than the card driver's requests reach (byte offsets of 32
+// bits) is used up to the last sector they reach whole, so that the card
+// initcard lays out is one readcard can read. The image is sparse: its
+// 4.3 GiB cost nothing.
+TEST_F(CardJobs, CardBeyondTheDriversReach) {
+  constexpr uint64_t kSectors = 9000000;
+  std::string image = dir_.File("big.img");
+  std::ofstream(image).close();
+  std::filesystem::resize_file(image, kSectors * 512);
+  CardDriver driver("qbbig", image, {}, dir_.File("driver.err"));
+  ASSERT_TRUE(driver.Ready()) << driver.err();
+  const std::string path = "\\\\.\\qbbig";
+  std::string log = dir_.File("init.log");
+  ProgramResult result = Init(path, {"logfile=" + log});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(
+      InOrder(SlurpFile(log), {"Capacity 9000000 sectors", "Capacity limited to 8388607 sectors"}))
+      << SlurpFile(log);
+  result = Run("readcard", {"driver=" + path, "prompt=0", "recordoutput=" + dir_.File("big.qbd"),
+                            "optionoutput=" + dir_.File("options.txt")});
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(dir_.Read("options.txt").find("\ncardsize=8388607\n"), std::string::npos)
+      << dir_.Read("options.txt");
+  std::vector<FileRecord> file;
+  std::string why;
+  EXPECT_TRUE(test::ParseRecordFile(dir_.Read("big.qbd"), file, why)) << why;
+  EXPECT_EQ(driver.Stop(), 0) << driver.err();
 }
 
 }  // namespace

@@ -21,9 +21,10 @@ namespace qb::test {
 class BackgroundProgram {
  public:
   // Starts `name` from the program folder with `args`, standard input from
-  // /dev/null and standard error into the file `err_path`.
+  // `in_path` (say a terminal the test types on) and standard error into the
+  // file `err_path`.
   BackgroundProgram(const std::string& name, const std::vector<std::string>& args,
-                    const std::string& err_path)
+                    const std::string& err_path, const std::string& in_path = "/dev/null")
       : err_path_(err_path) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
@@ -36,7 +37,7 @@ class BackgroundProgram {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDWR | O_NOCTTY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
@@ -76,10 +77,19 @@ class BackgroundProgram {
 
   // Sends SIGTERM and waits; the exit status, or -1 when the program did not
   // exit normally (or was never started, or was stopped before).
-  int Stop() {
+  int Stop() { return End(true); }
+  // Waits for the program to end by itself; the exit status as Stop's.
+  int Wait() { return End(false); }
+
+  bool started() const { return pid_ > 0; }
+  const std::string& out() const { return out_; }
+  std::string err() const { return SlurpFile(err_path_); }
+
+ private:
+  int End(bool terminate) {
     int status = -1;
     if (pid_ > 0) {
-      kill(pid_, SIGTERM);
+      if (terminate) kill(pid_, SIGTERM);
       int wstatus = 0;
       if (waitpid(pid_, &wstatus, 0) == pid_ && WIFEXITED(wstatus)) status = WEXITSTATUS(wstatus);
       pid_ = -1;
@@ -91,11 +101,6 @@ class BackgroundProgram {
     return status;
   }
 
-  bool started() const { return pid_ > 0; }
-  const std::string& out() const { return out_; }
-  std::string err() const { return SlurpFile(err_path_); }
-
- private:
   std::string err_path_;
   pid_t pid_ = -1;
   int out_fd_ = -1;

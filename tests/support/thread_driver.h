@@ -40,9 +40,10 @@ class ThreadDriver {
  public:
   using Handler = std::function<RawReply(const ChannelRequest&)>;
 
-  ThreadDriver(const std::string& device, Handler handler) : handler_(std::move(handler)) {
-    listener_ = DeviceChannelListen(DeviceChannelPath(device));
-    if (listener_ < 0 || pipe2(stop_, O_CLOEXEC) != 0) return;
+  ThreadDriver(const std::string& device, Handler handler)
+      : handler_(std::move(handler)), path_(DeviceChannelPath(device)) {
+    if (!DeviceChannelListen(path_, server_) || pipe2(stop_, O_CLOEXEC) != 0) return;
+    listener_ = server_.listener;
     thread_ = std::thread([this] { Run(); });
   }
   ~ThreadDriver() {
@@ -50,7 +51,8 @@ class ThreadDriver {
       (void)!write(stop_[1], "x", 1);
       thread_.join();
     }
-    for (int fd : {listener_, stop_[0], stop_[1]}) {
+    DeviceChannelUnlisten(path_, server_);
+    for (int fd : {stop_[0], stop_[1]}) {
       if (fd >= 0) close(fd);
     }
   }
@@ -78,6 +80,8 @@ class ThreadDriver {
   }
 
   Handler handler_;
+  std::string path_;
+  ChannelServer server_;
   int listener_ = -1;
   int stop_[2] = {-1, -1};
   std::thread thread_;

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -40,10 +41,10 @@ extern char** environ;
 namespace qb {
 namespace {
 
+using test::GoodDriver;
 using test::RawReply;
 using test::ReplyBytes;
 using test::ThreadDriver;
-using test::GoodDriver;
 
 constexpr size_t kSector = 512;
 const std::string kDevice = "\\\\.\\quil97";
@@ -124,7 +125,6 @@ class DriverProcess {
   int output_fd_ = -1;
   int status_ = -1;
 };
-
 
 IdentifyData CardIdentity(uint16_t cylinders, uint16_t heads, uint16_t per_track, uint16_t validity,
                           uint32_t capacity) {
@@ -348,10 +348,16 @@ TEST_F(CardDriverTest, CapacityFromTheIdentityBlock) {
       {CardIdentity(980, 16, 63, 0x8000, 1000944), 1000944, ""},
       // The geometry's product is taken in 32 bits.
       {CardIdentity(65535, 65535, 65535, 0, 7), 196607, ""},
-      {CardIdentity(0, 0, 0, 1, 0xFFFFFFFF), 0xFFFFFFFF, ""},
+      // Beyond what the requests' 32-bit byte offsets reach, the card is
+      // used up to that limit.
+      {CardIdentity(0, 0, 0, 1, 8388607), 8388607, "Capacity 8388607 sectors (approx. 4096.0 MB)"},
+      {CardIdentity(0, 0, 0, 1, 8388608), 8388607, "Capacity 8388608 sectors (approx. 4096.0 MB)"},
+      {CardIdentity(0, 0, 0, 1, 0xFFFFFFFF), 8388607, ""},
   };
+  const std::string limited =
+      "Capacity limited to 8388607 sectors (the most the card driver can address)";
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.capacity);
+    SCOPED_TRACE(c.identity.current_capacity);
     NextCase("case");
     IdentifyData identity = c.identity;
     ThreadDriver driver(kDevice, [&](const ChannelRequest& r) { return GoodDriver(r, identity); });
@@ -363,6 +369,7 @@ TEST_F(CardDriverTest, CapacityFromTheIdentityBlock) {
     if (!c.logged.empty()) {
       EXPECT_TRUE(Logged(c.logged));
     }
+    EXPECT_EQ(Logged(limited), identity.validity != 0 && identity.current_capacity > 8388607);
   }
 }
 
@@ -623,6 +630,130 @@ TEST_F(CardDriverTest, OneDriverPerName) {
   EXPECT_NE(refused.FirstLine().find("cannot listen"), std::string::npos);
   EXPECT_EQ(refused.Wait(), 1);
   EXPECT_EQ(dir_.Read("kdv/plain"), "data");
+}
+
+// What a driver holds between taking its name and listening: the lock beside
+// the socket and a socket that does not answer yet. A second driver started
+// then stops and leaves both alone.
+TEST_F(CardDriverTest, AStartingDriverKeepsItsName) {
+  std::string image = Image("card.img", 64);
+  const std::string socket_path = DeviceChannelPath(kDevice);
+  ASSERT_EQ(mkdir((dir_.path() + "/kdv").c_str(), 0700), 0);
+  int lock = open((socket_path + ".LOCK").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(lock, 0);
+  ASSERT_EQ(flock(lock, LOCK_EX), 0);
+  int bound = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::memcpy(address.sun_path, socket_path.c_str(), socket_path.size());
+  ASSERT_EQ(bind(bound, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  struct stat before;
+  ASSERT_EQ(stat(socket_path.c_str(), &before), 0);
+
+  DriverProcess second({"--name", "quil97", "--slot", "0=" + image});
+  const std::string line = second.FirstLine();
+  ASSERT_NE(line.find("already serves"), std::string::npos) << line;
+  EXPECT_EQ(second.Wait(), 1);
+  struct stat after;
+  ASSERT_EQ(stat(socket_path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  close(bound);
+  close(lock);
+}
+
+// Drivers started together with one name: exactly one serves; the other
+// stops with an error and leaves the server's socket in place.
+TEST_F(CardDriverTest, DriversStartedTogetherNeverBothServe) {
+  std::string image = Image("card.img", 64);
+  const std::string socket_path = DeviceChannelPath(kDevice);
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    DriverProcess a({"--name", "quil97", "--slot", "0=" + image});
+    DriverProcess b({"--name", "quil97", "--slot", "0=" + image});
+    const std::string line_a = a.FirstLine();
+    const std::string line_b = b.FirstLine();
+    const bool a_serves = line_a.find("serving") != std::string::npos;
+    const bool b_serves = line_b.find("serving") != std::string::npos;
+    ASSERT_NE(a_serves, b_serves) << line_a << line_b;
+    DriverProcess& winner = a_serves ? a : b;
+    DriverProcess& loser = a_serves ? b : a;
+    EXPECT_NE((a_serves ? line_b : line_a).find("already serves"), std::string::npos);
+    EXPECT_EQ(loser.Wait(), 1);
+    EXPECT_TRUE(OpenSectorDevice(kDevice, 0, 0)) << JoinErrors(true);
+    NextCase("round");
+    EXPECT_EQ(winner.Stop(), 0);
+    EXPECT_NE(access(socket_path.c_str(), F_OK), 0) << "socket left behind";
+  }
+}
+
+// A name no client could open is refused before anything is created: a
+// device name beyond the 63 characters a card driver is opened by, a socket
+// path beyond what a connect takes.
+TEST_F(CardDriverTest, NamesNoClientCanOpenAreRefused) {
+  std::string image = Image("card.img", 64);
+  const std::string longest(59, 'n');  // "\\.\" and 59 characters: 63
+  {
+    DriverProcess driver({"--name", longest, "--slot", "0=" + image});
+    ASSERT_NE(driver.FirstLine().find("serving"), std::string::npos);
+    EXPECT_TRUE(OpenSectorDevice("\\\\.\\" + longest, 0, 0)) << JoinErrors(true);
+    NextCase("longest");
+  }
+  DriverProcess too_long({"--name", longest + "n", "--slot", "0=" + image});
+  std::string line = too_long.FirstLine();
+  ASSERT_NE(line.find("too long"), std::string::npos) << line;
+  EXPECT_EQ(too_long.Wait(), 1);
+
+  const std::string deep = dir_.path() + "/" + std::string(100, 'd');
+  setenv("DD_KDVDIR", deep.c_str(), 1);
+  DriverProcess deep_socket({"--name", "quil97", "--slot", "0=" + image});
+  line = deep_socket.FirstLine();
+  ASSERT_NE(line.find("socket path " + deep + "/quil97 too long"), std::string::npos) << line;
+  EXPECT_EQ(deep_socket.Wait(), 1);
+  EXPECT_NE(access(deep.c_str(), F_OK), 0) << "a folder was made for a socket no one can reach";
+}
+
+// A card belongs to one client at a time: another client's open of it is
+// refused at once as a card in use, other slots stay free, a job on the
+// image itself is refused as well, and the card is free again as soon as
+// its holder closes it.
+TEST_F(CardDriverTest, OneClientPerCard) {
+  const std::string image0 = Image("card0.img", 64);
+  const std::string image1 = Image("card1.img", 64);
+  auto driver = StartDriver({"--slot", "0=" + image0, "--slot", "1=" + image1});
+  auto status = [](int handle, uint16_t slot) {
+    uint8_t request[kDriverRequestSize];
+    EncodeSlotRequest(slot, request);
+    uint8_t reply[kSlotStatusSize];
+    uint32_t length = 0;
+    return DeviceChannelControl(handle, kSlotStatusCode, request, sizeof request, reply,
+                                sizeof reply, length);
+  };
+  const std::string busy = "PC Card is in use by another job";
+
+  int holder = DeviceChannelOpen(kDevice);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(status(holder, 0), kDriverOk);
+  ExpectOpen(0, busy);
+  NextCase("other slot");
+  ExpectOpen(1, "");
+  NextCase("image");
+  EXPECT_FALSE(OpenSectorDevice(image0, 0, 0));
+  EXPECT_EQ(ErrorList(), std::vector<std::string>{OpenFailure(image0)});
+  EXPECT_EQ(ErrorText(ErrorCode()), busy);
+  DeviceChannelClose(holder);
+  NextCase("closed");
+  ExpectOpen(0, "");
+
+  // A job on the image itself keeps the driver's clients out in turn.
+  NextCase("image held");
+  ASSERT_TRUE(OpenSectorDevice(image0, 0, 0)) << JoinErrors(true);
+  int other = DeviceChannelOpen(kDevice);
+  ASSERT_GE(other, 0);
+  EXPECT_EQ(status(other, 0), kKdvErrBusy);
+  EXPECT_EQ(status(other, 1), kDriverOk);
+  NextCase("image closed");
+  EXPECT_EQ(status(other, 0), kDriverOk);
+  DeviceChannelClose(other);
 }
 
 TEST(CardDriverRecords, AtaTextIsReadWordByWord) {

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -108,11 +110,13 @@ TEST_F(InitCardTest, CardNeedsFourSectorsFromTheFirstDataSector) {
     SCOPED_TRACE(testing::Message() << c.comment << " bytes, " << c.sectors << " sectors");
     std::vector<std::string> options;
     if (c.comment > 0) options.push_back("comment=" + dir_.Write("c.txt", Comment(c.comment)));
-    image_.Create(c.sectors);
+    image_.Create(c.sectors, 0x5A);
+    const std::string before = image_.Bytes();
     EXPECT_EQ(Init(options), c.ok);
     if (!c.ok) {
       EXPECT_EQ(ErrorList(), std::vector<std::string>{"Card is to small"});
       EXPECT_EQ(host_.boxes.back(), "ERROR!\nCard is to small\n");
+      EXPECT_TRUE(image_.Bytes() == before) << "a card too small was changed";
     }
   }
 }
@@ -232,17 +236,46 @@ TEST_F(InitCardTest, PromptWaitsForReturnOrEscape) {
   }
 }
 
-TEST_F(InitCardTest, CommentFileProblems) {
-  image_.Create(200);
-  EXPECT_FALSE(Init({"comment=" + dir_.File("missing.txt")}));
-  ASSERT_FALSE(ErrorList().empty());
-  EXPECT_EQ(ErrorList()[0], "Comment file " + dir_.File("missing.txt") + " not found");
-
-  EXPECT_FALSE(Init({"comment=" + dir_.Write("big.txt", Comment(65536))}));
-  EXPECT_EQ(ErrorList(), std::vector<std::string>{"Comment file to large (max. 65535 bytes)"});
+// A comment that cannot be used stops the job before its first write: the
+// card stays byte for byte as it was. Nothing that is not a regular file is
+// read, so a pipe without a writer cannot hold the job up.
+TEST_F(InitCardTest, CommentFileProblemsLeaveTheCardUntouched) {
+  const std::string folder = dir_.File("folder");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string fifo = dir_.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string missing = dir_.File("missing.txt");
+  const struct {
+    std::string comment;
+    uint64_t sectors;
+    std::string error;
+    std::string reason;  // the coded value's text
+  } cases[] = {
+      {missing, 200, "Comment file " + missing + " not found", "No such file or directory"},
+      {folder, 200, "Comment file " + folder + " not found", "Is a directory"},
+      {fifo, 200, "Comment file " + fifo + " not found", "Not a regular file"},
+      {dir_.Write("big.txt", Comment(65536)), 200, "Comment file to large (max. 65535 bytes)", ""},
+      // The longest comment needs 132 sectors, the card four more.
+      {dir_.Write("max.txt", Comment(65535)), 135, "Card is to small", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.comment);
+    ClearErrors();
+    image_.Create(c.sectors, 0x5A);
+    const std::string before = image_.Bytes();
+    Trace() = {};
+    EXPECT_FALSE(Init({"comment=" + c.comment}));
+    EXPECT_EQ(ErrorList(), std::vector<std::string>{c.error});
+    if (!c.reason.empty()) {
+      EXPECT_EQ(ErrorText(ErrorCode()), c.reason);
+    }
+    EXPECT_TRUE(Trace().writes.empty());
+    EXPECT_TRUE(image_.Bytes() == before) << "the card was changed";
+  }
 
   // The longest comment fills 132 sectors.
-  ASSERT_TRUE(Init({"comment=" + dir_.Write("max.txt", Comment(65535))})) << JoinErrors(true);
+  image_.Create(138);
+  ASSERT_TRUE(Init({"comment=" + dir_.File("max.txt")})) << JoinErrors(true);
   EXPECT_EQ(image_.Master().firstData, 134u);
 }
 

@@ -1,6 +1,8 @@
 #include "driver_service.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,6 +48,16 @@ uint32_t CheckRange(uint32_t offset, uint32_t length, uint64_t sectors) {
   return end > sectors * kSectorSize ? kKdvErrBadSector : kDriverOk;
 }
 
+// Whether the client of `session` (its connection) has closed its end.
+bool SessionGone(int session) {
+  pollfd peer{session, POLLRDHUP, 0};
+  int n;
+  do {
+    n = poll(&peer, 1, 0);
+  } while (n < 0 && errno == EINTR);
+  return n > 0 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 }  // namespace
 
 DriverService::~DriverService() {
@@ -82,24 +94,57 @@ bool DriverService::Start(const DriverSetup& setup, std::string& error) {
   return true;
 }
 
-Reply DriverService::Handle(const ChannelRequest& request) {
+Reply DriverService::Handle(const ChannelRequest& request, int session) {
+  std::lock_guard<std::mutex> hold(mutex_);
   switch (request.code) {
     case kDriverInfoCode:
       return Info(request);
     case kSlotStatusCode:
-      return Status(request);
+      return Status(request, session);
     case kIdentifyCode:
-      return Identify(request);
+      return Identify(request, session);
     case kReadCode:
-      return Read(request);
+      return Read(request, session);
     case kWriteCode:
-      return Write(request);
+      return Write(request, session);
     default:
       return Answer(kKdvErrBadRequest);
   }
 }
 
-DriverService::Card* DriverService::CardIn(uint16_t slot, uint32_t& result) {
+void DriverService::EndSession(int session) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  for (auto& [slot, card] : cards_) {
+    if (card.owner != session) continue;
+    card.owner = -1;
+    (void)flock(card.fd, LOCK_UN);
+  }
+}
+
+uint32_t DriverService::Claim(Card& card, int session) {
+  if (card.owner == session) return kDriverOk;
+  // A client that has hung up holds nothing any more, even before its
+  // session has seen the end: a job that closes the card and the next job
+  // that opens it (in this slot or another slot with the same image) follow
+  // each other without a busy answer between them.
+  for (auto& [slot, held] : cards_) {
+    if (held.owner < 0 || held.owner == session || !SessionGone(held.owner)) continue;
+    held.owner = -1;
+    (void)flock(held.fd, LOCK_UN);
+  }
+  if (card.owner >= 0) return kKdvErrBusy;
+  int rc;
+  do {
+    rc = flock(card.fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  // A job holds the image itself; a file system without locks is served
+  // without one.
+  if (rc != 0 && errno == EWOULDBLOCK) return kKdvErrBusy;
+  card.owner = session;
+  return kDriverOk;
+}
+
+DriverService::Card* DriverService::CardIn(uint16_t slot, int session, uint32_t& result) {
   if (slot >= setup_.slots) {
     result = kKdvErrNoDevice;
     return nullptr;
@@ -109,8 +154,8 @@ DriverService::Card* DriverService::CardIn(uint16_t slot, uint32_t& result) {
     result = kKdvErrNotReady;
     return nullptr;
   }
-  result = kDriverOk;
-  return &found->second;
+  result = Claim(found->second, session);
+  return result == kDriverOk ? &found->second : nullptr;
 }
 
 Reply DriverService::Info(const ChannelRequest& request) const {
@@ -129,7 +174,7 @@ Reply DriverService::Info(const ChannelRequest& request) const {
   return reply;
 }
 
-Reply DriverService::Status(const ChannelRequest& request) {
+Reply DriverService::Status(const ChannelRequest& request, int session) {
   if (request.input.size() < kDriverRequestSize) return Answer(kKdvErrBadRequest);
   if (request.out_cap < kSlotStatusSize) return Answer(kKdvErrParameter);
   uint16_t slot = DecodeDriverRequest(request.input.data()).first;
@@ -138,17 +183,22 @@ Reply DriverService::Status(const ChannelRequest& request) {
   reply.output.assign(kSlotStatusSize, 0);
   auto found = cards_.find(slot);
   if (found != cards_.end()) {
+    // Every job asks for the status when it opens the card: a card in use
+    // elsewhere refuses the job here, before it reads or writes anything.
+    if (uint32_t result = Claim(found->second, session); result != kDriverOk) {
+      return Answer(result);
+    }
     reply.output[0] = kSlotCardInserted;
     if (found->second.write_protected) reply.output[0] |= kSlotWriteProtected;
   }
   return reply;
 }
 
-Reply DriverService::Identify(const ChannelRequest& request) {
+Reply DriverService::Identify(const ChannelRequest& request, int session) {
   if (request.input.size() < kDriverRequestSize) return Answer(kKdvErrBadRequest);
   if (request.out_cap < kIdentifySize) return Answer(kKdvErrParameter);
   uint32_t result = kDriverOk;
-  Card* card = CardIn(DecodeDriverRequest(request.input.data()).first, result);
+  Card* card = CardIn(DecodeDriverRequest(request.input.data()).first, session, result);
   if (card == nullptr) return Answer(result);
   if (card->non_ata) return Answer(kKdvErrMediaAccess);
   IdentifyData identity = SynthesizeIdentify(card->sectors);
@@ -159,12 +209,12 @@ Reply DriverService::Identify(const ChannelRequest& request) {
   return reply;
 }
 
-Reply DriverService::Read(const ChannelRequest& request) {
+Reply DriverService::Read(const ChannelRequest& request, int session) {
   if (request.input.size() < kDriverRequestSize) return Answer(kKdvErrBadRequest);
   DriverRequest fields = DecodeDriverRequest(request.input.data());
   if (fields.first != kReadRequestMarker) return Answer(kKdvErrParameter);
   uint32_t result = kDriverOk;
-  Card* card = CardIn(fields.slot, result);
+  Card* card = CardIn(fields.slot, session, result);
   if (card == nullptr) return Answer(result);
   // The caller's output capacity is the length to read.
   result = CheckRange(fields.offset, request.out_cap, card->sectors);
@@ -177,7 +227,7 @@ Reply DriverService::Read(const ChannelRequest& request) {
   return reply;
 }
 
-Reply DriverService::Write(const ChannelRequest& request) {
+Reply DriverService::Write(const ChannelRequest& request, int session) {
   if (request.input.size() < kWriteHeaderSize) return Answer(kKdvErrBadRequest);
   WriteHeader header = DecodeWriteHeader(request.input.data());
   if (header.first != kReadRequestMarker || header.marker != kWriteMarker ||
@@ -185,7 +235,7 @@ Reply DriverService::Write(const ChannelRequest& request) {
     return Answer(kKdvErrParameter);
   }
   uint32_t result = kDriverOk;
-  Card* card = CardIn(header.slot, result);
+  Card* card = CardIn(header.slot, session, result);
   if (card == nullptr) return Answer(result);
   if (card->write_protected) return Answer(kKdvErrProtected);
   result = CheckRange(header.offset, header.length, card->sectors);

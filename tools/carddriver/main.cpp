@@ -1,20 +1,29 @@
 // carddriver: serves PC-Card slots backed by card images or block devices
 // through the device-control channel, as the maker's card driver serves real
-// slots. Runs in the foreground, one client connection at a time, until
-// SIGINT or SIGTERM.
+// slots. Runs in the foreground until SIGINT or SIGTERM, serving its clients
+// side by side, each card to one client at a time. One server owns a device
+// name: a second one started with the same name stops with an error.
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <list>
 #include <string>
+#include <system_error>
+#include <thread>
 
+#include "base/messages.h"
+#include "base/text_format.h"
+#include "cardio/driver_records.h"
 #include "driver_service.h"
 #include "platform/device_channel.h"
 
@@ -172,25 +181,107 @@ bool ParseArguments(int argc, char** argv, DriverSetup& setup, bool& help, std::
 }
 
 // Serves one client until it closes, breaks its request, or a stop signal
-// arrives (then returns false).
-bool ServeClient(int client, int stop_fd, DriverService& service) {
+// arrives.
+void ServeClient(int client, int stop_fd, DriverService& service) {
   qb::ChannelRequest request;
-  for (;;) {
-    switch (qb::DeviceChannelReadRequest(client, stop_fd, request)) {
-      case qb::ChannelRead::kRequest:
-        break;
-      case qb::ChannelRead::kStopped:
-        return false;
-      case qb::ChannelRead::kClosed:
-      case qb::ChannelRead::kBroken:
-        return true;
-    }
-    qb::carddriver::Reply reply = service.Handle(request);
+  while (qb::DeviceChannelReadRequest(client, stop_fd, request) == qb::ChannelRead::kRequest) {
+    qb::carddriver::Reply reply = service.Handle(request, client);
     if (!qb::DeviceChannelWriteReply(client, stop_fd, reply.result, reply.output.data(),
                                      static_cast<uint32_t>(reply.output.size()))) {
-      return true;
+      break;
     }
   }
+}
+
+// The clients being served, each on a thread of its own. A thread that ends
+// gives its cards up, closes its connection and wakes the main loop through
+// a pipe, which then joins it.
+class Sessions {
+ public:
+  // More clients at once than any use needs; one beyond is hung up on.
+  static constexpr size_t kMaxSessions = 64;
+
+  Sessions() {
+    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) != 0) wake_[0] = wake_[1] = -1;
+  }
+  ~Sessions() {
+    JoinAll();
+    for (int fd : wake_) {
+      if (fd >= 0) close(fd);
+    }
+  }
+  Sessions(const Sessions&) = delete;
+  Sessions& operator=(const Sessions&) = delete;
+
+  bool usable() const { return wake_[0] >= 0; }
+  int wake_fd() const { return wake_[0]; }
+
+  void Start(int client, int stop_fd, DriverService& service) {
+    if (entries_.size() >= kMaxSessions) {
+      close(client);
+      return;
+    }
+    entries_.emplace_back();
+    Entry& entry = entries_.back();
+    try {
+      entry.thread = std::thread([this, &entry, client, stop_fd, &service] {
+        ServeClient(client, stop_fd, service);
+        service.EndSession(client);
+        close(client);
+        entry.done.store(true);
+        (void)!write(wake_[1], "x", 1);
+      });
+    } catch (const std::system_error&) {
+      entries_.pop_back();
+      close(client);
+    }
+  }
+
+  // Joins the threads that have ended.
+  void Reap() {
+    char drain[64];
+    while (read(wake_[0], drain, sizeof drain) > 0) {
+    }
+    for (auto it = entries_.begin(); it != entries_.end();) {
+      if (it->done.load()) {
+        it->thread.join();
+        it = entries_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  // Waits for every thread; they end once the stop signal is pending.
+  void JoinAll() {
+    for (Entry& entry : entries_) entry.thread.join();
+    entries_.clear();
+  }
+
+ private:
+  struct Entry {
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+  std::list<Entry> entries_;
+  int wake_[2] = {-1, -1};
+};
+
+// The device name must be one a client can open: its driver path within the
+// length a card driver is opened by, its socket path within the system's.
+bool CheckName(const std::string& name, const std::string& socket_path, std::string& error) {
+  const std::string driver_path = "\\\\.\\" + name;
+  if (driver_path.size() > qb::kMaxDriverPath) {
+    error = qb::FormatText(qb::LoadMessage(qb::msg::kDriverNameTooLong), driver_path.c_str(),
+                           static_cast<unsigned long>(qb::kMaxDriverPath));
+    return false;
+  }
+  if (socket_path.size() > qb::DeviceChannelMaxPath()) {
+    error = qb::FormatText(qb::LoadMessage(qb::msg::kSocketPathTooLong), socket_path.c_str(),
+                           static_cast<unsigned long>(qb::DeviceChannelMaxPath()));
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -206,12 +297,14 @@ int main(int argc, char** argv) {
   }
   std::string socket_path = qb::DeviceChannelPath("\\\\.\\" + setup.name);
   if (socket_path.empty()) return Fail("unusable device name: " + setup.name);
+  if (!CheckName(setup.name, socket_path, error)) return Fail(error);
 
   DriverService service;
   if (!service.Start(setup, error)) return Fail(error);
 
   // The stop signals are taken through a descriptor that every wait polls,
-  // so none can slip in between a check and a wait.
+  // so none can slip in between a check and a wait. Nothing reads it: once a
+  // signal is pending, every session's wait sees it.
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
   sigaddset(&stop_signals, SIGINT);
@@ -223,47 +316,47 @@ int main(int argc, char** argv) {
   if (stop_fd < 0) return Fail(std::string("signalfd: ") + std::strerror(errno));
   std::signal(SIGPIPE, SIG_IGN);
 
-  int listener = qb::DeviceChannelListen(socket_path);
-  if (listener < 0) {
+  qb::ChannelServer server;
+  if (!qb::DeviceChannelListen(socket_path, server)) {
     if (errno == EADDRINUSE) {
       return Fail("another driver already serves " + setup.name + " on " + socket_path);
     }
     return Fail("cannot listen on " + socket_path + ": " + std::strerror(errno));
   }
-  struct stat bound;
-  bool have_bound = stat(socket_path.c_str(), &bound) == 0;
+  Sessions sessions;
+  if (!sessions.usable()) {
+    qb::DeviceChannelUnlisten(socket_path, server);
+    return Fail(std::string("pipe: ") + std::strerror(errno));
+  }
 
   std::printf("carddriver: serving %s on %s\n", setup.name.c_str(), socket_path.c_str());
   std::fflush(stdout);
 
-  bool running = true;
-  while (running) {
-    pollfd fds[2] = {{listener, POLLIN, 0}, {stop_fd, POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
+  for (;;) {
+    pollfd fds[3] = {
+        {server.listener, POLLIN, 0}, {stop_fd, POLLIN, 0}, {sessions.wake_fd(), POLLIN, 0}};
+    if (poll(fds, 3, -1) < 0) {
       if (errno == EINTR) continue;
       std::fprintf(stderr, "carddriver: poll: %s\n", std::strerror(errno));
       break;
     }
     if (fds[1].revents != 0) break;
+    if (fds[2].revents != 0) sessions.Reap();
     if ((fds[0].revents & POLLIN) == 0) continue;
-    int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    int client = accept4(server.listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (client < 0) {
       // A client that gave up before it was taken is no reason to stop.
       if (errno == ECONNABORTED || errno == EINTR || errno == EAGAIN || errno == EPROTO) continue;
       std::fprintf(stderr, "carddriver: accept: %s\n", std::strerror(errno));
       break;
     }
-    running = ServeClient(client, stop_fd, service);
-    close(client);
+    sessions.Start(client, stop_fd, service);
   }
 
-  close(listener);
-  // Remove the socket only while it is still the one this server bound.
-  struct stat now;
-  if (have_bound && stat(socket_path.c_str(), &now) == 0 && now.st_ino == bound.st_ino &&
-      now.st_dev == bound.st_dev) {
-    unlink(socket_path.c_str());
-  }
+  // No new client is taken from here on; the sessions see the stop signal
+  // (or end when an error ended the loop and their clients hang up).
+  qb::DeviceChannelUnlisten(socket_path, server);
+  sessions.JoinAll();
   close(stop_fd);
   return 0;
 }
