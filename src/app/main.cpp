@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "app/print_commands.h"
+#include "base/out_of_memory.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ void HeadlessMessages(QtMsgType type, const QMessageLogContext& context, const Q
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+static int ApplicationMain(int argc, char* argv[]) {
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
   CommandLine command_line = ParseCommandLine(arguments);
@@ -53,4 +54,8 @@ int main(int argc, char* argv[]) {
   if (!app.InitInstance(command_line, !command_line.print)) return 1;
   if (command_line.print) return app.PrintOpenDocuments() ? 0 : 1;
   return application.exec();
+}
+
+int main(int argc, char* argv[]) {
+  return qb::RunMainGuarded("quillbank-manager", ApplicationMain, argc, argv);
 }

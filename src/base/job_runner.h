@@ -10,6 +10,10 @@ namespace qb {
 // A job's entry: returns 0 on success, 1 (any value above 0) on failure.
 using JobEntry = int (*)(int argc, char** argv);
 
+// Calls the job's entry. A job that runs out of memory fails with "Out of
+// memory" in the error report, and its clean-ups still run afterwards.
+int CallJobEntry(JobEntry entry, int argc, char** argv);
+
 // Runs the job; on failure shows "ERROR!\n" with the joined errors through the
 // job host's error box. The clean-ups run after the box, so a failing card
 // close adds "Closing PC Card" to the list after it has been shown. True on

@@ -145,6 +145,7 @@ constexpr Entry kCatalogue[] = {
     {560, "PC Card is in use by another job"},
     {561, "Capacity limited to %lu sectors (the most the card driver can address)"},
     {562, "Not a regular file"},
+    {563, "Out of memory"},
 
     // Status-bar prompts and tooltips of the commands, under the command ids.
     {32771, "Select PC-Card drive\nSelect drive"},

@@ -140,6 +140,7 @@ constexpr int kCardInUse = 560;
 constexpr int kCapacityLimited = 561;  // sectors
 // The reason a file that is a folder, pipe or device is not read as a file.
 constexpr int kNotRegularFile = 562;
+constexpr int kOutOfMemory = 563;
 
 // Texts of menus and dialogs, kept in the same catalogue.
 constexpr int kMenuTextsFirst = 60000;

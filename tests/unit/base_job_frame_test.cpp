@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <regex>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "base/job_log.h"
 #include "base/job_runner.h"
 #include "base/job_status.h"
+#include "base/out_of_memory.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
 
@@ -108,6 +110,29 @@ TEST_F(RunJobTest, BoxCarriesTheCodedErrorText) {
       args));
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0], "ERROR!\n" + ErrorText(ENOENT));  // the system's own text
+}
+
+// What operator new does when the memory has run out.
+int JobThatRunsOutOfMemory(int, char**) {
+  RegisterCleanup([] { g_trace->push_back("output removed"); });
+  throw std::bad_alloc();
+}
+
+TEST_F(RunJobTest, AJobOutOfMemoryFailsWithTheMessageAndCleansUp) {
+  JobArgs args;
+  args.Set(0, "READCARD.EXE");
+  EXPECT_FALSE(RunJob(JobThatRunsOutOfMemory, args));
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0], "ERROR!\nOut of memory\n");
+  EXPECT_EQ(trace, (std::vector<std::string>{"output removed"}));
+}
+
+TEST(OutOfMemory, AProgramEndsWithTheMessageAndStatusOne) {
+  ::testing::internal::CaptureStderr();
+  int status = RunMainGuarded(
+      "readcard", [](int, char**) -> int { throw std::bad_alloc(); }, 0, nullptr);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "readcard: Out of memory\n");
+  EXPECT_EQ(status, 1);
 }
 
 TEST(JobLog, LinesAreStampedAndRunsAppend) {

@@ -17,11 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <list>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
 
 #include "base/messages.h"
+#include "base/out_of_memory.h"
 #include "base/text_format.h"
 #include "cardio/driver_records.h"
 #include "driver_service.h"
@@ -221,17 +223,27 @@ class Sessions {
       close(client);
       return;
     }
-    entries_.emplace_back();
+    try {
+      entries_.emplace_back();
+    } catch (const std::bad_alloc&) {
+      close(client);
+      return;
+    }
     Entry& entry = entries_.back();
     try {
       entry.thread = std::thread([this, &entry, client, stop_fd, &service] {
-        ServeClient(client, stop_fd, service);
+        // A session that runs out of memory ends; the others go on.
+        try {
+          ServeClient(client, stop_fd, service);
+        } catch (const std::bad_alloc&) {
+          qb::WriteOutOfMemory("carddriver");
+        }
         service.EndSession(client);
         close(client);
         entry.done.store(true);
         (void)!write(wake_[1], "x", 1);
       });
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {  // no thread or no memory for one
       entries_.pop_back();
       close(client);
     }
@@ -286,7 +298,7 @@ bool CheckName(const std::string& name, const std::string& socket_path, std::str
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int DriverMain(int argc, char** argv) {
   DriverSetup setup;
   bool help = false;
   std::string error;
@@ -359,4 +371,8 @@ int main(int argc, char** argv) {
   sessions.JoinAll();
   close(stop_fd);
   return 0;
+}
+
+int main(int argc, char** argv) {
+  return qb::RunMainGuarded("carddriver", DriverMain, argc, argv);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/out_of_memory.h"
 #include "cardsim/card_dump.h"
 #include "cardsim/card_faults.h"
 #include "cardsim/card_image.h"
@@ -330,5 +331,5 @@ int Main(int argc, char** argv) {
 }  // namespace qb::cardsim
 
 int main(int argc, char** argv) {
-  return qb::cardsim::Main(argc, argv);
+  return qb::RunMainGuarded("cardsim", qb::cardsim::Main, argc, argv);
 }

@@ -14,6 +14,7 @@
 #include "base/error_report.h"
 #include "base/job_args.h"
 #include "base/job_cleanup.h"
+#include "base/job_runner.h"
 #include "base/messages.h"
 #include "jobs/console_prompt.h"
 #include "platform/clock.h"
@@ -179,7 +180,7 @@ int RunConsoleJob(JobEntry entry, int argc, char** argv) {
     return 1;
   }
   // A program's argument vector is null-terminated, as the jobs need it.
-  int result = entry(argc, argv);
+  int result = CallJobEntry(entry, argc, argv);
   host.ClearProgress();
   if (result != 0) host.ShowErrorBox(JobFailureText());
   size_t shown = ErrorList().size();

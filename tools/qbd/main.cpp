@@ -22,6 +22,7 @@
 #include "base/error_report.h"
 #include "base/job_host.h"
 #include "base/messages.h"
+#include "base/out_of_memory.h"
 #include "base/text_format.h"
 #include "document/printer_codes.h"
 #include "document/record_document.h"
@@ -238,11 +239,7 @@ int Verify(const Arguments& args, QbdHost& host) {
   return audit.Passed() ? 0 : 2;
 }
 
-}  // namespace
-}  // namespace qb
-
-int main(int argc, char** argv) {
-  using namespace qb;
+int QbdMain(int argc, char** argv) {
   if (argc < 2) return Usage("");
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
@@ -271,4 +268,11 @@ int main(int argc, char** argv) {
   }
   std::fflush(stdout);
   return status;
+}
+
+}  // namespace
+}  // namespace qb
+
+int main(int argc, char** argv) {
+  return qb::RunMainGuarded("qbd", qb::QbdMain, argc, argv);
 }
