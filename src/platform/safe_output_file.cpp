@@ -147,26 +147,9 @@ int SafeOutputFile::Open(const std::string& path, bool text, bool replace_read_o
   return 0;
 }
 
-bool SafeOutputFile::Write(const void* bytes, size_t count) {
-  if (stream_ == nullptr) {
-    errno = EBADF;
-    return false;
-  }
-  if (count == 0) return true;
-  errno = 0;
-  if (std::fwrite(bytes, 1, count, stream_) == count) return true;
-  if (errno == 0) errno = EIO;
-  if (write_error_ == 0) write_error_ = errno;
-  return false;
-}
-
 int SafeOutputFile::Commit() {
   if (stream_ == nullptr) return EBADF;
-  int error = 0;
-  errno = 0;
-  bool failed_before = std::ferror(stream_) != 0;
-  if (std::fflush(stream_) != 0 || failed_before) error = errno != 0 ? errno : EIO;
-  if (failed_before && write_error_ != 0) error = write_error_;
+  int error = FlushStream();
   // Files on a disk are flushed to it; pipes and devices that cannot be
   // synced need not be.
   if (error == 0 && ::fsync(fileno(stream_)) != 0 && errno != EINVAL && errno != EROFS &&

@@ -57,6 +57,9 @@ class SafeOutputFile {
   void Discard();
 
  private:
+  // Flushes the stream; 0, or the error of the first write or of the flush.
+  int FlushStream();
+
   std::FILE* stream_ = nullptr;
   bool through_ = false;
   int write_error_ = 0;  // of the first write that failed
