@@ -148,12 +148,10 @@ class CardSerialTest : public QObject {
 
  private:
   void StartSimulator(const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {"serial", "--card", image_};
-    args.insert(args.end(), extra.begin(), extra.end());
     simulator_ =
-        std::make_unique<qb::test::BackgroundProgram>("cardsim", args, dir_->File("cardsim.err"));
-    QVERIFY(simulator_->WaitFor("\n"));
-    slave_ = simulator_->out().substr(0, simulator_->out().find('\n'));
+        std::make_unique<qb::test::SerialCardServer>(image_, dir_->File("cardsim.err"), extra);
+    QVERIFY(!simulator_->slave().empty());
+    slave_ = simulator_->slave();
     AppSettings settings;
     settings.SetDrive("Quillbank");
     settings.SetDevice(slave_);
@@ -168,7 +166,7 @@ class CardSerialTest : public QObject {
   TempDir* dir_ = nullptr;
   CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;
-  std::unique_ptr<qb::test::BackgroundProgram> simulator_;
+  std::unique_ptr<qb::test::SerialCardServer> simulator_;
   std::string image_;
   std::string slave_;
 };

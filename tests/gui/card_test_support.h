@@ -5,9 +5,9 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -29,7 +29,7 @@
 #include "app/ui_text.h"
 #include "base/job_host.h"
 #include "base/messages.h"
-#include "support/program_runner_bg.h"
+#include "support/card_servers.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -234,17 +234,15 @@ class DemoDriver {
  public:
   DemoDriver(const TempDir& dir, const std::string& image, const std::string& name = "quilUSB") {
     env_.Set("DD_KDVDIR", dir.path());
-    driver_ = std::make_unique<BackgroundProgram>(
-        "carddriver", std::vector<std::string>{"--name", name, "--slot", "0=" + image},
-        dir.File("carddriver.err"));
-    ready_ = driver_->WaitFor("serving");
+    driver_ = std::make_unique<CardDriverServer>(name, image, dir.File("carddriver.err"));
+    ready_ = driver_->Ready();
   }
   bool ready() const { return ready_; }
   void Stop() { driver_->Stop(); }
 
  private:
   ScopedEnv env_;
-  std::unique_ptr<BackgroundProgram> driver_;
+  std::unique_ptr<CardDriverServer> driver_;
   bool ready_ = false;
 };
 
