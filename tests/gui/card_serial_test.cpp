@@ -35,7 +35,7 @@ class CardSerialTest : public QObject {
   void init() {
     env_ = std::make_unique<qb::test::ScopedEnv>();
     for (const char* name : {"DD_DEVICE", "DD_COM", "DD_BAUDRATE"}) env_->Set(name, nullptr);
-    app_ = std::make_unique<qb::test::CardApp>();
+    app_ = std::make_unique<qb::test::AppFixture>();
     dir_ = &app_->dir;
     frame_ = app_->frame.get();
     progress_ = app_->progress;
@@ -162,7 +162,7 @@ class CardSerialTest : public QObject {
   }
 
   std::unique_ptr<qb::test::ScopedEnv> env_;
-  std::unique_ptr<qb::test::CardApp> app_;
+  std::unique_ptr<qb::test::AppFixture> app_;
   TempDir* dir_ = nullptr;
   CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;

@@ -1,19 +1,17 @@
-// What the card and export GUI tests share: a watcher that answers modal
-// dialogs and message boxes as a user would (and records every box with its
-// icon, buttons and default button), demo cards made with the programs, and
-// the card driver serving one as "quilUSB".
+// What the card and export GUI tests share besides the fixture: a watcher
+// that answers modal dialogs and message boxes as a user would (and records
+// every box with its icon, buttons and default button), demo cards made
+// with the programs, and the card driver serving one as "quilUSB".
 #pragma once
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -21,14 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/card_commands.h"
-#include "app/cards/app_settings.h"
-#include "app/gui_job_host.h"
-#include "app/main_frame.h"
-#include "app/progress_dialog.h"
-#include "app/ui_text.h"
-#include "base/job_host.h"
-#include "base/messages.h"
+#include "gui_fixture.h"
 #include "support/card_servers.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
@@ -155,46 +146,6 @@ class ModalAnswerer : public QObject {
   std::vector<SeenBox> boxes_;
   QPointer<QWidget> last_;
   int unanswered_ = 0;
-};
-
-// Empties the application's settings.
-inline void ClearSettings() {
-  QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(kCompanyKey),
-            UiText(msg::kAppTitle))
-      .clear();
-}
-
-// The application's pieces the card and export tests drive: settings
-// cleared, a fresh folder that is also the current one, the main frame with
-// the shared progress dialog, the application's job host and the card
-// commands.
-struct CardApp {
-  CardApp() : old_cwd(QDir::currentPath()) {
-    ClearSettings();
-    QDir::setCurrent(QString::fromStdString(dir.path()));
-    frame = std::make_unique<CMainFrame>();
-    progress = new CProgressDialog(frame.get());
-    host = std::make_unique<GuiJobHost>(progress, frame.get());
-    scoped = std::make_unique<ScopedJobHost>(host.get());
-    commands = new CardCommands(frame.get(), progress);
-    frame->show();
-  }
-  ~CardApp() {
-    scoped.reset();
-    host.reset();
-    frame.reset();
-    QDir::setCurrent(old_cwd);
-  }
-  CardApp(const CardApp&) = delete;
-  CardApp& operator=(const CardApp&) = delete;
-
-  TempDir dir;
-  QString old_cwd;
-  std::unique_ptr<CMainFrame> frame;
-  CProgressDialog* progress = nullptr;
-  std::unique_ptr<GuiJobHost> host;
-  std::unique_ptr<ScopedJobHost> scoped;
-  CardCommands* commands = nullptr;
 };
 
 // The options of a demo card: ring memory, 9600 Baud, 7E1.
