@@ -29,15 +29,18 @@
 
 #include "cardio/driver_records.h"
 #include "format/record_file.h"
+#include "support/card_servers.h"
 #include "support/program_runner_bg.h"
 #include "support/record_file_reader.h"
 #include "support/run_program.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace qb {
 namespace {
 
 using test::BackgroundProgram;
+using test::CardDriverServer;
 using test::FileRecord;
 using test::ProgramResult;
 using test::RunProgram;
@@ -207,16 +210,7 @@ class CardJobs : public ::testing::Test {
     ASSERT_FALSE(dir_.path().empty());
     kdv_dir_ = dir_.File("kdv");
     ASSERT_EQ(mkdir(kdv_dir_.c_str(), 0700), 0);
-    const char* old = std::getenv("DD_KDVDIR");
-    if (old) saved_kdv_dir_ = old;
-    setenv("DD_KDVDIR", kdv_dir_.c_str(), 1);
-  }
-  void TearDown() override {
-    if (saved_kdv_dir_) {
-      setenv("DD_KDVDIR", saved_kdv_dir_->c_str(), 1);
-    } else {
-      unsetenv("DD_KDVDIR");
-    }
+    env_.Set("DD_KDVDIR", kdv_dir_);
   }
 
   ProgramResult Run(const std::string& program, const std::vector<std::string>& args) {
@@ -347,7 +341,7 @@ class CardJobs : public ::testing::Test {
   test::TempDir dir_;
 
  private:
-  std::optional<std::string> saved_kdv_dir_;
+  test::ScopedEnv env_;
 };
 
 // The records read back equal everything written, or - when the card may
@@ -558,31 +552,11 @@ TEST_F(CardJobs, OptionOutputPreparesALikeCard) {
   EXPECT_EQ(Settings(SlurpFile(options2), false), Settings(text1, false));
 }
 
-// The card driver channel: the stand-in driver serving an image.
-class CardDriver {
- public:
-  CardDriver(const std::string& name, const std::string& image,
-             const std::vector<std::string>& extra, const std::string& err_path)
-      : program_("carddriver", Args(name, image, extra), err_path) {}
-  bool Ready() { return program_.WaitFor("carddriver: serving"); }
-  int Stop() { return program_.Stop(); }
-  std::string err() const { return program_.err(); }
-
- private:
-  static std::vector<std::string> Args(const std::string& name, const std::string& image,
-                                       const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {"--name", name, "--slot", "0=" + image};
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
-  }
-  BackgroundProgram program_;
-};
-
 // The same loop with both jobs going through the driver: the record file is
 // the one read from the image directly, up to the moment of reading.
 TEST_F(CardJobs, LoopThroughTheCardDriver) {
   std::string image = Blank("card.img", 12);
-  CardDriver driver("QbCard", image, {}, dir_.File("driver.err"));
+  CardDriverServer driver("QbCard", image, dir_.File("driver.err"));
   ASSERT_TRUE(driver.Ready()) << driver.err();
   const std::string path = "\\\\.\\QbCard";
   ProgramResult result = Init(path, {"comment=" + dir_.Write("comment.txt", "Line 3, balance")});
@@ -634,7 +608,7 @@ TEST_F(CardJobs, CardDriverRefusals) {
   const std::string before = SlurpFile(image);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    CardDriver driver("qbrefuse", image, c.driver, dir_.File("driver.err"));
+    CardDriverServer driver("qbrefuse", image, dir_.File("driver.err"), c.driver);
     ASSERT_TRUE(driver.Ready()) << driver.err();
     const std::string path = "\\\\.\\qbrefuse";
     ProgramResult result = Init(path, c.options);
@@ -683,7 +657,7 @@ TEST_F(CardJobs, CardDriverCapacity) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string image = Blank("card.img", kSectors);
-    CardDriver driver("qbsize", image, c.driver, dir_.File("driver.err"));
+    CardDriverServer driver("qbsize", image, dir_.File("driver.err"), c.driver);
     ASSERT_TRUE(driver.Ready()) << driver.err();
     std::string log = dir_.File("init.log");
     std::remove(log.c_str());
@@ -746,7 +720,7 @@ TEST_F(CardJobs, OneJobPerCard) {
   Record(image, Texts(12, 70));
   const std::vector<FileRecord> alone = ReadFile(image, {});
   ASSERT_GT(alone.size(), 12u);
-  CardDriver driver("qbheld", image, {}, dir_.File("driver.err"));
+  CardDriverServer driver("qbheld", image, dir_.File("driver.err"));
   ASSERT_TRUE(driver.Ready()) << driver.err();
   const std::string via_driver = "\\\\.\\qbheld";
   const struct {
@@ -812,7 +786,7 @@ TEST_F(CardJobs, CardBeyondTheDriversReach) {
   std::string image = dir_.File("big.img");
   std::ofstream(image).close();
   std::filesystem::resize_file(image, kSectors * 512);
-  CardDriver driver("qbbig", image, {}, dir_.File("driver.err"));
+  CardDriverServer driver("qbbig", image, dir_.File("driver.err"));
   ASSERT_TRUE(driver.Ready()) << driver.err();
   const std::string path = "\\\\.\\qbbig";
   std::string log = dir_.File("init.log");

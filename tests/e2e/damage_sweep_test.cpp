@@ -17,7 +17,7 @@
 #include "cardsim/card_image.h"
 #include "cardsim/card_writer.h"
 #include "format/sector.h"
-#include "support/program_runner_bg.h"
+#include "support/card_servers.h"
 #include "support/record_file_reader.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
@@ -26,7 +26,6 @@
 namespace qb {
 namespace {
 
-using test::BackgroundProgram;
 using test::FileRecord;
 using test::ProgramResult;
 using test::RunProgram;
@@ -147,34 +146,31 @@ class DamageSweep : public ::testing::Test {
       const char* name;
       std::function<std::string()> start;  // the driver path, empty on failure
     };
-    std::unique_ptr<BackgroundProgram> server;
+    std::unique_ptr<test::CardDriverServer> driver;
+    std::unique_ptr<test::SerialCardServer> serial;
     const Drive drives[] = {
         {"image file", [&] { return image_; }},
         {"card driver",
          [&] {
-           server = std::make_unique<BackgroundProgram>(
-               "carddriver", std::vector<std::string>{"--name", "Sweep", "--slot", "0=" + image_},
-               dir_.File("server.err"));
-           return server->WaitFor("carddriver: serving") ? std::string("\\\\.\\Sweep")
-                                                         : std::string();
+           driver =
+               std::make_unique<test::CardDriverServer>("Sweep", image_, dir_.File("server.err"));
+           return driver->Ready() ? std::string("\\\\.\\Sweep") : std::string();
          }},
         {"serial drive",
          [&] {
-           server = std::make_unique<BackgroundProgram>(
-               "cardsim", std::vector<std::string>{"serial", "--card", image_},
-               dir_.File("server.err"));
-           if (!server->WaitFor("\n")) return std::string();
-           env_.Set("DD_DEVICE", server->out().substr(0, server->out().find('\n')));
+           serial = std::make_unique<test::SerialCardServer>(image_, dir_.File("server.err"));
+           if (serial->slave().empty()) return std::string();
+           env_.Set("DD_DEVICE", serial->slave());
            return std::string("****");
          }},
     };
     for (const Drive& drive : drives) {
       SCOPED_TRACE(drive.name);
       std::string path = drive.start();
-      ASSERT_FALSE(path.empty()) << (server ? server->err() : "");
+      ASSERT_FALSE(path.empty()) << test::SlurpFile(dir_.File("server.err"));
       Tally tally = Sweep(path);
-      if (server) server->Stop();
-      server.reset();
+      driver.reset();
+      serial.reset();
       std::printf(
           "damage sweep, %s, %s: %d sectors spoiled, %d failed loudly, %d read in full, "
           "%zu silent losses\n",

@@ -1,14 +1,6 @@
 // The card jobs through the serial card drive: cardsim serves a card image
 // on a pseudo-terminal, DD_DEVICE points the COM port at its slave side, and
 // initcard and readcard use the driver path "****".
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/card_servers.h"
 #include "support/record_file_reader.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
@@ -31,50 +24,6 @@ const std::vector<std::string> kInitOptions = {"prompt=0", "protocol=0x3685e294"
                                                "memoryfull=overwrite_old"};
 
 using test::ScopedEnv;
-
-// `cardsim serial` for the length of a test.
-class SerialSimulator {
- public:
-  SerialSimulator(const std::string& card, const std::vector<std::string>& extra) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    std::string binary = test::ProgramPath("cardsim");
-    std::vector<std::string> words = {binary, "serial", "--card", card};
-    words.insert(words.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    if (posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    // The first line is the slave's path.
-    char c = 0;
-    while (pid_ > 0) {
-      pollfd entry{fds[0], POLLIN, 0};
-      if (poll(&entry, 1, 10000) <= 0 || read(fds[0], &c, 1) != 1 || c == '\n') break;
-      slave_ += c;
-    }
-    close(fds[0]);
-  }
-  ~SerialSimulator() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-  }
-  SerialSimulator(const SerialSimulator&) = delete;
-  SerialSimulator& operator=(const SerialSimulator&) = delete;
-
-  const std::string& slave() const { return slave_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string slave_;
-};
 
 struct TimedResult {
   ProgramResult result;
@@ -104,7 +53,7 @@ class SerialDrive : public ::testing::Test {
   ProgramResult Cardsim(const std::vector<std::string>& args) {
     return RunProgram("cardsim", args, dir_.path(), dir_.path());
   }
-  void UseDrive(const SerialSimulator& simulator) {
+  void UseDrive(const test::SerialCardServer& simulator) {
     ASSERT_FALSE(simulator.slave().empty());
     env_.Set("DD_DEVICE", simulator.slave());
   }
@@ -138,7 +87,7 @@ TEST_F(SerialDrive, JobsThroughTheDriveMatchTheRawImage) {
   const std::string raw = dir_.File("raw.img");
   ASSERT_EQ(Cardsim({"blank", "--sectors", "400", served}).status, 0);
   ASSERT_EQ(Cardsim({"blank", "--sectors", "400", raw}).status, 0);
-  SerialSimulator simulator(served, {});
+  test::SerialCardServer simulator(served, dir_.File("cardsim.err"), {});
   UseDrive(simulator);
 
   // The master number is the time of initialisation: run both within one
@@ -200,7 +149,7 @@ TEST_F(SerialDrive, EveryFaultGivesItsMessageAndTheNextRunOpensThePortAgain) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
-    SerialSimulator simulator(card, {"--fault", c.fault});
+    test::SerialCardServer simulator(card, dir_.File("cardsim.err"), {"--fault", c.fault});
     UseDrive(simulator);
     for (int run = 1; run <= 2; ++run) {
       SCOPED_TRACE(run);
@@ -233,13 +182,13 @@ TEST_F(SerialDrive, NoisyLineGivesTheRightRecordsOrAClearMessage) {
             0);
   const std::vector<test::FileRecord> clean = RecordsWithoutReadDate(dir_.Read("clean.qbd"));
   const std::string before = test::SlurpFile(card);
-  const std::vector<std::string> messages = {
-      "Receiver checksum", "Receiver timeout", "Receiver overflow", "Timeout error (waiting for",
-      "Character error (", "Command error"};
+  const std::vector<std::string> messages = {"Receiver checksum", "Receiver timeout",
+                                             "Receiver overflow", "Timeout error (waiting for",
+                                             "Character error (", "Command error"};
   int failed = 0;
   for (const char* noise : {"40:1", "40:2", "200:3", "200:4", "1000:5", "1000:6"}) {
     SCOPED_TRACE(noise);
-    SerialSimulator simulator(card, {"--noise", noise});
+    test::SerialCardServer simulator(card, dir_.File("cardsim.err"), {"--noise", noise});
     UseDrive(simulator);
     std::remove(dir_.File("noisy.qbd").c_str());
     TimedResult timed = Run("readcard", {"driver=****", "prompt=0", "recordoutput=noisy.qbd"});
@@ -264,7 +213,7 @@ TEST_F(SerialDrive, NoisyLineGivesTheRightRecordsOrAClearMessage) {
 TEST_F(SerialDrive, FailedWriteEndsInitcardWithTheDrivesMessage) {
   const std::string card = dir_.File("card.img");
   ASSERT_EQ(Cardsim({"blank", "--sectors", "200", card}).status, 0);
-  SerialSimulator simulator(card, {"--fault", "status1:0x0D"});
+  test::SerialCardServer simulator(card, dir_.File("cardsim.err"), {"--fault", "status1:0x0D"});
   UseDrive(simulator);
   TimedResult timed = Run("initcard", With({"driver=****"}, kInitOptions));
   EXPECT_EQ(timed.result.status, 1);

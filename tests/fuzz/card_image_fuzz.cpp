@@ -16,15 +16,12 @@
 #include "fuzz_input_file.h"
 #include "jobs/job_options.h"
 #include "jobs/read_card.h"
+#include "quiet_host.h"
 
 namespace {
 
 // Shows nothing and has no keys.
-class QuietHost : public qb::JobHost {
- public:
-  void WriteOut(const std::string&) override {}
-  void ShowErrorBox(const std::string&) override {}
-};
+using qb::fuzz::QuietHost;
 
 qb::JobArgs Args(const std::vector<std::string>& options) {
   qb::JobArgs args;
@@ -52,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qb::ScopedJobHost scoped(&host);
   const std::string driver = "driver=" + card.path();
   const char* format = (pattern & 0x02) ? "format=ascii" : "format=binary";
-  qb::JobArgs read = Args({driver, "prompt=0", "logfile=NUL", format, "recordoutput=" + out.path()});
+  qb::JobArgs read =
+      Args({driver, "prompt=0", "logfile=NUL", format, "recordoutput=" + out.path()});
   qb::RunJob(qb::ReadCardMain, read);
 
   qb::JobArgs check = Args({driver});

@@ -3,9 +3,9 @@
 // of the fuzzer answers every request with a well-formed reply that the
 // input then changes, reply by reply: kept, a byte changed, the result code
 // changed, cut short and hung up, or replaced by raw bytes from the input.
-#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -17,15 +17,12 @@
 #include "cardio/sector_device.h"
 #include "format/byte_order.h"
 #include "platform/device_channel.h"
+#include "quiet_host.h"
 #include "support/thread_driver.h"
 
 namespace {
 
-class QuietHost : public qb::JobHost {
- public:
-  void WriteOut(const std::string&) override {}
-  void ShowErrorBox(const std::string&) override {}
-};
+using qb::fuzz::QuietHost;
 
 // The input being served, read by the driver thread. It keeps a copy: a
 // reply the back-end gave up waiting for may still be in the making when

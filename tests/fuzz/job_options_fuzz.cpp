@@ -11,14 +11,11 @@
 #include "base/job_host.h"
 #include "fuzz_input_file.h"
 #include "jobs/job_options.h"
+#include "quiet_host.h"
 
 namespace {
 
-class QuietHost : public qb::JobHost {
- public:
-  void WriteOut(const std::string&) override {}
-  void ShowErrorBox(const std::string&) override {}
-};
+using qb::fuzz::QuietHost;
 
 }  // namespace
 

@@ -2,9 +2,6 @@
 // find and export do: texts, validity, classes, code tests, the search loop
 // and the export into a sink. Progress timers are due at every look, so the
 // progress, cancel and question paths run too.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +15,7 @@
 #include "format/byte_order.h"
 #include "format/record_crc.h"
 #include "format/record_file.h"
+#include "fuzz_input_file.h"
 
 namespace {
 
@@ -45,28 +43,6 @@ class NullSink : public qb::ExportSink {
   size_t written = 0;
 };
 
-// The input goes into a file in memory, reached by a path like any file.
-int InputFile() {
-  static int fd = memfd_create("record_file_fuzz", 0);
-  return fd;
-}
-
-std::string InputPath() {
-  return "/proc/self/fd/" + std::to_string(InputFile());
-}
-
-bool WriteInput(const uint8_t* data, size_t size) {
-  int fd = InputFile();
-  if (fd < 0 || ftruncate(fd, 0) != 0) return false;
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = pwrite(fd, data + done, size - done, static_cast<off_t>(done));
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Gives every whole record its right checksum, so that changed lengths,
 // kinds and numbers reach the code behind the checks instead of stopping at
 // the option record's checksum.
@@ -87,11 +63,13 @@ std::vector<uint8_t> WithChecksums(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // The input goes into a file in memory, reached by a path like any file.
+  static const qb::fuzz::MemoryFile input("record_file_fuzz");
   uint8_t pattern = size > 0 ? data[size - 1] : 0;
   if (pattern & 0x40) {
     std::vector<uint8_t> fixed = WithChecksums(data, size);
-    if (!WriteInput(fixed.data(), fixed.size())) return 0;
-  } else if (!WriteInput(data, size)) {
+    if (!input.Write(fixed.data(), fixed.size())) return 0;
+  } else if (!input.Write(data, size)) {
     return 0;
   }
   QuietHost host(pattern);
@@ -100,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   document.SetClock([t = int64_t{0}]() mutable { return t += 1000; });
   // Now and then plan the index with little memory, so that it coarsens.
   if (pattern & 0x80) document.SetIndexMemory(2000);
-  if (!document.LoadRecordFile(InputPath())) return 0;
+  if (!document.LoadRecordFile(input.path())) return 0;
 
   int last = document.GetLastLineIndex();
   for (int line = -1; line <= last + 1; ++line) {

@@ -23,14 +23,11 @@
 #include "base/job_host.h"
 #include "cardio/sector_device.h"
 #include "format/sector.h"
+#include "quiet_host.h"
 
 namespace {
 
-class QuietHost : public qb::JobHost {
- public:
-  void WriteOut(const std::string&) override {}
-  void ShowErrorBox(const std::string&) override {}
-};
+using qb::fuzz::QuietHost;
 
 // The device's end of the line for one input.
 void PlayBack(int master, int slave, const std::vector<uint8_t>& input,

@@ -116,7 +116,7 @@ class CardCommandsTest : public QObject {
 
  private slots:
   void init() {
-    app_ = std::make_unique<qb::test::CardApp>();
+    app_ = std::make_unique<qb::test::AppFixture>();
     dir_ = &app_->dir;
     frame_ = app_->frame.get();
     progress_ = app_->progress;
@@ -549,7 +549,7 @@ class CardCommandsTest : public QObject {
       widget->grab().save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
   }
 
-  std::unique_ptr<qb::test::CardApp> app_;
+  std::unique_ptr<qb::test::AppFixture> app_;
   TempDir* dir_ = nullptr;
   CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;

@@ -35,7 +35,7 @@ class CardSerialTest : public QObject {
   void init() {
     env_ = std::make_unique<qb::test::ScopedEnv>();
     for (const char* name : {"DD_DEVICE", "DD_COM", "DD_BAUDRATE"}) env_->Set(name, nullptr);
-    app_ = std::make_unique<qb::test::CardApp>();
+    app_ = std::make_unique<qb::test::AppFixture>();
     dir_ = &app_->dir;
     frame_ = app_->frame.get();
     progress_ = app_->progress;
@@ -148,12 +148,10 @@ class CardSerialTest : public QObject {
 
  private:
   void StartSimulator(const std::vector<std::string>& extra) {
-    std::vector<std::string> args = {"serial", "--card", image_};
-    args.insert(args.end(), extra.begin(), extra.end());
     simulator_ =
-        std::make_unique<qb::test::BackgroundProgram>("cardsim", args, dir_->File("cardsim.err"));
-    QVERIFY(simulator_->WaitFor("\n"));
-    slave_ = simulator_->out().substr(0, simulator_->out().find('\n'));
+        std::make_unique<qb::test::SerialCardServer>(image_, dir_->File("cardsim.err"), extra);
+    QVERIFY(!simulator_->slave().empty());
+    slave_ = simulator_->slave();
     AppSettings settings;
     settings.SetDrive("Quillbank");
     settings.SetDevice(slave_);
@@ -164,11 +162,11 @@ class CardSerialTest : public QObject {
   }
 
   std::unique_ptr<qb::test::ScopedEnv> env_;
-  std::unique_ptr<qb::test::CardApp> app_;
+  std::unique_ptr<qb::test::AppFixture> app_;
   TempDir* dir_ = nullptr;
   CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;
-  std::unique_ptr<qb::test::BackgroundProgram> simulator_;
+  std::unique_ptr<qb::test::SerialCardServer> simulator_;
   std::string image_;
   std::string slave_;
 };

@@ -1,11 +1,10 @@
-// What the card and export GUI tests share: a watcher that answers modal
-// dialogs and message boxes as a user would (and records every box with its
-// icon, buttons and default button), demo cards made with the programs, and
-// the card driver serving one as "quilUSB".
+// What the card and export GUI tests share besides the fixture: a watcher
+// that answers modal dialogs and message boxes as a user would (and records
+// every box with its icon, buttons and default button), demo cards made
+// with the programs, and the card driver serving one as "quilUSB".
 #pragma once
 
 #include <QAbstractButton>
-#include <QDir>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -13,7 +12,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QSettings>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -21,15 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/card_commands.h"
-#include "app/cards/app_settings.h"
-#include "app/gui_job_host.h"
-#include "app/main_frame.h"
-#include "app/progress_dialog.h"
-#include "app/ui_text.h"
-#include "base/job_host.h"
-#include "base/messages.h"
-#include "support/program_runner_bg.h"
+#include "gui_fixture.h"
+#include "support/card_servers.h"
 #include "support/run_program.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -157,46 +148,6 @@ class ModalAnswerer : public QObject {
   int unanswered_ = 0;
 };
 
-// Empties the application's settings.
-inline void ClearSettings() {
-  QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(kCompanyKey),
-            UiText(msg::kAppTitle))
-      .clear();
-}
-
-// The application's pieces the card and export tests drive: settings
-// cleared, a fresh folder that is also the current one, the main frame with
-// the shared progress dialog, the application's job host and the card
-// commands.
-struct CardApp {
-  CardApp() : old_cwd(QDir::currentPath()) {
-    ClearSettings();
-    QDir::setCurrent(QString::fromStdString(dir.path()));
-    frame = std::make_unique<CMainFrame>();
-    progress = new CProgressDialog(frame.get());
-    host = std::make_unique<GuiJobHost>(progress, frame.get());
-    scoped = std::make_unique<ScopedJobHost>(host.get());
-    commands = new CardCommands(frame.get(), progress);
-    frame->show();
-  }
-  ~CardApp() {
-    scoped.reset();
-    host.reset();
-    frame.reset();
-    QDir::setCurrent(old_cwd);
-  }
-  CardApp(const CardApp&) = delete;
-  CardApp& operator=(const CardApp&) = delete;
-
-  TempDir dir;
-  QString old_cwd;
-  std::unique_ptr<CMainFrame> frame;
-  CProgressDialog* progress = nullptr;
-  std::unique_ptr<GuiJobHost> host;
-  std::unique_ptr<ScopedJobHost> scoped;
-  CardCommands* commands = nullptr;
-};
-
 // The options of a demo card: ring memory, 9600 Baud, 7E1.
 inline const std::vector<std::string>& DemoCardOptions() {
   static const std::vector<std::string> options = {"prompt=0", "protocol=0x3685e294",
@@ -234,17 +185,15 @@ class DemoDriver {
  public:
   DemoDriver(const TempDir& dir, const std::string& image, const std::string& name = "quilUSB") {
     env_.Set("DD_KDVDIR", dir.path());
-    driver_ = std::make_unique<BackgroundProgram>(
-        "carddriver", std::vector<std::string>{"--name", name, "--slot", "0=" + image},
-        dir.File("carddriver.err"));
-    ready_ = driver_->WaitFor("serving");
+    driver_ = std::make_unique<CardDriverServer>(name, image, dir.File("carddriver.err"));
+    ready_ = driver_->Ready();
   }
   bool ready() const { return ready_; }
   void Stop() { driver_->Stop(); }
 
  private:
   ScopedEnv env_;
-  std::unique_ptr<BackgroundProgram> driver_;
+  std::unique_ptr<CardDriverServer> driver_;
   bool ready_ = false;
 };
 

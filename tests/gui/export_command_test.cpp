@@ -28,7 +28,7 @@ class ExportCommandTest : public QObject {
 
  private slots:
   void init() {
-    app_ = std::make_unique<qb::test::CardApp>();
+    app_ = std::make_unique<qb::test::AppFixture>();
     dir_ = &app_->dir;
     frame_ = app_->frame.get();
     progress_ = app_->progress;
@@ -218,7 +218,7 @@ class ExportCommandTest : public QObject {
     return dir_->Read("qbd-export.txt");
   }
 
-  std::unique_ptr<qb::test::CardApp> app_;
+  std::unique_ptr<qb::test::AppFixture> app_;
   TempDir* dir_ = nullptr;
   CMainFrame* frame_ = nullptr;
   CProgressDialog* progress_ = nullptr;

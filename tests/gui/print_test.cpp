@@ -38,6 +38,7 @@
 #include "app/progress_dialog.h"
 #include "app/quillbank_doc.h"
 #include "document/record_document.h"
+#include "gui_fixture.h"
 #include "support/record_file_builder.h"
 #include "support/temp_dir.h"
 
@@ -176,11 +177,7 @@ class PrintTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    qb::AppSettings settings;
-    settings.SetScanPrinterEsc(1);
-    settings.SetShowUnknownPrinterEsc(0);
-  }
+  void init() { qb::test::UsePrinterCodeSettings(); }
 
   void pageBands() {
     PageRects r = PageRectsFor();

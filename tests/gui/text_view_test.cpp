@@ -20,6 +20,7 @@
 #include "app/search_dialog.h"
 #include "document/record_document.h"
 #include "format/record_kind.h"
+#include "gui_fixture.h"
 #include "support/record_file_builder.h"
 #include "support/temp_dir.h"
 
@@ -128,11 +129,7 @@ class TextViewTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    qb::AppSettings settings;
-    settings.SetScanPrinterEsc(1);
-    settings.SetShowUnknownPrinterEsc(0);
-  }
+  void init() { qb::test::UsePrinterCodeSettings(); }
 
   void fontsAreLiberationMonoOfTheDesignWidths() {
     LineFonts fonts;

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ class BackgroundProgram {
  public:
   // Starts `name` from the program folder with `args`, standard input from
   // `in_path` (say a terminal the test types on) and standard error into the
-  // file `err_path`.
+  // file `err_path` (empty: into the pipe with standard output).
   BackgroundProgram(const std::string& name, const std::vector<std::string>& args,
                     const std::string& err_path, const std::string& in_path = "/dev/null")
       : err_path_(err_path) {
@@ -39,8 +40,12 @@ class BackgroundProgram {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDWR | O_NOCTTY, 0);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    if (err_path.empty()) {
+      posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0644);
+    }
     pid_t pid = 0;
     int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -75,34 +80,37 @@ class BackgroundProgram {
     return out_fd_ >= 0;
   }
 
-  // Sends SIGTERM and waits; the exit status, or -1 when the program did not
-  // exit normally (or was never started, or was stopped before).
-  int Stop() { return End(true); }
+  // Sends `signal` and waits; the exit status, or -1 when the program did
+  // not exit normally (or was never started). Once ended, the status stays.
+  int Stop(int signal = SIGTERM) { return End(signal); }
   // Waits for the program to end by itself; the exit status as Stop's.
-  int Wait() { return End(false); }
+  int Wait() { return End(0); }
 
   bool started() const { return pid_ > 0; }
   const std::string& out() const { return out_; }
-  std::string err() const { return SlurpFile(err_path_); }
+  std::string err() const { return err_path_.empty() ? out_ : SlurpFile(err_path_); }
 
  private:
-  int End(bool terminate) {
-    int status = -1;
+  int End(int signal) {
     if (pid_ > 0) {
-      if (terminate) kill(pid_, SIGTERM);
+      if (signal != 0) kill(pid_, signal);
       int wstatus = 0;
-      if (waitpid(pid_, &wstatus, 0) == pid_ && WIFEXITED(wstatus)) status = WEXITSTATUS(wstatus);
+      pid_t got = 0;
+      while ((got = waitpid(pid_, &wstatus, 0)) < 0 && errno == EINTR) {
+      }
+      if (got == pid_ && WIFEXITED(wstatus)) status_ = WEXITSTATUS(wstatus);
       pid_ = -1;
     }
     if (out_fd_ >= 0) {
       close(out_fd_);
       out_fd_ = -1;
     }
-    return status;
+    return status_;
   }
 
   std::string err_path_;
   pid_t pid_ = -1;
+  int status_ = -1;
   int out_fd_ = -1;
   std::string out_;
 };

@@ -33,10 +33,10 @@
 #include "cardio/sector_device.h"
 #include "format/byte_order.h"
 #include "platform/device_channel.h"
+#include "support/program_runner_bg.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/thread_driver.h"
-
-extern char** environ;
 
 namespace qb {
 namespace {
@@ -53,77 +53,20 @@ std::string OpenFailure(const std::string& device) {
   return "Error while opening PC Card on '" + device + "'";
 }
 
-std::string CardDriverBinary() {
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "carddriver";
-  std::string path(self, static_cast<size_t>(n));
-  return path.substr(0, path.rfind('/') + 1) + "carddriver";
-}
-
-// A carddriver process for the length of a test; its stdout and stderr come
-// back through one pipe.
-class DriverProcess {
+// A carddriver process for the length of a test; its standard output and
+// error come back as one.
+class DriverProcess : public test::BackgroundProgram {
  public:
-  explicit DriverProcess(const std::vector<std::string>& args) {
-    int pipe_fds[2];
-    if (pipe2(pipe_fds, O_CLOEXEC) != 0) return;
-    output_fd_ = pipe_fds[0];
-    std::string binary = CardDriverBinary();
-    std::vector<std::string> words = {binary};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDERR_FILENO);
-    if (posix_spawn(&pid_, binary.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-      pid_ = -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipe_fds[1]);
-  }
-  ~DriverProcess() {
-    Stop();
-    if (output_fd_ >= 0) close(output_fd_);
-  }
-  DriverProcess(const DriverProcess&) = delete;
-  DriverProcess& operator=(const DriverProcess&) = delete;
+  explicit DriverProcess(const std::vector<std::string>& args)
+      : BackgroundProgram("carddriver", args, "") {}
 
   // The output up to the first line break, or all of it when the program
   // ends first (waits at most 10 s).
   std::string FirstLine() {
-    std::string text;
-    char c;
-    while (text.find('\n') == std::string::npos) {
-      pollfd fd{output_fd_, POLLIN, 0};
-      if (poll(&fd, 1, 10000) <= 0 || read(output_fd_, &c, 1) != 1) break;
-      text += c;
-    }
-    return text;
+    WaitFor("\n", std::chrono::seconds(10));
+    const size_t end = out().find('\n');
+    return end == std::string::npos ? out() : out().substr(0, end + 1);
   }
-  // Stops the program; returns its exit status (-1 when it did not exit).
-  int Stop(int signal = SIGTERM) {
-    if (pid_ <= 0) return status_;
-    kill(pid_, signal);
-    return Wait();
-  }
-  int Wait() {
-    if (pid_ <= 0) return status_;
-    int status = 0;
-    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int output_fd_ = -1;
-  int status_ = -1;
 };
 
 IdentifyData CardIdentity(uint16_t cylinders, uint16_t heads, uint16_t per_track, uint16_t validity,
@@ -167,7 +110,7 @@ void ExpectOpen(uint16_t slot, const std::string& error) {
 class CardDriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("DD_KDVDIR", (dir_.path() + "/kdv").c_str(), 1);
+    env_.Set("DD_KDVDIR", dir_.path() + "/kdv");
     ClearErrors();
     NextCase("job");
   }
@@ -175,7 +118,6 @@ class CardDriverTest : public ::testing::Test {
     SetDeviceChannelTimeout(kChannelDefaultTimeoutMs);
     RunCleanups();
     ClearErrors();
-    unsetenv("DD_KDVDIR");
   }
 
   // Closes card and log of the case before and starts a fresh log.
@@ -214,6 +156,7 @@ class CardDriverTest : public ::testing::Test {
   }
 
   test::TempDir dir_;
+  test::ScopedEnv env_;
   std::string log_name_;
 };
 
@@ -704,7 +647,7 @@ TEST_F(CardDriverTest, NamesNoClientCanOpenAreRefused) {
   EXPECT_EQ(too_long.Wait(), 1);
 
   const std::string deep = dir_.path() + "/" + std::string(100, 'd');
-  setenv("DD_KDVDIR", deep.c_str(), 1);
+  env_.Set("DD_KDVDIR", deep);
   DriverProcess deep_socket({"--name", "quil97", "--slot", "0=" + image});
   line = deep_socket.FirstLine();
   ASSERT_NE(line.find("socket path " + deep + "/quil97 too long"), std::string::npos) << line;
@@ -808,19 +751,15 @@ TEST(CardDriverChannel, DeviceNameToSocketPath) {
       {"", "/run/user/5", "/run/user/5/kdv"},
       {nullptr, nullptr, "/tmp/kdv-" + std::to_string(getuid())},
   };
-  std::string saved_kdvdir = getenv("DD_KDVDIR") ? getenv("DD_KDVDIR") : "";
-  std::string saved_runtime = getenv("XDG_RUNTIME_DIR") ? getenv("XDG_RUNTIME_DIR") : "";
+  test::ScopedEnv saved;
   for (const Env& env : envs) {
-    env.kdvdir ? setenv("DD_KDVDIR", env.kdvdir, 1) : unsetenv("DD_KDVDIR");
-    env.runtime ? setenv("XDG_RUNTIME_DIR", env.runtime, 1) : unsetenv("XDG_RUNTIME_DIR");
+    saved.Set("DD_KDVDIR", env.kdvdir);
+    saved.Set("XDG_RUNTIME_DIR", env.runtime);
     EXPECT_EQ(DeviceChannelPath("\\\\.\\QuilUSB"), env.folder + "/quilusb");
   }
   for (const char* bad : {"\\\\.\\", "\\\\.\\..", "\\\\.\\a/b", "\\\\?\\quil97", "quil97"}) {
     EXPECT_EQ(DeviceChannelPath(bad), "") << bad;
   }
-  saved_kdvdir.empty() ? unsetenv("DD_KDVDIR") : setenv("DD_KDVDIR", saved_kdvdir.c_str(), 1);
-  saved_runtime.empty() ? unsetenv("XDG_RUNTIME_DIR")
-                        : setenv("XDG_RUNTIME_DIR", saved_runtime.c_str(), 1);
 }
 
 }  // namespace

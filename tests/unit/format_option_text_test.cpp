@@ -2,10 +2,12 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "format/master_block.h"
 #include "format/option_text.h"
+#include "support/scoped_env.h"
 
 namespace qb {
 namespace {
@@ -14,26 +16,20 @@ namespace {
 class FormatOptionText : public testing::Test {
  protected:
   void SetUp() override {
-    const char* old = std::getenv("TZ");
-    had_tz_ = old != nullptr;
-    if (had_tz_) old_tz_ = old;
+    env_.emplace();
     UseZone("UTC");
   }
   void TearDown() override {
-    if (had_tz_)
-      setenv("TZ", old_tz_.c_str(), 1);
-    else
-      unsetenv("TZ");
+    env_.reset();  // the zone the process had
     tzset();
   }
-  static void UseZone(const char* zone) {
-    setenv("TZ", zone, 1);
+  void UseZone(const char* zone) {
+    env_->Set("TZ", zone);
     tzset();
   }
 
  private:
-  bool had_tz_ = false;
-  std::string old_tz_;
+  std::optional<test::ScopedEnv> env_;
 };
 
 constexpr std::time_t kMonDec07 = 1796681194;  // 2026-12-07 22:06:34 UTC

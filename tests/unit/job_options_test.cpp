@@ -20,6 +20,7 @@
 #include "jobs/job_options.h"
 #include "jobs/option_file.h"
 #include "jobs/option_number.h"
+#include "support/temp_dir.h"
 
 namespace qb {
 namespace {
@@ -55,14 +56,11 @@ class JobOptionsTest : public ::testing::Test {
     ResetJobOptions();
     ClearErrors();
     old_cwd_ = std::filesystem::current_path();
-    char pattern[] = "/tmp/job_options_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    std::filesystem::current_path(dir_);
+    ASSERT_FALSE(dir_.path().empty());
+    std::filesystem::current_path(dir_.path());
   }
   void TearDown() override {
     std::filesystem::current_path(old_cwd_);
-    std::filesystem::remove_all(dir_);
     ResetJobOptions();
     ClearErrors();
   }
@@ -74,7 +72,7 @@ class JobOptionsTest : public ::testing::Test {
   }
 
   std::filesystem::path old_cwd_;
-  std::filesystem::path dir_;
+  qb::test::TempDir dir_;
 };
 
 TEST(JobOptionsNumber, ReadsLikeAnUnsigned32BitStrtoul) {

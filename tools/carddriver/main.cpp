@@ -26,6 +26,7 @@
 #include "base/out_of_memory.h"
 #include "base/text_format.h"
 #include "cardio/driver_records.h"
+#include "common/command_line.h"
 #include "driver_service.h"
 #include "platform/device_channel.h"
 
@@ -74,29 +75,12 @@ bool ParseSlot(const std::string& text, uint16_t& slot) {
 // Fills `setup` from the arguments; false with a message for a bad one.
 bool ParseArguments(int argc, char** argv, DriverSetup& setup, bool& help, std::string& error) {
   long slots = -1;
-  for (int i = 1; i < argc; ++i) {
-    std::string option = argv[i];
-    std::string value;
-    bool has_value = false;
-    if (size_t equals = option.find('='); option.rfind("--", 0) == 0 &&
-                                          equals != std::string::npos &&
-                                          option.compare(0, 7, "--slot=") != 0) {
-      value = option.substr(equals + 1);
-      option.resize(equals);
-      has_value = true;
-    }
-    auto next = [&](std::string& out) {
-      if (has_value) {
-        out = value;
-        return true;
-      }
-      if (i + 1 >= argc) {
-        error = "option " + option + " needs a value";
-        return false;
-      }
-      out = argv[++i];
-      return true;
-    };
+  qb::tools::CommandLine line(argc - 1, argv + 1);
+  while (!line.Done()) {
+    // "--slot=K=PATH" keeps its first "=" in the option.
+    line.Step({"--slot"});
+    const std::string& option = line.name();
+    auto next = [&](std::string& out) { return line.Value(out, error); };
     auto next_slot = [&](uint16_t& slot) {
       std::string text;
       if (!next(text)) return false;

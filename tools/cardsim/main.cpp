@@ -17,6 +17,7 @@
 #include "cardsim/recording.h"
 #include "cardsim/serial_service.h"
 #include "cardsim/transmissions.h"
+#include "common/command_line.h"
 
 namespace qb::cardsim {
 namespace {
@@ -76,51 +77,19 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t& value) {
   return begin != end && problem == std::errc() && stop == end && value <= max;
 }
 
-// Walks over a command's arguments: options "--name value" or "--name=value",
-// flags "--name", and plain arguments.
-class Arguments {
+// A command's arguments, with cardsim's numbers.
+class Arguments : public tools::CommandLine {
  public:
-  Arguments(int argc, char** argv) : args_(argv, argv + argc) {}
+  using CommandLine::CommandLine;
 
-  bool Done() const { return index_ >= args_.size(); }
-  // Moves to the next argument; its name is then in name() (with any
-  // "=value" cut off).
-  void Step() {
-    const std::string& arg = args_[index_++];
-    size_t equals = arg.find('=');
-    inlineValue_ = arg.rfind("--", 0) == 0 && equals != std::string::npos;
-    name_ = inlineValue_ ? arg.substr(0, equals) : arg;
-    value_ = inlineValue_ ? arg.substr(equals + 1) : std::string();
-  }
-  const std::string& name() const { return name_; }
-  // The value of the current option: after "=" or the next argument.
-  bool Value(std::string& value, std::string& error) {
-    if (!inlineValue_) {
-      if (index_ >= args_.size()) {
-        error = "option " + name_ + " needs a value";
-        return false;
-      }
-      value_ = args_[index_++];
-    }
-    value = value_;
-    return true;
-  }
   bool Number(uint64_t max, uint64_t& number, std::string& error) {
     std::string text;
     if (!Value(text, error)) return false;
     if (ParseNumber(text, max, number)) return true;
-    error = "option " + name_ + " needs a number up to " + std::to_string(max) + ", not \"" + text +
-            "\"";
+    error = "option " + name() + " needs a number up to " + std::to_string(max) + ", not \"" +
+            text + "\"";
     return false;
   }
-  bool IsFlag() const { return !inlineValue_; }
-
- private:
-  std::vector<std::string> args_;
-  size_t index_ = 0;
-  std::string name_;
-  std::string value_;
-  bool inlineValue_ = false;
 };
 
 std::string Unknown(const std::string& arg) {

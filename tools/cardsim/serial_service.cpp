@@ -12,15 +12,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <random>
 #include <cstring>
 #include <memory>
+#include <random>
 
-#include "cardio/driver_records.h"
-#include "cardio/serial_protocol.h"
 #include "cardio/serial_settings.h"
 #include "cardsim/card_image.h"
-#include "format/byte_order.h"
+#include "cardsim/simulated_drive.h"
+#include "common/command_line.h"
 
 namespace qb::cardsim {
 
@@ -61,13 +60,6 @@ const char kSerialUsage[] =
 
 namespace {
 
-constexpr uint8_t kNak = 0x15;
-constexpr uint8_t kStatusBadCommand = 1;
-constexpr uint8_t kStatusNoSuchSector = 2;
-constexpr uint8_t kStatusProtected = 3;
-constexpr uint8_t kStatusCardFailed = 4;
-// The frame of the overflow fault: L well beyond any buffer.
-constexpr uint16_t kOverflowLength = 600;
 // A request that stops arriving for this long is dropped.
 constexpr int64_t kRequestGapNs = 2'000'000'000;
 // While no client has the slave side open, look again this often.
@@ -75,7 +67,6 @@ constexpr int64_t kReconnectPollNs = 10'000'000;
 // Paced output is written in bursts at least this far apart, as a UART's
 // FIFO would hand them on, not one wake-up per byte.
 constexpr int64_t kBurstNs = 1'000'000;
-constexpr char kIdentification[] = "cardsim serial card drive V1.00";
 
 volatile sig_atomic_t g_stop = 0;
 
@@ -94,40 +85,13 @@ timespec Span(int64_t ns) {
   return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
 }
 
-struct FaultName {
-  const char* name;
-  SerialFault fault;
-};
-
-const FaultName kFaultNames[] = {
-    {"soh", SerialFault::kSohAnswer},
-    {"no-stx", SerialFault::kNoStx},
-    {"no-ack", SerialFault::kNoAck},
-    {"checksum", SerialFault::kChecksum},
-    {"status1", SerialFault::kStatus1},
-    {"status10", SerialFault::kStatus10},
-    {"truncate", SerialFault::kTruncate},
-    {"overflow", SerialFault::kOverflow},
-    {"unsupported", SerialFault::kUnsupported},
-    {"protected", SerialFault::kProtected},
-    {"slow", SerialFault::kSlow},
-};
-
-// What the service does after a wait or a transfer.
-enum class Line { kOk, kHangup, kStop };
-
-struct Counters {
-  unsigned long exchanges = 0;
-  unsigned long sectors_read = 0;
-  unsigned long sectors_written = 0;
-  unsigned long bytes_in = 0;
-  unsigned long bytes_out = 0;
-};
-
-class SerialService {
+// The pseudo-terminal line of the simulated drive: it polls the master
+// side, paces the bytes both ways, puts noise on what the drive sends and
+// waits out the client's hang-ups; the drive's logic answers the bytes.
+class SerialService : public DriveLine {
  public:
   SerialService(const SerialServiceOptions& options, CardImage& image, bool writable)
-      : options_(options), image_(image), writable_(writable), receiver_(request_) {
+      : options_(options), drive_(options.faults, image, writable) {
     if (options.pace > 0) byte_ns_ = 10'000'000'000LL / options.pace;
     noise_.seed(options.noise_seed);
     bool accepted = false;
@@ -140,43 +104,38 @@ class SerialService {
   // Opens the pseudo-terminal pair; false with a message.
   bool Open(std::string& slave, std::string& error);
   void Serve();
-  const Counters& counters() const { return counters_; }
-  ~SerialService() {
+  const DriveCounters& counters() const { return drive_.counters(); }
+  unsigned long bytes_in() const { return bytes_in_; }
+  unsigned long bytes_out() const { return bytes_out_; }
+  ~SerialService() override {
     if (master_ >= 0) close(master_);
   }
+  SerialService(const SerialService&) = delete;
+  SerialService& operator=(const SerialService&) = delete;
+
+  Line Answering(size_t index) override;
+  Line Send(const uint8_t* data, size_t size) override;
+  Line SendSlowly(const uint8_t* data, size_t size) override;
 
  private:
-  enum class Expect { kIdentification, kSelect, kStatus, kIdentify, kCapacity, kSector };
-
-  const FaultRule* FindRule(std::initializer_list<SerialFault> faults, uint8_t code) const;
-  const FaultRule* FindHandshakeRule(std::initializer_list<SerialFault> faults) const;
   Line Wait(short events, int64_t until_ns);
   Line SleepUntil(int64_t until_ns) { return Wait(0, until_ns); }
   Line WriteRaw(const uint8_t* data, size_t size);
-  Line Send(const uint8_t* data, size_t size);
-  Line SendSlowly(const uint8_t* data, size_t size);
   void Hangup();
   Line Feed(const uint8_t* data, size_t size, int64_t read_ns);
-  Line AnswerSoh();
-  Line AnswerRequest();
-  uint8_t Execute(uint8_t code, const uint8_t* payload, size_t size, uint8_t* answer,
-                  size_t& answer_size);
 
   const SerialServiceOptions& options_;
-  CardImage& image_;
-  bool writable_;
+  SimulatedDrive drive_;
   int master_ = -1;
   sigset_t wait_mask_{};  // the signal mask while waiting: stop signals let through
   int64_t byte_ns_ = 0;   // line time of one byte; 0 when not paced
   int64_t line_free_ns_ = 0;
   int64_t slow_gap_ns_ = 0;
   std::minstd_rand noise_;
-  bool in_frame_ = false;
   int64_t frame_deadline_ns_ = 0;
-  Expect expect_ = Expect::kIdentification;
-  uint8_t request_[kSerialBufferSize] = {};
-  FrameReceiver receiver_;
-  Counters counters_;
+  int64_t feed_start_ns_ = 0;  // when the first byte given to the drive came
+  unsigned long bytes_in_ = 0;
+  unsigned long bytes_out_ = 0;
 };
 
 bool SerialService::Open(std::string& slave, std::string& error) {
@@ -265,7 +224,7 @@ Line SerialService::WriteRaw(const uint8_t* data, size_t size) {
     }
     data += n;
     size -= static_cast<size_t>(n);
-    counters_.bytes_out += static_cast<unsigned long>(n);
+    bytes_out_ += static_cast<unsigned long>(n);
   }
   return Line::kOk;
 }
@@ -310,8 +269,7 @@ Line SerialService::SendSlowly(const uint8_t* data, size_t size) {
 // The client closed the slave side: drop what it left and wait until one
 // opens it again.
 void SerialService::Hangup() {
-  in_frame_ = false;
-  expect_ = Expect::kIdentification;
+  drive_.Reset();
   line_free_ns_ = 0;
   tcflush(master_, TCIFLUSH);
   while (!g_stop) {
@@ -324,208 +282,30 @@ void SerialService::Hangup() {
   }
 }
 
-const FaultRule* SerialService::FindRule(std::initializer_list<SerialFault> faults,
-                                         uint8_t code) const {
-  for (const FaultRule& rule : options_.faults) {
-    if (rule.command >= 0 && rule.command != code) continue;
-    if (std::find(faults.begin(), faults.end(), rule.fault) != faults.end()) return &rule;
-  }
-  return nullptr;
-}
-
-const FaultRule* SerialService::FindHandshakeRule(std::initializer_list<SerialFault> faults) const {
-  for (const FaultRule& rule : options_.faults) {
-    if (std::find(faults.begin(), faults.end(), rule.fault) == faults.end()) continue;
-    if (rule.command < 0) return &rule;
-    switch (expect_) {
-      case Expect::kIdentification:
-        if (rule.command == kCmdIdentification) return &rule;
-        break;
-      case Expect::kSelect:
-        if (rule.command == kCmdSelectSlot) return &rule;
-        break;
-      case Expect::kStatus:
-        if (rule.command == kCmdCardStatus) return &rule;
-        break;
-      case Expect::kIdentify:
-        if (rule.command == kCmdIdentifyCard) return &rule;
-        break;
-      case Expect::kCapacity:
-        if (rule.command == kCmdCapacity) return &rule;
-        break;
-      case Expect::kSector:
-        if (rule.command == kCmdReadSector || rule.command == kCmdWriteSector) return &rule;
-        break;
-    }
-  }
-  return nullptr;
-}
-
-Line SerialService::AnswerSoh() {
-  const FaultRule* rule = FindHandshakeRule({SerialFault::kSohAnswer, SerialFault::kNoStx});
-  if (rule != nullptr && rule->fault == SerialFault::kNoStx) return Line::kOk;
-  if (rule != nullptr) return Send(&kNak, 1);
-  in_frame_ = true;
-  frame_deadline_ns_ = NowNs() + kRequestGapNs;
-  receiver_.Reset();
-  return Send(&kStx, 1);
-}
-
-uint8_t SerialService::Execute(uint8_t code, const uint8_t* payload, size_t size, uint8_t* answer,
-                               size_t& answer_size) {
-  answer_size = 0;
-  const uint64_t sectors = image_.SectorCount();
-  // Every command but the identification names the slot first; there is
-  // only slot 0.
-  const bool slot_command = code == kCmdSelectSlot || code == kCmdCardStatus ||
-                            code == kCmdIdentifyCard || code == kCmdCapacity ||
-                            code == kCmdReadSector || code == kCmdWriteSector;
-  if (slot_command && size >= 1 && payload[0] != 0) return kStatusNoSuchSector;
-  switch (code) {
-    case kCmdIdentification:
-      std::memcpy(answer, kIdentification, sizeof kIdentification);
-      answer_size = sizeof kIdentification;
-      return kStatusOk;
-    case kCmdSelectSlot:
-      return size == 1 ? kStatusOk : kStatusBadCommand;
-    case kCmdCardStatus: {
-      if (size != 1) return kStatusBadCommand;
-      uint8_t flags = 0;
-      if (FindRule({SerialFault::kUnsupported}, code)) flags |= kCardNotSupported;
-      if (!writable_ || FindRule({SerialFault::kProtected}, code)) flags |= kCardWriteProtected;
-      answer[0] = flags;
-      answer_size = 1;
-      return kStatusOk;
-    }
-    case kCmdIdentifyCard:
-      if (size != 1) return kStatusBadCommand;
-      EncodeIdentify(SynthesizeIdentify(sectors), answer);
-      answer_size = kIdentifySize;
-      return kStatusOk;
-    case kCmdCapacity:
-      if (size != 1) return kStatusBadCommand;
-      Put32(answer, static_cast<uint32_t>(std::min<uint64_t>(sectors, UINT32_MAX)));
-      answer_size = 4;
-      return kStatusOk;
-    case kCmdReadSector: {
-      if (size != kReadRequestLength - kFrameHeaderSize) return kStatusBadCommand;
-      uint32_t sector = Get32(payload + (kRequestSectorOffset - kFrameHeaderSize));
-      if (sector >= sectors) return kStatusNoSuchSector;
-      if (!image_.Read(sector, answer)) return kStatusCardFailed;
-      answer_size = kSectorBytes;
-      ++counters_.sectors_read;
-      return kStatusOk;
-    }
-    case kCmdWriteSector: {
-      if (size != kWriteRequestLength - kFrameHeaderSize) return kStatusBadCommand;
-      uint32_t sector = Get32(payload + (kRequestSectorOffset - kFrameHeaderSize));
-      if (sector >= sectors) return kStatusNoSuchSector;
-      if (!writable_ || FindRule({SerialFault::kProtected}, code)) return kStatusProtected;
-      if (!image_.Write(sector, payload + (kRequestDataOffset - kFrameHeaderSize), 1))
-        return kStatusCardFailed;
-      ++counters_.sectors_written;
-      return kStatusOk;
-    }
-    default:
-      return kStatusBadCommand;
-  }
-}
-
-Line SerialService::AnswerRequest() {
-  in_frame_ = false;
-  const uint8_t sequence = request_[2];
-  const uint8_t code = request_[3];
-  switch (code) {
-    case kCmdIdentification:
-      expect_ = Expect::kSelect;
-      break;
-    case kCmdSelectSlot:
-      expect_ = Expect::kStatus;
-      break;
-    case kCmdCardStatus:
-      expect_ = Expect::kIdentify;
-      break;
-    case kCmdIdentifyCard:
-      expect_ = Expect::kCapacity;
-      break;
-    default:
-      expect_ = Expect::kSector;
-      break;
-  }
-  const FaultRule* rule = FindRule(
-      {SerialFault::kNoAck, SerialFault::kChecksum, SerialFault::kStatus1, SerialFault::kStatus10,
-       SerialFault::kTruncate, SerialFault::kOverflow, SerialFault::kSlow},
-      code);
-  const SerialFault fault = rule != nullptr ? rule->fault : SerialFault::kSohAnswer;
-  if (rule != nullptr && fault == SerialFault::kNoAck) return Line::kOk;
-  Line line = Send(&kAck, 1);
-  if (line != Line::kOk) return line;
-  ++counters_.exchanges;
-
-  uint8_t answer[kSerialBufferSize] = {};
-  size_t answer_size = 0;
-  uint8_t status = kStatusBadCommand;
-  if (rule == nullptr || fault != SerialFault::kStatus1)
-    status =
-        Execute(code, request_ + kFrameHeaderSize, receiver_.payload_size(), answer, answer_size);
-  if (rule != nullptr && fault == SerialFault::kStatus10) status = kStatusOkAlso;
-
-  uint8_t frame[kOverflowLength + 1] = {};
-  size_t frame_size = 0;
-  if (rule != nullptr && fault == SerialFault::kOverflow) {
-    // A well-formed frame, only far longer than any receiver takes.
-    Put16(frame, kOverflowLength);
-    frame[2] = sequence;
-    frame[3] = status;
-    frame[kOverflowLength] = FrameChecksum(frame, kOverflowLength);
-    frame_size = kOverflowLength + 1;
-  } else {
-    frame_size = BuildFrame(frame, sequence, status, answer, answer_size);
-  }
-  if (rule != nullptr && fault == SerialFault::kChecksum) frame[frame_size - 1] ^= 0xFF;
-  if (rule != nullptr && fault == SerialFault::kTruncate) return Send(frame, frame_size / 2);
-  if (rule != nullptr && fault == SerialFault::kSlow) return SendSlowly(frame, frame_size);
-  return Send(frame, frame_size);
-}
-
 // Takes bytes that arrived at `read_ns`; when paced, each counts from the
 // moment its last bit would have come over the line.
 Line SerialService::Feed(const uint8_t* data, size_t size, int64_t read_ns) {
-  counters_.bytes_in += static_cast<unsigned long>(size);
-  const int64_t start = std::max(read_ns, line_free_ns_);
-  if (byte_ns_ > 0) line_free_ns_ = start + static_cast<int64_t>(size) * byte_ns_;
-  for (size_t i = 0; i < size; ++i) {
-    Line line = Line::kOk;
-    if (!in_frame_) {
-      if (data[i] != kSoh) continue;  // noise between exchanges
-      if (byte_ns_ > 0) line = SleepUntil(start + static_cast<int64_t>(i + 1) * byte_ns_);
-      if (line == Line::kOk) line = AnswerSoh();
-    } else {
-      size_t used = 0;
-      FrameReceiver::State state = receiver_.Take(data + i, 1, used);
-      if (state == FrameReceiver::State::kMore) {
-        // A length no request can have: drop the frame.
-        if (receiver_.count() == 2 &&
-            (receiver_.length() < kFrameHeaderSize || receiver_.length() > kMaxFrameLength))
-          in_frame_ = false;
-        continue;
-      }
-      if (state != FrameReceiver::State::kComplete || !receiver_.HasHeader()) {
-        in_frame_ = false;  // a spoilt request is not acknowledged
-        continue;
-      }
-      if (byte_ns_ > 0) line = SleepUntil(start + static_cast<int64_t>(i + 1) * byte_ns_);
-      if (line == Line::kOk) line = AnswerRequest();
-    }
+  bytes_in_ += static_cast<unsigned long>(size);
+  feed_start_ns_ = std::max(read_ns, line_free_ns_);
+  if (byte_ns_ > 0) line_free_ns_ = feed_start_ns_ + static_cast<int64_t>(size) * byte_ns_;
+  return drive_.Take(data, size, *this);
+}
+
+// A byte that asks for an answer counts from the moment its last bit would
+// have come; a request begun now must be complete within the gap.
+Line SerialService::Answering(size_t index) {
+  if (byte_ns_ > 0) {
+    Line line = SleepUntil(feed_start_ns_ + static_cast<int64_t>(index + 1) * byte_ns_);
     if (line != Line::kOk) return line;
   }
+  frame_deadline_ns_ = NowNs() + kRequestGapNs;
   return Line::kOk;
 }
 
 void SerialService::Serve() {
   uint8_t chunk[4096];
   while (!g_stop) {
-    Line line = Wait(POLLIN, in_frame_ ? frame_deadline_ns_ : -1);
+    Line line = Wait(POLLIN, drive_.in_frame() ? frame_deadline_ns_ : -1);
     if (line == Line::kStop) break;
     if (line == Line::kHangup) {
       Hangup();
@@ -533,7 +313,7 @@ void SerialService::Serve() {
     }
     ssize_t n = read(master_, chunk, sizeof chunk);
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-      if (in_frame_ && NowNs() >= frame_deadline_ns_) in_frame_ = false;
+      if (drive_.in_frame() && NowNs() >= frame_deadline_ns_) drive_.DropFrame();
       continue;
     }
     if (n <= 0) {
@@ -544,16 +324,6 @@ void SerialService::Serve() {
     if (line == Line::kStop) break;
     if (line == Line::kHangup) Hangup();
   }
-}
-
-bool ParseCommandCode(const std::string& text, int& code) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  unsigned long value = std::strtoul(text.c_str(), &end, 0);
-  if (errno != 0 || *end != '\0' || value > 0xFF || text[0] == '-' || text[0] == '+') return false;
-  code = static_cast<int>(value);
-  return true;
 }
 
 bool ParsePace(const std::string& text, uint32_t& pace) {
@@ -586,28 +356,6 @@ bool ParseNoise(const std::string& text, uint32_t& one_in, uint32_t& seed) {
 
 }  // namespace
 
-bool ParseFaultRule(const std::string& text, FaultRule& rule, std::string& error) {
-  const size_t colon = text.find(':');
-  const std::string mode = text.substr(0, colon);
-  bool known = false;
-  for (const FaultName& entry : kFaultNames) {
-    if (mode == entry.name) {
-      rule.fault = entry.fault;
-      known = true;
-    }
-  }
-  if (!known) {
-    error = "unknown fault mode \"" + mode + "\" (see cardsim --help)";
-    return false;
-  }
-  rule.command = -1;
-  if (colon != std::string::npos && !ParseCommandCode(text.substr(colon + 1), rule.command)) {
-    error = "bad command code in --fault " + text + " (a number from 0 to 0xFF)";
-    return false;
-  }
-  return true;
-}
-
 int RunSerialService(const SerialServiceOptions& options) {
   std::unique_ptr<FileCardImage> image = std::make_unique<FileCardImage>();
   bool writable = image->Open(options.card, true);
@@ -627,11 +375,11 @@ int RunSerialService(const SerialServiceOptions& options) {
   std::printf("%s\n", slave.c_str());
   std::fflush(stdout);
   service.Serve();
-  const Counters& counters = service.counters();
+  const DriveCounters& counters = service.counters();
   std::fprintf(stderr,
                "cardsim serial: exchanges=%lu read=%lu written=%lu bytes_in=%lu bytes_out=%lu\n",
                counters.exchanges, counters.sectors_read, counters.sectors_written,
-               counters.bytes_in, counters.bytes_out);
+               service.bytes_in(), service.bytes_out());
   return image->Close() ? 0 : 1;
 }
 
@@ -641,22 +389,15 @@ int RunSerialCommand(int argc, char** argv) {
     std::fprintf(stderr, "cardsim: %s\n", text.c_str());
     return 1;
   };
-  for (int i = 0; i < argc; ++i) {
-    std::string name = argv[i];
-    std::string value;
-    const size_t equals = name.find('=');
-    const bool inline_value = name.rfind("--", 0) == 0 && equals != std::string::npos;
-    if (inline_value) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
+  tools::CommandLine args(argc, argv);
+  while (!args.Done()) {
+    args.Step();
+    const std::string& name = args.name();
     const bool takes_value =
         name == "--card" || name == "--pace" || name == "--fault" || name == "--noise";
     if (!takes_value) return fail("unknown argument \"" + name + "\" (see cardsim --help)");
-    if (!inline_value) {
-      if (i + 1 >= argc) return fail("option " + name + " needs a value");
-      value = argv[++i];
-    }
+    std::string value, missing;
+    if (!args.Value(value, missing)) return fail(missing);
     if (name == "--card") {
       options.card = value;
     } else if (name == "--pace") {

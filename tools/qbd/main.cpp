@@ -24,6 +24,7 @@
 #include "base/messages.h"
 #include "base/out_of_memory.h"
 #include "base/text_format.h"
+#include "common/command_line.h"
 #include "document/printer_codes.h"
 #include "document/record_document.h"
 #include "document/text_export.h"
@@ -74,9 +75,12 @@ bool ParseCount(const char* text, long long& value) {
 }
 
 bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem) {
+  // Options have no "=value" form here: the words are taken as they stand.
   bool options_end = false;
-  for (int i = 2; i < argc; ++i) {
-    std::string arg = argv[i];
+  tools::CommandLine line(argc - 2, argv + 2);
+  while (!line.Done()) {
+    line.Step();
+    const std::string& arg = line.arg();
     if (!options_end && arg == "--") {
       options_end = true;
     } else if (!options_end && arg == "--json") {
@@ -85,11 +89,12 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem
       args.force = true;
     } else if (!options_end && (arg == "--from" || arg == "--count")) {
       long long& target = arg == "--from" ? args.from : args.count;
-      if (!ParseCount(i + 1 < argc ? argv[i + 1] : nullptr, target)) {
+      const std::string* value = line.Peek();
+      if (!ParseCount(value != nullptr ? value->c_str() : nullptr, target)) {
         problem = arg + " needs a number of 0 or more";
         return false;
       }
-      ++i;
+      line.Skip();
     } else if (!options_end && arg.size() > 1 && arg[0] == '-') {
       problem = "unknown option " + arg;
       return false;
