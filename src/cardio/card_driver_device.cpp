@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "base/error_report.h"
 #include "base/job_log.h"
@@ -44,10 +45,7 @@ void ReportReply(const Reply& reply) {
 
 class CardDriver : public SectorDevice {
  public:
-  CardDriver(int handle, uint16_t slot) : handle_(handle), slot_(slot) {}
-  ~CardDriver() override { Close(); }
-  CardDriver(const CardDriver&) = delete;
-  CardDriver& operator=(const CardDriver&) = delete;
+  CardDriver(DeviceChannel channel, uint16_t slot) : channel_(std::move(channel)), slot_(slot) {}
 
   // Steps 2 to 9 of opening, on the connected device.
   bool QueryCard(uint32_t& capacity);
@@ -57,8 +55,7 @@ class CardDriver : public SectorDevice {
   bool Read(uint8_t* buffer, uint32_t sector) override;
   bool Write(const uint8_t* buffer, uint32_t sector) override;
   bool Close() override {
-    if (handle_ >= 0) DeviceChannelClose(handle_);
-    handle_ = -1;
+    channel_.Close();
     return true;
   }
 
@@ -67,7 +64,7 @@ class CardDriver : public SectorDevice {
   Reply WriteBytes(const uint8_t* data, uint32_t offset, uint32_t length);
   bool CheckOpen();
 
-  int handle_;
+  DeviceChannel channel_;
   uint16_t slot_;
   uint32_t capacity_ = 0;
 };
@@ -77,11 +74,9 @@ class CardDriver : public SectorDevice {
 // so that no caller reads bytes that never came.
 Reply CardDriver::Request(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out,
                           uint32_t out_cap) {
-  uint32_t out_len = 0;
-  Reply reply;
-  reply.result =
-      DeviceChannelControl(handle_, code, in, in_len, out, out_cap, out_len, &reply.system_error);
-  if (reply.system_error == 0 && reply.result == kDriverOk && out_len < out_cap) {
+  ChannelReply answer = channel_.Control(code, in, in_len, out, out_cap);
+  Reply reply{answer.result, answer.system_error};
+  if (reply.system_error == 0 && reply.result == kDriverOk && answer.out_len < out_cap) {
     reply.system_error = EPROTO;
   }
   if (reply.system_error != 0) {
@@ -168,7 +163,7 @@ Reply CardDriver::WriteBytes(const uint8_t* data, uint32_t offset, uint32_t leng
 }
 
 bool CardDriver::CheckOpen() {
-  if (handle_ >= 0) return true;
+  if (channel_.IsOpen()) return true;
   SetSystemError(EBADF);
   return false;
 }
@@ -212,12 +207,13 @@ std::unique_ptr<SectorDevice> OpenCardDriver(const std::string& path, uint16_t s
     SetSystemError(ENAMETOOLONG);
     return nullptr;
   }
-  int handle = DeviceChannelOpen(path);
-  if (handle < 0) {
-    SetSystemError(errno);
+  DeviceChannel channel;
+  int error = 0;
+  if (!channel.Open(path, error)) {
+    SetSystemError(error);
     return nullptr;
   }
-  auto device = std::make_unique<CardDriver>(handle, slot);
+  auto device = std::make_unique<CardDriver>(std::move(channel), slot);
   uint32_t detected = 0;
   if (!device->QueryCard(detected)) return nullptr;
   // A card larger than the requests can address is used up to that limit,

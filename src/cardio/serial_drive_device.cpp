@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #include "base/error_report.h"
 #include "base/job_cleanup.h"
@@ -49,13 +51,8 @@ class SerialLink {
   bool OpenPort();
   // Sets the line up (rate, 8N1, RTS raised); reports as OpenPort.
   bool SetUp();
-  bool IsOpen() const { return fd_ >= 0; }
   // Clears RTS and closes the port (nothing when it is closed).
-  void Close() {
-    if (fd_ < 0) return;
-    SerialPortClose(fd_);
-    fd_ = -1;
-  }
+  void Close() { port_.Close(); }
 
   bool Identify(std::string* text);
   bool SlotCommand(uint8_t code, uint8_t slot, FrameReceiver& receiver);
@@ -74,7 +71,7 @@ class SerialLink {
   bool Exchange(size_t size, FrameReceiver& receiver);
   bool ExchangeOnce(size_t size, FrameReceiver& receiver);
 
-  int fd_ = -1;
+  SerialPort port_;
   SerialSettings settings_;
   uint32_t rate_ = 9600;
   // The line is gone (hang-up or a failed transfer): waits then only sleep
@@ -114,7 +111,7 @@ Wait SerialLink::WaitForInput(int64_t deadline) {
     // would, without making the user sit out the wait.
     if (dead_) return UserBreak() ? Wait::kBreak : Wait::kTimeout;
     int slice = SliceUntil(deadline);
-    PortEvent event = SerialPortWait(fd_, false, slice);
+    PortEvent event = port_.Wait(false, slice);
     if (event == PortEvent::kHangup || event == PortEvent::kFailed) dead_ = true;
     // Looked at also while bytes keep coming, so that a device trickling
     // bytes cannot hold the user off.
@@ -128,12 +125,12 @@ Wait SerialLink::WaitForInput(int64_t deadline) {
 // as gone; an empty read after a wake-up pauses briefly, so that a device
 // which signals input it does not deliver cannot make the wait spin.
 size_t SerialLink::ReadArrived(uint8_t* data, size_t size) {
-  ssize_t n = SerialPortRead(fd_, data, size);
+  long n = port_.Read(data, size);
   if (n > 0) return static_cast<size_t>(n);
   if (n < 0) {
     dead_ = true;
   } else {
-    SerialPortWait(-1, false, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return 0;
 }
@@ -144,16 +141,16 @@ size_t SerialLink::ReadArrived(uint8_t* data, size_t size) {
 Send SerialLink::SendBytes(const uint8_t* data, size_t size, int64_t deadline) {
   size_t done = 0;
   while (done < size && !dead_) {
-    ssize_t n = SerialPortWrite(fd_, data + done, size - done);
+    long n = port_.Write(data + done, size - done);
     if (n < 0) {
-      SetSystemError(errno);
+      SetSystemError(port_.LastError());
       dead_ = true;
       break;
     }
     done += static_cast<size_t>(n);
     if (done == size) break;
     int slice = SliceUntil(deadline);
-    PortEvent event = SerialPortWait(fd_, true, slice);
+    PortEvent event = port_.Wait(true, slice);
     if (event == PortEvent::kHangup || event == PortEvent::kFailed) dead_ = true;
     if (UserBreak()) return Send::kBreak;
     if (event != PortEvent::kReady && MonotonicMillis() >= deadline) return Send::kTimeout;
@@ -248,7 +245,7 @@ bool SerialLink::Exchange(size_t size, FrameReceiver& receiver) {
 }
 
 bool SerialLink::ExchangeOnce(size_t size, FrameReceiver& receiver) {
-  if (fd_ < 0) {
+  if (!port_.IsOpen()) {
     SetSystemError(EBADF);
     return false;
   }
@@ -280,20 +277,18 @@ bool SerialLink::OpenPort() {
   settings_ = ReadSerialSettings();
   rate_ = SerialLineRate(settings_);
   dead_ = false;
-  int fd = SerialPortOpen(SerialPortPath(settings_.com));
-  if (fd < 0) {
-    SetSystemError(errno);
+  if (!port_.Open(SerialPortPath(settings_.com))) {
+    SetSystemError(port_.LastError());
     ReportMessage(msg::kErrorOpeningCom, settings_.com);
     return false;
   }
-  fd_ = fd;
   return true;
 }
 
 bool SerialLink::SetUp() {
   // The system has no queue sizes to set; the time-outs are the waits'.
-  if (!SerialPortSetup(fd_, rate_) || !SerialPortSetRts(fd_, true)) {
-    SetSystemError(errno);
+  if (!port_.Setup(rate_) || !port_.SetRts(true)) {
+    SetSystemError(port_.LastError());
     ReportMessage(msg::kErrorOpeningCom, settings_.com);
     return false;
   }
