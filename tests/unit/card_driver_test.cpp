@@ -611,7 +611,11 @@ TEST_F(CardDriverTest, DriverOutlivesBadClients) {
   ChannelReply reply = channel.Control(kIdentifyCode, read_request, sizeof read_request, out, 100);
   EXPECT_EQ(reply.system_error, 0);
   EXPECT_EQ(reply.result, kKdvErrParameter);  // identity does not fit
-  close(client);
+  // A call on a closed connection is a system error, not a driver result.
+  channel.Close();
+  reply = channel.Control(kDriverInfoCode, nullptr, 0, out, kDriverInfoSize);
+  EXPECT_EQ(reply.system_error, EBADF);
+  EXPECT_EQ(reply.result, kDriverOk);
 
   EXPECT_TRUE(OpenSectorDevice(kDevice, 0, 0)) << JoinErrors(true);
   EXPECT_EQ(driver->Stop(), 0);
