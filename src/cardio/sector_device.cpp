@@ -62,7 +62,6 @@ bool OpenSectorDevice(const std::string& driver_path, uint16_t slot, uint32_t ca
   // the job runner) closes the old one first rather than leaking it.
   if (current.device != nullptr) CloseSectorDevice();
   current.kind = DeviceKindForPath(driver_path);
-  current.capacity = 0;
   std::unique_ptr<SectorDevice> device = OpenerFor(current.kind)(driver_path, slot, cardsize);
   if (device == nullptr) {
     ReportMessage(msg::kErrorOpeningCard, driver_path.c_str());
