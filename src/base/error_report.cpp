@@ -1,13 +1,11 @@
 #include "base/error_report.h"
 
 #include <cstring>
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "base/job_host.h"
 #include "base/messages.h"
 #include "base/text_format.h"
+#include "platform/system_error.h"
 
 namespace qb {
 namespace {
@@ -20,24 +18,6 @@ std::vector<std::string>& List() {
 }
 
 thread_local uint32_t t_error_code = 0;
-
-// The system's own text for a system error code.
-std::string SystemErrorText(uint32_t code) {
-#ifdef _WIN32
-  char* buffer = nullptr;
-  DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&buffer), 0,
-      nullptr);
-  std::string text;
-  if (length != 0 && buffer != nullptr) text.assign(buffer, length);
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  return text;
-#else
-  return std::strerror(static_cast<int>(code));
-#endif
-}
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "base/error_report.h"
 #include "base/job_log.h"
@@ -21,44 +22,75 @@ namespace {
 // of the card and touch the wrong sector.
 constexpr uint32_t kFirstUnreachableSector = 0x800000;  // 2^32 / 512
 
-int g_handle = -1;
-uint16_t g_slot = 0;
-
-// One device-control call. A broken exchange stores its system error and
-// returns it as the result; so does a successful reply shorter than the
-// record it should carry (EPROTO), so that no caller reads bytes that never
-// came.
-uint32_t Request(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out,
-                 uint32_t out_cap) {
-  uint32_t out_len = 0;
+// The outcome of one device-control call: the driver's result, or the
+// system error that kept the exchange from completing. The two never share
+// one value.
+struct Reply {
+  uint32_t result = kDriverOk;
   int system_error = 0;
-  uint32_t result =
-      DeviceChannelControl(g_handle, code, in, in_len, out, out_cap, out_len, &system_error);
-  if (system_error != 0) {
-    SetSystemError(system_error);
-    return result;
-  }
-  if (result == kDriverOk && out_len < out_cap) {
-    SetSystemError(EPROTO);
-    return EPROTO;
-  }
-  return result;
-}
+  bool ok() const { return system_error == 0 && result == kDriverOk; }
+};
 
-void ReportResult(uint32_t result) {
-  if (result == kKdvErrBusy) {
+// Reports why a call failed. A system failure shows its number in the same
+// line a driver result has; its own text follows from the coded value.
+void ReportReply(const Reply& reply) {
+  if (reply.system_error != 0) {
+    ReportMessage(msg::kApiResult, static_cast<unsigned long>(reply.system_error));
+  } else if (reply.result == kKdvErrBusy) {
     ReportMessage(msg::kCardInUse);
   } else {
-    ReportText(DriverResultName(result));
+    ReportText(DriverResultName(reply.result));
   }
 }
 
-// Steps 2 to 9 of opening, on the connected device.
-bool QueryCard(uint16_t slot, uint32_t& capacity) {
+class CardDriver : public SectorDevice {
+ public:
+  CardDriver(DeviceChannel channel, uint16_t slot) : channel_(std::move(channel)), slot_(slot) {}
+
+  // Steps 2 to 9 of opening, on the connected device.
+  bool QueryCard(uint32_t& capacity);
+  void set_capacity(uint32_t capacity) { capacity_ = capacity; }
+
+  uint32_t Capacity() const override { return capacity_; }
+  bool Read(uint8_t* buffer, uint32_t sector) override;
+  bool Write(const uint8_t* buffer, uint32_t sector) override;
+  bool Close() override {
+    channel_.Close();
+    return true;
+  }
+
+ private:
+  Reply Request(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out, uint32_t out_cap);
+  Reply WriteBytes(const uint8_t* data, uint32_t offset, uint32_t length);
+  bool CheckOpen();
+
+  DeviceChannel channel_;
+  uint16_t slot_;
+  uint32_t capacity_ = 0;
+};
+
+// One device-control call. A broken exchange stores its system error; so
+// does a successful reply shorter than the record it should carry (EPROTO),
+// so that no caller reads bytes that never came.
+Reply CardDriver::Request(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out,
+                          uint32_t out_cap) {
+  ChannelReply answer = channel_.Control(code, in, in_len, out, out_cap);
+  Reply reply{answer.result, answer.system_error};
+  if (reply.system_error == 0 && reply.result == kDriverOk && answer.out_len < out_cap) {
+    reply.system_error = EPROTO;
+  }
+  if (reply.system_error != 0) {
+    reply.result = kDriverOk;
+    SetSystemError(reply.system_error);
+  }
+  return reply;
+}
+
+bool CardDriver::QueryCard(uint32_t& capacity) {
   uint8_t record[kIdentifySize] = {};
-  uint32_t result = Request(kDriverInfoCode, nullptr, 0, record, kDriverInfoSize);
-  if (result != kDriverOk) {
-    ReportResult(result);
+  Reply reply = Request(kDriverInfoCode, nullptr, 0, record, kDriverInfoSize);
+  if (!reply.ok()) {
+    ReportReply(reply);
     return false;
   }
   DriverInfo info = DecodeDriverInfo(record);
@@ -66,19 +98,19 @@ bool QueryCard(uint16_t slot, uint32_t& capacity) {
     ReportMessage(msg::kNoKdvDriver);
     return false;
   }
-  if (slot >= info.slots) {
-    ReportMessage(msg::kSlotNotAvailable, static_cast<int>(slot));
+  if (slot_ >= info.slots) {
+    ReportMessage(msg::kSlotNotAvailable, static_cast<int>(slot_));
     return false;
   }
   LogMessage("%s V%d.%02d (API V%d.%02d)", info.name.c_str(), info.version_major,
              info.version_minor, info.api_major, info.api_minor);
 
   uint8_t request[kDriverRequestSize];
-  EncodeSlotRequest(slot, request);
+  EncodeSlotRequest(slot_, request);
   std::memset(record, 0, sizeof record);
-  result = Request(kSlotStatusCode, request, sizeof request, record, kSlotStatusSize);
-  if (result != kDriverOk) {
-    ReportResult(result);
+  reply = Request(kSlotStatusCode, request, sizeof request, record, kSlotStatusSize);
+  if (!reply.ok()) {
+    ReportReply(reply);
     return false;
   }
   if ((record[0] & kSlotCardInserted) == 0) {
@@ -91,13 +123,13 @@ bool QueryCard(uint16_t slot, uint32_t& capacity) {
   }
 
   std::memset(record, 0, sizeof record);
-  result = Request(kIdentifyCode, request, sizeof request, record, kIdentifySize);
-  if (result == kKdvErrMediaAccess) {
+  reply = Request(kIdentifyCode, request, sizeof request, record, kIdentifySize);
+  if (reply.system_error == 0 && reply.result == kKdvErrMediaAccess) {
     ReportMessage(msg::kNoAtaCard);
     return false;
   }
-  if (result != kDriverOk) {
-    ReportResult(result);
+  if (!reply.ok()) {
+    ReportReply(reply);
     return false;
   }
   IdentifyData identity = DecodeIdentify(record);
@@ -108,96 +140,87 @@ bool QueryCard(uint16_t slot, uint32_t& capacity) {
 }
 
 // Writes `length` bytes at byte `offset` in pieces of at most 32 KiB; returns
-// the result of the first failing piece, or 0.
-uint32_t WriteBytes(const uint8_t* data, uint32_t offset, uint32_t length) {
+// the reply of the first failing piece, or success.
+Reply CardDriver::WriteBytes(const uint8_t* data, uint32_t offset, uint32_t length) {
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow)
                                         uint8_t[kWriteHeaderSize + kMaxWritePiece]());
-  if (!buffer) return kKdvErrNoMemory;
+  if (!buffer) return Reply{kKdvErrNoMemory, 0};
   while (length > 0) {
     uint32_t piece = length < kMaxWritePiece ? length : kMaxWritePiece;
     WriteHeader header;
     header.offset = offset;
     header.length = piece;
-    header.slot = g_slot;
+    header.slot = slot_;
     EncodeWriteHeader(header, buffer.get());
     std::memcpy(buffer.get() + kWriteHeaderSize, data, piece);
-    uint32_t result = Request(kWriteCode, buffer.get(), kWriteHeaderSize + piece, nullptr, 0);
-    if (result != kDriverOk) return result;
+    Reply reply = Request(kWriteCode, buffer.get(), kWriteHeaderSize + piece, nullptr, 0);
+    if (!reply.ok()) return reply;
     data += piece;
     offset += piece;
     length -= piece;
   }
-  return kDriverOk;
+  return Reply{};
 }
 
-bool CheckOpen() {
-  if (g_handle >= 0) return true;
+bool CardDriver::CheckOpen() {
+  if (channel_.IsOpen()) return true;
   SetSystemError(EBADF);
   return false;
 }
 
 bool CheckReachable(uint32_t sector) {
   if (sector < kFirstUnreachableSector) return true;
-  ReportResult(kKdvErrBadSector);
+  ReportReply(Reply{kKdvErrBadSector, 0});
   return false;
 }
 
-}  // namespace
-
-bool CardDriverOpen(const std::string& path, uint16_t slot, uint32_t cardsize, uint32_t& capacity) {
-  CardDriverClose();
-  if (path.size() > kMaxDriverPath) {
-    SetSystemError(ENAMETOOLONG);
-    return false;
-  }
-  int handle = DeviceChannelOpen(path);
-  if (handle < 0) {
-    SetSystemError(errno);
-    return false;
-  }
-  g_handle = handle;
-  g_slot = slot;
-  uint32_t detected = 0;
-  if (!QueryCard(slot, detected)) {
-    CardDriverClose();
-    return false;
-  }
-  // A card larger than the requests can address is used up to that limit,
-  // so that every sector the jobs lay out can be read back.
-  ApplyCapacityLimit(cardsize, detected, kMaxDriverSectors);
-  capacity = detected;
-  return true;
-}
-
-bool CardDriverClose() {
-  if (g_handle >= 0) DeviceChannelClose(g_handle);
-  g_handle = -1;
-  return true;
-}
-
-bool CardDriverRead(uint8_t* buffer, uint32_t sector) {
+bool CardDriver::Read(uint8_t* buffer, uint32_t sector) {
   if (!CheckOpen() || !CheckReachable(sector)) return false;
   uint8_t request[kDriverRequestSize];
-  EncodeReadRequest(sector * static_cast<uint32_t>(kSectorSize), g_slot, request);
+  EncodeReadRequest(sector * static_cast<uint32_t>(kSectorSize), slot_, request);
   // Read into a buffer of our own: a failed read leaves the caller's intact.
   uint8_t data[kSectorSize];
-  uint32_t result = Request(kReadCode, request, sizeof request, data, sizeof data);
-  if (result != kDriverOk) {
-    ReportResult(result);
+  Reply reply = Request(kReadCode, request, sizeof request, data, sizeof data);
+  if (!reply.ok()) {
+    ReportReply(reply);
     return false;
   }
   std::memcpy(buffer, data, sizeof data);
   return true;
 }
 
-bool CardDriverWrite(const uint8_t* buffer, uint32_t sector) {
+bool CardDriver::Write(const uint8_t* buffer, uint32_t sector) {
   if (!CheckOpen() || !CheckReachable(sector)) return false;
-  uint32_t result = WriteBytes(buffer, sector * static_cast<uint32_t>(kSectorSize), kSectorSize);
-  if (result != kDriverOk) {
-    ReportResult(result);
+  Reply reply = WriteBytes(buffer, sector * static_cast<uint32_t>(kSectorSize), kSectorSize);
+  if (!reply.ok()) {
+    ReportReply(reply);
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+std::unique_ptr<SectorDevice> OpenCardDriver(const std::string& path, uint16_t slot,
+                                             uint32_t cardsize) {
+  if (path.size() > kMaxDriverPath) {
+    SetSystemError(ENAMETOOLONG);
+    return nullptr;
+  }
+  DeviceChannel channel;
+  int error = 0;
+  if (!channel.Open(path, error)) {
+    SetSystemError(error);
+    return nullptr;
+  }
+  auto device = std::make_unique<CardDriver>(std::move(channel), slot);
+  uint32_t detected = 0;
+  if (!device->QueryCard(detected)) return nullptr;
+  // A card larger than the requests can address is used up to that limit,
+  // so that every sector the jobs lay out can be read back.
+  ApplyCapacityLimit(cardsize, detected, kMaxDriverSectors);
+  device->set_capacity(detected);
+  return device;
 }
 
 }  // namespace qb

@@ -4,13 +4,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "cardio/sector_device.h"
 
 namespace qb {
 
-bool CardDriverOpen(const std::string& path, uint16_t slot, uint32_t cardsize, uint32_t& capacity);
-bool CardDriverClose();
-bool CardDriverRead(uint8_t* buffer, uint32_t sector);
-bool CardDriverWrite(const uint8_t* buffer, uint32_t sector);
+// Connects to the driver, checks it, the slot and the card, logs the driver
+// and the card, and applies the cardsize and the driver's reach to the
+// capacity. Null after reporting the reason. Each device keeps its own
+// connection and slot.
+std::unique_ptr<SectorDevice> OpenCardDriver(const std::string& path, uint16_t slot,
+                                             uint32_t cardsize);
 
 }  // namespace qb

@@ -5,16 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "cardio/sector_device.h"
 
 namespace qb {
 
 // Capacity = length / 512, limited by a cardsize greater than 2 and smaller
-// than that. Nothing is reported or logged here.
-bool RawDriveOpen(const std::string& path, uint16_t slot, uint32_t cardsize, uint32_t& capacity);
-bool RawDriveClose();
-// Fail without touching the file for a sector at or beyond the capacity.
-bool RawDriveRead(uint8_t* buffer, uint32_t sector);
-bool RawDriveWrite(const uint8_t* buffer, uint32_t sector);
+// than that. The card is held exclusively while the device is open ("Card in
+// use" for a second opener). Nothing is logged here. Transfers at or beyond
+// the capacity fail without touching the file.
+std::unique_ptr<SectorDevice> OpenRawDrive(const std::string& path, uint16_t slot,
+                                           uint32_t cardsize);
 
 }  // namespace qb

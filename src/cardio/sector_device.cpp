@@ -13,23 +13,25 @@
 namespace qb {
 namespace {
 
-const SectorBackend kCardDriverRow = {CardDriverOpen, CardDriverClose, CardDriverRead,
-                                      CardDriverWrite};
-const SectorBackend kSerialDriveRow = {SerialDriveOpen, SerialDriveClose, SerialDriveRead,
-                                       SerialDriveWrite};
-const SectorBackend kRawDriveRow = {RawDriveOpen, RawDriveClose, RawDriveRead, RawDriveWrite};
-
-std::array<const SectorBackend*, 3> g_table = {&kCardDriverRow, &kSerialDriveRow, &kRawDriveRow};
-
-struct OpenDevice {
-  DeviceKind kind = DeviceKind::kCardDriver;
-  uint32_t capacity = 0;
-  const SectorBackend* backend = nullptr;  // null while closed
-};
-OpenDevice g_device;
+std::array<SectorDeviceOpener, 3>& Table() {
+  static std::array<SectorDeviceOpener, 3> table = {OpenCardDriver, OpenSerialDrive, OpenRawDrive};
+  return table;
+}
 
 size_t Row(DeviceKind kind) {
   return static_cast<size_t>(kind);
+}
+
+// The running job's card. The capacity stays readable after the close.
+struct JobDevice {
+  DeviceKind kind = DeviceKind::kCardDriver;
+  uint32_t capacity = 0;
+  std::unique_ptr<SectorDevice> device;  // null while closed
+};
+
+JobDevice& Current() {
+  static JobDevice current;
+  return current;
 }
 
 void CloseFromCleanup() {
@@ -45,58 +47,64 @@ DeviceKind DeviceKindForPath(const std::string& driver_path) {
   return DeviceKind::kRawDrive;
 }
 
-const SectorBackend& BackendFor(DeviceKind kind) {
-  return *g_table[Row(kind)];
+const SectorDeviceOpener& OpenerFor(DeviceKind kind) {
+  return Table()[Row(kind)];
+}
+
+std::unique_ptr<SectorDevice> OpenCard(const std::string& driver_path, uint16_t slot,
+                                       uint32_t cardsize) {
+  return OpenerFor(DeviceKindForPath(driver_path))(driver_path, slot, cardsize);
 }
 
 bool OpenSectorDevice(const std::string& driver_path, uint16_t slot, uint32_t cardsize) {
+  JobDevice& current = Current();
   // A job that opens a card while one is still open (it cannot happen through
   // the job runner) closes the old one first rather than leaking it.
-  if (g_device.backend != nullptr) CloseSectorDevice();
-  g_device.kind = DeviceKindForPath(driver_path);
-  const SectorBackend& backend = BackendFor(g_device.kind);
-  uint32_t capacity = 0;
-  if (!backend.open(driver_path, slot, cardsize, capacity)) {
+  if (current.device != nullptr) CloseSectorDevice();
+  current.kind = DeviceKindForPath(driver_path);
+  std::unique_ptr<SectorDevice> device = OpenerFor(current.kind)(driver_path, slot, cardsize);
+  if (device == nullptr) {
     ReportMessage(msg::kErrorOpeningCard, driver_path.c_str());
     return false;
   }
-  g_device.capacity = capacity;
-  g_device.backend = &backend;
+  current.capacity = device->Capacity();
+  current.device = std::move(device);
   RegisterCleanup(CloseFromCleanup);
   LogMessageId(msg::kOpenCardDriver, driver_path.c_str());
   return true;
 }
 
 uint32_t SectorDeviceCapacity() {
-  return g_device.capacity;
+  return Current().capacity;
 }
 
 DeviceKind SectorDeviceKind() {
-  return g_device.kind;
+  return Current().kind;
 }
 
 bool ReadSector(uint8_t* buffer, uint32_t sector) {
-  return g_device.backend != nullptr && g_device.backend->read(buffer, sector);
+  SectorDevice* device = Current().device.get();
+  return device != nullptr && device->Read(buffer, sector);
 }
 
 bool WriteSector(const uint8_t* buffer, uint32_t sector) {
-  return g_device.backend != nullptr && g_device.backend->write(buffer, sector);
+  SectorDevice* device = Current().device.get();
+  return device != nullptr && device->Write(buffer, sector);
 }
 
 bool CloseSectorDevice() {
-  if (g_device.backend == nullptr) return true;
-  const SectorBackend* backend = g_device.backend;
-  g_device.backend = nullptr;
-  return backend->close();
+  std::unique_ptr<SectorDevice> device = std::move(Current().device);
+  if (device == nullptr) return true;
+  return device->Close();
 }
 
-ScopedBackendOverride::ScopedBackendOverride(DeviceKind kind, const SectorBackend& backend)
-    : kind_(kind), previous_(g_table[Row(kind)]) {
-  g_table[Row(kind)] = &backend;
+ScopedBackendOverride::ScopedBackendOverride(DeviceKind kind, SectorDeviceOpener opener)
+    : kind_(kind), previous_(std::move(Table()[Row(kind)])) {
+  Table()[Row(kind)] = std::move(opener);
 }
 
 ScopedBackendOverride::~ScopedBackendOverride() {
-  g_table[Row(kind_)] = previous_;
+  Table()[Row(kind_)] = std::move(previous_);
 }
 
 }  // namespace qb

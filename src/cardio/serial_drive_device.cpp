@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <memory>
+#include <thread>
 
 #include "base/error_report.h"
 #include "base/job_cleanup.h"
@@ -26,57 +29,90 @@ constexpr int kSliceMs = 25;
 // The key poll runs at most this often, however fast bytes arrive.
 constexpr int64_t kKeyCheckMs = 20;
 
-struct Port {
-  int fd = -1;
-  uint64_t generation = 0;  // which opening a registered clean-up belongs to
-  SerialSettings settings;
-  uint32_t rate = 9600;
-  // The line is gone (hang-up or a failed transfer): waits then only sleep
-  // out their time, as on a silent line, instead of polling a dead handle.
-  bool dead = false;
-};
-
-Port g_port;
-uint8_t g_slot = 0;
-int64_t g_last_key_check = 0;
-
-// The process-wide frame buffers. The receive buffer keeps the last
-// response, whose sequence byte the next request carries on from, also
-// across port openings.
-uint8_t g_transmit[kSerialBufferSize];
-uint8_t g_receive[kSerialBufferSize];
+// The drive numbers its frames: each request carries on from the sequence
+// byte of the last response. The drive expects that also across openings of
+// the port, so the last one seen is kept for the process.
+uint8_t g_line_sequence = 0;
 
 enum class Wait { kInput, kTimeout, kBreak };
+enum class Send { kSent, kTimeout, kBreak };
 
-// True when the user has pressed Escape; looks at most every kKeyCheckMs.
-bool UserBreak() {
-  int64_t now = MonotonicMillis();
-  if (now - g_last_key_check < kKeyCheckMs) return false;
-  g_last_key_check = now;
-  int key = 0;
-  return PollKey(key) && key == kKeyEscape;
-}
+// One opening of the serial port with everything an exchange needs: the
+// settings, the line rate, the frame buffers and whether the line is gone.
+class SerialLink {
+ public:
+  SerialLink() { receive_[2] = g_line_sequence; }
+  ~SerialLink() { Close(); }
+  SerialLink(const SerialLink&) = delete;
+  SerialLink& operator=(const SerialLink&) = delete;
 
-// Milliseconds the line needs for `bytes` bytes of 10 bits, rounded up.
-int64_t LineMillis(size_t bytes) {
-  uint32_t rate = g_port.rate == 0 ? 1 : g_port.rate;
-  return static_cast<int64_t>((bytes * 10000 + rate - 1) / rate);
-}
+  // Reads the settings and opens the port. On failure reports "Error opening
+  // COM%lu:" with the system error set.
+  bool OpenPort();
+  // Sets the line up (rate, 8N1, RTS raised); reports as OpenPort.
+  bool SetUp();
+  // Clears RTS and closes the port (nothing when it is closed).
+  void Close() { port_.Close(); }
+
+  bool Identify(std::string* text);
+  bool SlotCommand(uint8_t code, uint8_t slot, FrameReceiver& receiver);
+  bool ReadSector(uint8_t slot, uint32_t sector, uint8_t* buffer);
+  bool WriteSector(uint8_t slot, uint32_t sector, const uint8_t* buffer);
+  uint8_t* receive() { return receive_; }
+
+ private:
+  bool UserBreak();
+  int64_t LineMillis(size_t bytes) const;
+  Wait WaitForInput(int64_t deadline);
+  size_t ReadArrived(uint8_t* data, size_t size);
+  Send SendBytes(const uint8_t* data, size_t size, int64_t deadline);
+  bool SendAndAwait(const uint8_t* data, size_t size, uint8_t expected, unsigned long timeout_ms);
+  bool ReceiveResponse(FrameReceiver& receiver);
+  bool Exchange(size_t size, FrameReceiver& receiver);
+  bool ExchangeOnce(size_t size, FrameReceiver& receiver);
+
+  SerialPort port_;
+  SerialSettings settings_;
+  uint32_t rate_ = 9600;
+  // The line is gone (hang-up or a failed transfer): waits then only sleep
+  // out their time, as on a silent line, instead of polling a dead handle.
+  bool dead_ = false;
+  int64_t last_key_check_ = 0;
+  uint8_t transmit_[kSerialBufferSize] = {};
+  // Keeps the last response, whose sequence byte the next request carries on
+  // from.
+  uint8_t receive_[kSerialBufferSize] = {};
+};
 
 int SliceUntil(int64_t deadline) {
   int64_t left = deadline - MonotonicMillis();
   return static_cast<int>(std::clamp<int64_t>(left, 0, kSliceMs));
 }
 
+// True when the user has pressed Escape; looks at most every kKeyCheckMs.
+bool SerialLink::UserBreak() {
+  int64_t now = MonotonicMillis();
+  if (now - last_key_check_ < kKeyCheckMs) return false;
+  last_key_check_ = now;
+  int key = 0;
+  return PollKey(key) && key == kKeyEscape;
+}
+
+// Milliseconds the line needs for `bytes` bytes of 10 bits, rounded up.
+int64_t SerialLink::LineMillis(size_t bytes) const {
+  uint32_t rate = rate_ == 0 ? 1 : rate_;
+  return static_cast<int64_t>((bytes * 10000 + rate - 1) / rate);
+}
+
 // Blocks until input arrives, the deadline passes or the user breaks.
-Wait WaitForInput(int64_t deadline) {
+Wait SerialLink::WaitForInput(int64_t deadline) {
   for (;;) {
     // A line that is gone delivers nothing more: it ends as a silent line
     // would, without making the user sit out the wait.
-    if (g_port.dead) return UserBreak() ? Wait::kBreak : Wait::kTimeout;
+    if (dead_) return UserBreak() ? Wait::kBreak : Wait::kTimeout;
     int slice = SliceUntil(deadline);
-    PortEvent event = SerialPortWait(g_port.fd, false, slice);
-    if (event == PortEvent::kHangup || event == PortEvent::kFailed) g_port.dead = true;
+    PortEvent event = port_.Wait(false, slice);
+    if (event == PortEvent::kHangup || event == PortEvent::kFailed) dead_ = true;
     // Looked at also while bytes keep coming, so that a device trickling
     // bytes cannot hold the user off.
     if (UserBreak()) return Wait::kBreak;
@@ -88,36 +124,34 @@ Wait WaitForInput(int64_t deadline) {
 // Reads up to `size` bytes of what has arrived. A failed read marks the line
 // as gone; an empty read after a wake-up pauses briefly, so that a device
 // which signals input it does not deliver cannot make the wait spin.
-size_t ReadArrived(uint8_t* data, size_t size) {
-  ssize_t n = SerialPortRead(g_port.fd, data, size);
+size_t SerialLink::ReadArrived(uint8_t* data, size_t size) {
+  long n = port_.Read(data, size);
   if (n > 0) return static_cast<size_t>(n);
   if (n < 0) {
-    g_port.dead = true;
+    dead_ = true;
   } else {
-    SerialPortWait(-1, false, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return 0;
 }
 
-enum class Send { kSent, kTimeout, kBreak };
-
 // Writes all bytes, waiting for room in the port's queue until `deadline`.
 // A failed write leaves its system error set and marks the line as gone;
 // the wait that follows then ends as on a silent line.
-Send SendBytes(const uint8_t* data, size_t size, int64_t deadline) {
+Send SerialLink::SendBytes(const uint8_t* data, size_t size, int64_t deadline) {
   size_t done = 0;
-  while (done < size && !g_port.dead) {
-    ssize_t n = SerialPortWrite(g_port.fd, data + done, size - done);
+  while (done < size && !dead_) {
+    long n = port_.Write(data + done, size - done);
     if (n < 0) {
-      SetSystemError(errno);
-      g_port.dead = true;
+      SetSystemError(port_.LastError());
+      dead_ = true;
       break;
     }
     done += static_cast<size_t>(n);
     if (done == size) break;
     int slice = SliceUntil(deadline);
-    PortEvent event = SerialPortWait(g_port.fd, true, slice);
-    if (event == PortEvent::kHangup || event == PortEvent::kFailed) g_port.dead = true;
+    PortEvent event = port_.Wait(true, slice);
+    if (event == PortEvent::kHangup || event == PortEvent::kFailed) dead_ = true;
     if (UserBreak()) return Send::kBreak;
     if (event != PortEvent::kReady && MonotonicMillis() >= deadline) return Send::kTimeout;
   }
@@ -137,7 +171,8 @@ bool EndedEarly(bool user_break, bool timed_out, uint8_t expected) {
 
 // Sends `size` bytes and waits for the control byte `expected` within
 // `timeout_ms` after they are on the line.
-bool SendAndAwait(const uint8_t* data, size_t size, uint8_t expected, unsigned long timeout_ms) {
+bool SerialLink::SendAndAwait(const uint8_t* data, size_t size, uint8_t expected,
+                              unsigned long timeout_ms) {
   int64_t deadline = MonotonicMillis() + LineMillis(size) + static_cast<int64_t>(timeout_ms);
   Send sent = SendBytes(data, size, deadline);
   if (EndedEarly(sent == Send::kBreak, sent == Send::kTimeout, expected)) return false;
@@ -160,9 +195,9 @@ bool SendAndAwait(const uint8_t* data, size_t size, uint8_t expected, unsigned l
 
 // Collects the response into the receive buffer. Reads no further than the
 // frame's end, so bytes after it stay on the line as they came.
-bool ReceiveResponse(FrameReceiver& receiver) {
+bool SerialLink::ReceiveResponse(FrameReceiver& receiver) {
   receiver.Reset();
-  int64_t deadline = MonotonicMillis() + static_cast<int64_t>(g_port.settings.cmd_rsp_ms);
+  int64_t deadline = MonotonicMillis() + static_cast<int64_t>(settings_.cmd_rsp_ms);
   uint8_t chunk[kSerialBufferSize + 1];
   for (;;) {
     Wait wait = WaitForInput(deadline);
@@ -182,7 +217,7 @@ bool ReceiveResponse(FrameReceiver& receiver) {
       }
       continue;
     }
-    deadline = MonotonicMillis() + static_cast<int64_t>(g_port.settings.byte_ms);
+    deadline = MonotonicMillis() + static_cast<int64_t>(settings_.byte_ms);
     size_t used = 0;
     switch (receiver.Take(chunk, got, used)) {
       case FrameReceiver::State::kMore:
@@ -201,21 +236,28 @@ bool ReceiveResponse(FrameReceiver& receiver) {
 
 // One exchange of the request of `size` bytes in the transmit buffer. On
 // success the response is in the receive buffer and its payload is offered
-// through `receiver`.
-bool Exchange(size_t size, FrameReceiver& receiver) {
-  if (g_port.fd < 0) {
+// through `receiver`. Whatever the outcome, the sequence byte the receive
+// buffer now holds is where the next request carries on.
+bool SerialLink::Exchange(size_t size, FrameReceiver& receiver) {
+  bool ok = ExchangeOnce(size, receiver);
+  g_line_sequence = receive_[2];
+  return ok;
+}
+
+bool SerialLink::ExchangeOnce(size_t size, FrameReceiver& receiver) {
+  if (!port_.IsOpen()) {
     SetSystemError(EBADF);
     return false;
   }
   const uint8_t soh = kSoh;
-  if (!SendAndAwait(&soh, 1, kStx, g_port.settings.soh_stx_ms)) return false;
-  if (!SendAndAwait(g_transmit, size, kAck, g_port.settings.cmd_ack_ms)) return false;
+  if (!SendAndAwait(&soh, 1, kStx, settings_.soh_stx_ms)) return false;
+  if (!SendAndAwait(transmit_, size, kAck, settings_.cmd_ack_ms)) return false;
   if (!ReceiveResponse(receiver)) return false;
   if (!receiver.HasHeader()) {
     SetSystemError(EPROTO);  // a frame too short to carry a status
     return false;
   }
-  uint8_t status = g_receive[3];
+  uint8_t status = receive_[3];
   if (!SerialStatusGood(status)) {
     ReportMessage(msg::kCommandError, static_cast<unsigned>(status));
     return false;
@@ -230,42 +272,32 @@ bool PayloadHolds(const FrameReceiver& receiver, size_t needed) {
   return false;
 }
 
-bool SlotCommand(uint8_t code, FrameReceiver& receiver) {
-  size_t size = BuildSlotRequest(g_transmit, NextSequence(g_receive), code, g_slot);
-  return Exchange(size, receiver);
-}
-
-}  // namespace
-
-bool OpenSerialDrivePort() {
-  CloseSerialDrivePort();
-  g_port.settings = ReadSerialSettings();
-  g_port.rate = SerialLineRate(g_port.settings);
-  g_port.dead = false;
-  const unsigned long com = g_port.settings.com;
-  int fd = SerialPortOpen(SerialPortPath(com));
-  if (fd < 0) {
-    SetSystemError(errno);
-    ReportMessage(msg::kErrorOpeningCom, com);
-    return false;
-  }
-  g_port.fd = fd;
-  const uint64_t generation = ++g_port.generation;
-  RegisterCleanup([generation] {
-    if (g_port.generation == generation) CloseSerialDrivePort();
-  });
-  // The system has no queue sizes to set; the time-outs are the waits'.
-  if (!SerialPortSetup(fd, g_port.rate) || !SerialPortSetRts(fd, true)) {
-    SetSystemError(errno);
-    ReportMessage(msg::kErrorOpeningCom, com);
+bool SerialLink::OpenPort() {
+  Close();
+  settings_ = ReadSerialSettings();
+  rate_ = SerialLineRate(settings_);
+  dead_ = false;
+  if (!port_.Open(SerialPortPath(settings_.com))) {
+    SetSystemError(port_.LastError());
+    ReportMessage(msg::kErrorOpeningCom, settings_.com);
     return false;
   }
   return true;
 }
 
-bool SendSerialIdentification(std::string* text) {
-  FrameReceiver receiver(g_receive);
-  size_t size = BuildFrame(g_transmit, NextSequence(g_receive), kCmdIdentification, nullptr, 0);
+bool SerialLink::SetUp() {
+  // The system has no queue sizes to set; the time-outs are the waits'.
+  if (!port_.Setup(rate_) || !port_.SetRts(true)) {
+    SetSystemError(port_.LastError());
+    ReportMessage(msg::kErrorOpeningCom, settings_.com);
+    return false;
+  }
+  return true;
+}
+
+bool SerialLink::Identify(std::string* text) {
+  FrameReceiver receiver(receive_);
+  size_t size = BuildFrame(transmit_, NextSequence(receive_), kCmdIdentification, nullptr, 0);
   if (!Exchange(size, receiver)) return false;
   if (text != nullptr) {
     const char* begin = reinterpret_cast<const char*>(receiver.payload());
@@ -275,27 +307,64 @@ bool SendSerialIdentification(std::string* text) {
   return true;
 }
 
-void CloseSerialDrivePort() {
-  if (g_port.fd < 0) return;
-  SerialPortClose(g_port.fd);
-  g_port.fd = -1;
+bool SerialLink::SlotCommand(uint8_t code, uint8_t slot, FrameReceiver& receiver) {
+  size_t size = BuildSlotRequest(transmit_, NextSequence(receive_), code, slot);
+  return Exchange(size, receiver);
 }
 
-bool SerialDriveOpen(const std::string&, uint16_t slot, uint32_t cardsize, uint32_t& capacity) {
-  capacity = 0;
-  if (!OpenSerialDrivePort()) return false;
+bool SerialLink::ReadSector(uint8_t slot, uint32_t sector, uint8_t* buffer) {
+  FrameReceiver receiver(receive_);
+  size_t size = BuildReadRequest(transmit_, NextSequence(receive_), slot, sector);
+  if (!Exchange(size, receiver) || !PayloadHolds(receiver, kSectorBytes)) return false;
+  std::memcpy(buffer, receiver.payload(), kSectorBytes);
+  return true;
+}
+
+bool SerialLink::WriteSector(uint8_t slot, uint32_t sector, const uint8_t* buffer) {
+  FrameReceiver receiver(receive_);
+  size_t size = BuildWriteRequest(transmit_, NextSequence(receive_), slot, sector, buffer);
+  return Exchange(size, receiver);
+}
+
+// A card in the serial drive: its own opening of the port, the slot and the
+// capacity. Closing the device closes the port.
+class SerialDrive : public SectorDevice {
+ public:
+  uint32_t Capacity() const override { return capacity_; }
+  bool Read(uint8_t* buffer, uint32_t sector) override {
+    return link_.ReadSector(slot_, sector, buffer);
+  }
+  bool Write(const uint8_t* buffer, uint32_t sector) override {
+    return link_.WriteSector(slot_, sector, buffer);
+  }
+  bool Close() override {
+    link_.Close();
+    return true;
+  }
+
+  bool Open(uint16_t slot, uint32_t cardsize);
+
+ private:
+  SerialLink link_;
+  uint8_t slot_ = 0;
+  uint32_t capacity_ = 0;
+};
+
+bool SerialDrive::Open(uint16_t slot, uint32_t cardsize) {
+  if (!link_.OpenPort() || !link_.SetUp()) return false;
   std::string text;
-  if (!SendSerialIdentification(&text)) return false;
+  if (!link_.Identify(&text)) return false;
   LogMessage("%s", text.c_str());
   if (slot != 0) {
     ReportMessage(msg::kSlotNotAvailable, static_cast<int>(slot));
     return false;
   }
-  g_slot = static_cast<uint8_t>(slot);
+  slot_ = static_cast<uint8_t>(slot);
 
-  FrameReceiver receiver(g_receive);
-  if (!SlotCommand(kCmdSelectSlot, receiver)) return false;
-  if (!SlotCommand(kCmdCardStatus, receiver) || !PayloadHolds(receiver, 1)) return false;
+  FrameReceiver receiver(link_.receive());
+  if (!link_.SlotCommand(kCmdSelectSlot, slot_, receiver)) return false;
+  if (!link_.SlotCommand(kCmdCardStatus, slot_, receiver) || !PayloadHolds(receiver, 1))
+    return false;
   const uint8_t flags = receiver.payload()[0];
   if ((flags & kCardNotSupported) != 0) {
     ReportMessage(msg::kCardNotSupported);
@@ -306,35 +375,66 @@ bool SerialDriveOpen(const std::string&, uint16_t slot, uint32_t cardsize, uint3
     return false;
   }
 
-  if (!SlotCommand(kCmdIdentifyCard, receiver) || !PayloadHolds(receiver, kIdentifySize))
+  if (!link_.SlotCommand(kCmdIdentifyCard, slot_, receiver) ||
+      !PayloadHolds(receiver, kIdentifySize))
     return false;
   IdentifyData identity = DecodeIdentify(receiver.payload());
   LogMessage("%s %s (#%s)", identity.model.c_str(), identity.firmware.c_str(),
              identity.serial.c_str());
 
-  if (!SlotCommand(kCmdCapacity, receiver) || !PayloadHolds(receiver, 4)) return false;
+  if (!link_.SlotCommand(kCmdCapacity, slot_, receiver) || !PayloadHolds(receiver, 4)) return false;
   uint32_t detected = Get32(receiver.payload());
   ApplyCapacityLimit(cardsize, detected);
-  capacity = detected;
+  capacity_ = detected;
   return true;
 }
 
-bool SerialDriveClose() {
-  return true;
+// The port opened to wake the drive before a job: one per process, closed
+// by its job clean-up.
+struct WakePort {
+  std::unique_ptr<SerialLink> link;
+  uint64_t generation = 0;  // which opening a registered clean-up belongs to
+};
+
+WakePort& Wake() {
+  static WakePort wake;
+  return wake;
 }
 
-bool SerialDriveRead(uint8_t* buffer, uint32_t sector) {
-  FrameReceiver receiver(g_receive);
-  size_t size = BuildReadRequest(g_transmit, NextSequence(g_receive), g_slot, sector);
-  if (!Exchange(size, receiver) || !PayloadHolds(receiver, kSectorBytes)) return false;
-  std::memcpy(buffer, receiver.payload(), kSectorBytes);
-  return true;
+}  // namespace
+
+std::unique_ptr<SectorDevice> OpenSerialDrive(const std::string&, uint16_t slot,
+                                              uint32_t cardsize) {
+  // The port is used exclusively: a wake-up opening still held gives way.
+  CloseSerialDrivePort();
+  auto device = std::make_unique<SerialDrive>();
+  if (!device->Open(slot, cardsize)) return nullptr;
+  return device;
 }
 
-bool SerialDriveWrite(const uint8_t* buffer, uint32_t sector) {
-  FrameReceiver receiver(g_receive);
-  size_t size = BuildWriteRequest(g_transmit, NextSequence(g_receive), g_slot, sector, buffer);
-  return Exchange(size, receiver);
+bool OpenSerialDrivePort() {
+  CloseSerialDrivePort();
+  WakePort& wake = Wake();
+  wake.link = std::make_unique<SerialLink>();
+  if (!wake.link->OpenPort()) return false;
+  const uint64_t generation = ++wake.generation;
+  RegisterCleanup([generation] {
+    if (Wake().generation == generation) CloseSerialDrivePort();
+  });
+  return wake.link->SetUp();
+}
+
+bool SendSerialIdentification(std::string* text) {
+  WakePort& wake = Wake();
+  if (wake.link == nullptr) {
+    SetSystemError(EBADF);
+    return false;
+  }
+  return wake.link->Identify(text);
+}
+
+void CloseSerialDrivePort() {
+  Wake().link.reset();
 }
 
 }  // namespace qb

@@ -15,19 +15,21 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "cardio/sector_device.h"
 
 namespace qb {
 
-// Back-end operations. Open opens the port, sends the identification (its
-// text is logged), refuses every slot but 0, selects the slot, checks the
-// card's status (not supported, write-protected), logs the card's identity,
-// asks for the capacity and applies the capacity report. The port is closed
-// by its job clean-up, not by the back-end's close, which does nothing.
-bool SerialDriveOpen(const std::string& path, uint16_t slot, uint32_t cardsize, uint32_t& capacity);
-bool SerialDriveClose();
-bool SerialDriveRead(uint8_t* buffer, uint32_t sector);
-bool SerialDriveWrite(const uint8_t* buffer, uint32_t sector);
+// Opens the port, sends the identification (its text is logged), refuses
+// every slot but 0, selects the slot, checks the card's status (not
+// supported, write-protected), logs the card's identity, asks for the
+// capacity and applies the capacity report. The device owns its opening of
+// the port; closing the device clears RTS and closes the port. A port still
+// open from a wake-up is closed first.
+std::unique_ptr<SectorDevice> OpenSerialDrive(const std::string& path, uint16_t slot,
+                                              uint32_t cardsize);
 
 // Reads the settings from the environment (logging the accepted ones) and
 // opens COM<DD_COM> exclusively: rate from the settings, 8N1, RTS raised.

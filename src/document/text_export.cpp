@@ -1,7 +1,5 @@
 #include "document/text_export.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -14,7 +12,7 @@
 #include "base/text_format.h"
 #include "document/record_document.h"
 #include "platform/coarse_clock.h"
-#include "platform/posix_names.h"
+#include "platform/file_status.h"
 #include "platform/safe_output_file.h"
 
 namespace qb {
@@ -144,8 +142,7 @@ ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHo
 }
 
 bool PrepareExportTarget(const std::string& path, JobHost& host) {
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0) return true;
+  if (PathStatus(path, false) != 0) return true;
   // The file is replaced only when the export is complete.
   return host.AskYesNo(FillPlaceholders(LoadMessage(msg::kDestinationExists), path));
 }
@@ -156,8 +153,7 @@ bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost&
     host.ShowErrorBox(FillPlaceholders(LoadMessage(msg::kExportIsDocument), path));
     return false;
   }
-  struct stat info;
-  bool existed = ::lstat(path.c_str(), &info) == 0;
+  bool existed = PathStatus(path, false) == 0;
   SafeOutputFile file;
   // Whoever calls has settled that an existing file is to be replaced.
   int error = file.Open(path, false, true);

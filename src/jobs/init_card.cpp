@@ -1,8 +1,5 @@
 #include "jobs/init_card.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -93,10 +90,9 @@ bool LoadComment(const std::string& path) {
     ReportMessage(msg::kCommentNotFound, path.c_str());
     return false;
   }
-  std::FILE* file = ::fdopen(fd, "rb");
+  std::FILE* file = StreamFromDescriptor(fd, "rb", error);
   if (file == nullptr) {
-    SetSystemError(errno);
-    ::close(fd);
+    SetSystemError(error);
     ReportMessage(msg::kReadingCommentFile);
     return false;
   }

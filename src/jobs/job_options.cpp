@@ -1,7 +1,5 @@
 #include "jobs/job_options.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <iterator>
 #include <type_traits>
@@ -12,6 +10,7 @@
 #include "base/messages.h"
 #include "jobs/option_file.h"
 #include "jobs/option_number.h"
+#include "platform/file_status.h"
 
 namespace qb {
 namespace {
@@ -116,11 +115,8 @@ constexpr const char* kHelpSwitches[] = {"help", "/?", "-?", "/h", "-h"};
 // Reads an .ini file named after the program when it is there. A file that
 // is there but does not open fails with the option file's own report.
 bool ReadProgramIni(const std::string& path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0 &&
-      (errno == ENOENT || errno == ENOTDIR || errno == ENAMETOOLONG)) {
-    return true;
-  }
+  int status = PathStatus(path, true);
+  if (status == ENOENT || status == ENOTDIR || status == ENAMETOOLONG) return true;
   return ReadOptionFile(path);
 }
 

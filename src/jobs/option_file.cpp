@@ -1,10 +1,5 @@
 #include "jobs/option_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -47,9 +42,7 @@ FileHandle OpenUnshared(const std::string& path) {
   struct stat info;
   int fd = OpenLockedForReading(path, FileLock::kExclusive, true, error, info);
   if (fd >= 0) {
-    if (FILE* file = ::fdopen(fd, "r")) return FileHandle(file);
-    error = errno;
-    ::close(fd);
+    if (FILE* file = StreamFromDescriptor(fd, "r", error)) return FileHandle(file);
   }
   errno = error;
   return nullptr;

@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "format/byte_order.h"
 #include "platform/clock.h"
@@ -213,53 +214,81 @@ std::string DeviceChannelPath(const std::string& device_name) {
   return DeviceChannelFolder() + "/" + name;
 }
 
-int DeviceChannelOpen(const std::string& device_name) {
+struct DeviceChannelHandle {
+  int fd = -1;
+};
+
+DeviceChannel::DeviceChannel() : handle_(std::make_unique<DeviceChannelHandle>()) {}
+
+DeviceChannel::~DeviceChannel() {
+  Close();
+}
+
+DeviceChannel::DeviceChannel(DeviceChannel&& other) noexcept
+    : handle_(std::exchange(other.handle_, std::make_unique<DeviceChannelHandle>())) {}
+
+DeviceChannel& DeviceChannel::operator=(DeviceChannel&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(handle_, other.handle_);
+  }
+  return *this;
+}
+
+bool DeviceChannel::IsOpen() const {
+  return handle_->fd >= 0;
+}
+
+bool DeviceChannel::Open(const std::string& device_name, int& error) {
+  Close();
+  error = 0;
   std::string path = DeviceChannelPath(device_name);
   sockaddr_un address;
   if (path.empty()) {
-    errno = ENOENT;
-    return -1;
+    error = ENOENT;
+    return false;
   }
   if (!FillAddress(path, address)) {
-    errno = ENAMETOOLONG;
-    return -1;
+    error = ENAMETOOLONG;
+    return false;
   }
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    error = errno;
+    return false;
+  }
   SetConnectTimeout(fd);
   int rc;
   do {
     rc = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   } while (rc != 0 && errno == EINTR);
   if (rc != 0 && errno != EISCONN) {
-    int error = (errno == EAGAIN || errno == EINPROGRESS) ? ETIMEDOUT : errno;
+    error = (errno == EAGAIN || errno == EINPROGRESS) ? ETIMEDOUT : errno;
     close(fd);
-    errno = error;
-    return -1;
+    return false;
   }
-  return fd;
+  handle_->fd = fd;
+  return true;
 }
 
-uint32_t DeviceChannelControl(int handle, uint32_t code, const uint8_t* in, uint32_t in_len,
-                              uint8_t* out, uint32_t out_cap, uint32_t& out_len,
-                              int* system_error) {
-  out_len = 0;
-  uint32_t result = 0;
-  int error = Exchange(handle, code, in, in_len, out, out_cap, result, out_len);
-  if (system_error != nullptr) *system_error = error;
-  if (error != 0) {
+ChannelReply DeviceChannel::Control(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out,
+                                    uint32_t out_cap) {
+  ChannelReply reply;
+  const int fd = handle_->fd;
+  reply.system_error = Exchange(fd, code, in, in_len, out, out_cap, reply.result, reply.out_len);
+  if (reply.system_error != 0) {
     // Whatever is left of a broken exchange would be taken for the next
     // reply: the connection is of no further use.
-    if (handle >= 0) shutdown(handle, SHUT_RDWR);
-    out_len = 0;
-    errno = error;
-    return static_cast<uint32_t>(error);
+    if (fd >= 0) shutdown(fd, SHUT_RDWR);
+    reply.result = 0;
+    reply.out_len = 0;
   }
-  return result;
+  return reply;
 }
 
-void DeviceChannelClose(int handle) {
-  if (handle >= 0) close(handle);
+void DeviceChannel::Close() {
+  if (handle_ == nullptr || handle_->fd < 0) return;
+  close(std::exchange(handle_->fd, -1));
 }
 
 int SetDeviceChannelTimeout(int millis) {

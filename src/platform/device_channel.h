@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,20 +30,46 @@ std::string DeviceChannelFolder();
 // that form or NAME is empty, ".", ".." or holds a '/'.
 std::string DeviceChannelPath(const std::string& device_name);
 
-// Connects to the device. Returns the handle, or -1 with errno set (ENOENT
-// for a name without a server, ECONNREFUSED for a stale socket, ETIMEDOUT
-// when the server's queue stays full beyond the time-out).
-int DeviceChannelOpen(const std::string& device_name);
-// One device-control call. Returns the device's result (0 = success) with
-// `out_len` bytes in `out`. When the exchange itself fails (peer gone, reply
-// malformed or longer than `out_cap`, time-out), returns the system error
-// number as the result, stores it in `*system_error` (when given) and in
-// errno, and shuts the connection down so that later calls fail at once;
-// `*system_error` is 0 after a complete exchange.
-uint32_t DeviceChannelControl(int handle, uint32_t code, const uint8_t* in, uint32_t in_len,
-                              uint8_t* out, uint32_t out_cap, uint32_t& out_len,
-                              int* system_error = nullptr);
-void DeviceChannelClose(int handle);
+// What one device-control call brought back: the device's result (0 =
+// success) with `out_len` bytes of output, or, when the exchange itself
+// failed, the system error that stopped it. The two never share one value:
+// `result` means nothing while `system_error` is set.
+struct ChannelReply {
+  uint32_t result = 0;
+  int system_error = 0;
+  uint32_t out_len = 0;
+};
+
+// The system's own hold on a connection; what it is differs by system.
+struct DeviceChannelHandle;
+
+// A client's connection to one device. Move-only; closed when the object
+// goes.
+class DeviceChannel {
+ public:
+  DeviceChannel();
+  ~DeviceChannel();
+  DeviceChannel(DeviceChannel&& other) noexcept;
+  DeviceChannel& operator=(DeviceChannel&& other) noexcept;
+  DeviceChannel(const DeviceChannel&) = delete;
+  DeviceChannel& operator=(const DeviceChannel&) = delete;
+
+  // Connects to the device (a connection still open is closed first). False
+  // with the system error in `error` (ENOENT for a name without a server,
+  // ECONNREFUSED for a stale socket, ETIMEDOUT when the server's queue stays
+  // full beyond the time-out).
+  bool Open(const std::string& device_name, int& error);
+  bool IsOpen() const;
+  // One device-control call. When the exchange fails (peer gone, reply
+  // malformed or longer than `out_cap`, time-out), the connection is shut
+  // down so that later calls fail at once.
+  ChannelReply Control(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out,
+                       uint32_t out_cap);
+  void Close();
+
+ private:
+  std::unique_ptr<DeviceChannelHandle> handle_;
+};
 
 // The time-out of one exchange in milliseconds (both sides); returns the old
 // value. Tests shorten it to see a silent peer fail quickly.

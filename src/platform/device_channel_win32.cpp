@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace qb {
 namespace {
@@ -13,12 +14,6 @@ std::atomic<int> g_timeout_ms{kChannelDefaultTimeoutMs};
 
 constexpr char kDevicePrefix[] = "\\\\.\\";  // the four characters \\.\ of a device name
 constexpr size_t kDevicePrefixLength = 4;
-
-// Kernel handles fit in 32 bits (and are sign-extended back), so a device's
-// handle travels in the same int as a descriptor does elsewhere.
-HANDLE ToHandle(int handle) {
-  return LongToHandle(handle);
-}
 
 }  // namespace
 
@@ -40,43 +35,75 @@ std::string DeviceChannelPath(const std::string& device_name) {
   return device_name;
 }
 
-int DeviceChannelOpen(const std::string& device_name) {
+struct DeviceChannelHandle {
+  HANDLE device = INVALID_HANDLE_VALUE;
+};
+
+DeviceChannel::DeviceChannel() : handle_(std::make_unique<DeviceChannelHandle>()) {}
+
+DeviceChannel::~DeviceChannel() {
+  Close();
+}
+
+DeviceChannel::DeviceChannel(DeviceChannel&& other) noexcept
+    : handle_(std::exchange(other.handle_, std::make_unique<DeviceChannelHandle>())) {}
+
+DeviceChannel& DeviceChannel::operator=(DeviceChannel&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(handle_, other.handle_);
+  }
+  return *this;
+}
+
+bool DeviceChannel::IsOpen() const {
+  return handle_->device != INVALID_HANDLE_VALUE;
+}
+
+bool DeviceChannel::Open(const std::string& device_name, int& error) {
+  Close();
+  error = 0;
   std::string path = DeviceChannelPath(device_name);
   if (path.empty()) {
-    errno = ERROR_FILE_NOT_FOUND;
-    return -1;
+    error = ERROR_FILE_NOT_FOUND;
+    return false;
   }
   HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (device == INVALID_HANDLE_VALUE) {
-    errno = static_cast<int>(GetLastError());
-    return -1;
+    error = static_cast<int>(GetLastError());
+    return false;
   }
-  return HandleToLong(device);
+  handle_->device = device;
+  return true;
 }
 
-uint32_t DeviceChannelControl(int handle, uint32_t code, const uint8_t* in, uint32_t in_len,
-                              uint8_t* out, uint32_t out_cap, uint32_t& out_len,
-                              int* system_error) {
-  out_len = 0;
+ChannelReply DeviceChannel::Control(uint32_t code, const uint8_t* in, uint32_t in_len, uint8_t* out,
+                                    uint32_t out_cap) {
+  ChannelReply reply;
   // The driver answers every call itself: its result is the call's error
   // code, and the exchange as such never breaks.
-  if (system_error != nullptr) *system_error = 0;
-  if (handle < 0) return ERROR_INVALID_HANDLE;
+  if (!IsOpen()) {
+    reply.result = ERROR_INVALID_HANDLE;
+    return reply;
+  }
   if ((in == nullptr && in_len != 0) || (out == nullptr && out_cap != 0)) {
-    return ERROR_INVALID_PARAMETER;
+    reply.result = ERROR_INVALID_PARAMETER;
+    return reply;
   }
   DWORD returned = 0;
-  if (DeviceIoControl(ToHandle(handle), code, const_cast<uint8_t*>(in), in_len, out, out_cap,
+  if (DeviceIoControl(handle_->device, code, const_cast<uint8_t*>(in), in_len, out, out_cap,
                       &returned, nullptr) == 0) {
-    return static_cast<uint32_t>(GetLastError());
+    reply.result = static_cast<uint32_t>(GetLastError());
+    return reply;
   }
-  out_len = returned <= out_cap ? returned : out_cap;
-  return 0;
+  reply.out_len = returned <= out_cap ? returned : out_cap;
+  return reply;
 }
 
-void DeviceChannelClose(int handle) {
-  if (handle >= 0) CloseHandle(ToHandle(handle));
+void DeviceChannel::Close() {
+  if (handle_ == nullptr || handle_->device == INVALID_HANDLE_VALUE) return;
+  CloseHandle(std::exchange(handle_->device, INVALID_HANDLE_VALUE));
 }
 
 int SetDeviceChannelTimeout(int millis) {

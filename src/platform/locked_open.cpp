@@ -56,4 +56,14 @@ int OpenLockedForUpdate(const std::string& path, int& error) {
   return fd;
 }
 
+std::FILE* StreamFromDescriptor(int fd, const char* mode, int& error) {
+  error = 0;
+  std::FILE* file = ::fdopen(fd, mode);
+  if (file == nullptr) {
+    error = errno;
+    ::close(fd);
+  }
+  return file;
+}
+
 }  // namespace qb

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 
 namespace qb {
@@ -26,5 +27,10 @@ int OpenLockedForReading(const std::string& path, FileLock lock, bool allow_pipe
 // -1 with the errno value in `error`: EBUSY when another holder has it. A
 // file system without locks is used without one.
 int OpenLockedForUpdate(const std::string& path, int& error);
+
+// A buffered stream over the descriptor `fd` (which it then owns), opened
+// with the stdio `mode`. On failure the descriptor is closed and null is
+// returned with the errno value in `error`.
+std::FILE* StreamFromDescriptor(int fd, const char* mode, int& error);
 
 }  // namespace qb

@@ -55,4 +55,14 @@ int OpenLockedForUpdate(const std::string& path, int& error) {
   return -1;
 }
 
+std::FILE* StreamFromDescriptor(int fd, const char* mode, int& error) {
+  error = 0;
+  std::FILE* file = ::_fdopen(fd, mode);
+  if (file == nullptr) {
+    error = errno;
+    ::_close(fd);
+  }
+  return file;
+}
+
 }  // namespace qb

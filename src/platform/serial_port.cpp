@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 namespace qb {
 namespace {
@@ -53,93 +54,140 @@ std::string SerialPortPath(unsigned long port) {
   return "/dev/ttyS" + std::to_string(port - 1);
 }
 
-int SerialPortOpen(const std::string& path) {
-  int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
+struct SerialPortHandle {
+  int fd = -1;
+};
+
+SerialPort::SerialPort() : handle_(std::make_unique<SerialPortHandle>()) {}
+
+SerialPort::~SerialPort() {
+  Close();
+}
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, std::make_unique<SerialPortHandle>())),
+      last_error_(other.last_error_) {}
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(handle_, other.handle_);
+    last_error_ = other.last_error_;
+  }
+  return *this;
+}
+
+bool SerialPort::IsOpen() const {
+  return handle_->fd >= 0;
+}
+
+bool SerialPort::Open(const std::string& path) {
+  Close();
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    last_error_ = errno;
+    return false;
+  }
   // The lock refuses a second opener of this product (also one with the
   // privilege to pass the terminal's own exclusive mode); the exclusive mode
   // refuses every other program.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    int error = errno == EWOULDBLOCK ? EBUSY : errno;
-    close(fd);
-    errno = error;
-    return -1;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    last_error_ = errno == EWOULDBLOCK ? EBUSY : errno;
+    ::close(fd);
+    return false;
   }
-  ioctl(fd, TIOCEXCL);  // a device that is no terminal fails its set-up instead
-  return fd;
+  ::ioctl(fd, TIOCEXCL);  // a device that is no terminal fails its set-up instead
+  handle_->fd = fd;
+  return true;
 }
 
-bool SerialPortSetup(int fd, uint32_t rate) {
+bool SerialPort::Setup(uint32_t rate) {
+  const int fd = handle_->fd;
   termios2 line{};
-  if (ioctl(fd, TCGETS2, &line) != 0) return false;
-  line.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
-                                         IUCLC | IXON | IXOFF | IXANY | INPCK | IMAXBEL);
-  line.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-  line.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-  line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CBAUD | CIBAUD);
-  line.c_cflag |= static_cast<tcflag_t>(CS8 | CREAD | CLOCAL | RateBits(rate));
-  line.c_ispeed = rate;
-  line.c_ospeed = rate;
-  line.c_cc[VMIN] = 0;
-  line.c_cc[VTIME] = 0;
-  if (ioctl(fd, TCSETS2, &line) != 0) return false;
-  return ioctl(fd, TCFLSH, TCIFLUSH) == 0;
+  bool ok = ::ioctl(fd, TCGETS2, &line) == 0;
+  if (ok) {
+    line.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                           ICRNL | IUCLC | IXON | IXOFF | IXANY | INPCK | IMAXBEL);
+    line.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    line.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    line.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CBAUD | CIBAUD);
+    line.c_cflag |= static_cast<tcflag_t>(CS8 | CREAD | CLOCAL | RateBits(rate));
+    line.c_ispeed = rate;
+    line.c_ospeed = rate;
+    line.c_cc[VMIN] = 0;
+    line.c_cc[VTIME] = 0;
+    ok = ::ioctl(fd, TCSETS2, &line) == 0 && ::ioctl(fd, TCFLSH, TCIFLUSH) == 0;
+  }
+  if (!ok) last_error_ = errno;
+  return ok;
 }
 
-bool SerialPortRate(int fd, uint32_t& rate) {
+bool SerialPort::Rate(uint32_t& rate) {
   termios2 line{};
-  if (ioctl(fd, TCGETS2, &line) != 0) return false;
+  if (::ioctl(handle_->fd, TCGETS2, &line) != 0) {
+    last_error_ = errno;
+    return false;
+  }
   rate = line.c_ospeed;
   return true;
 }
 
-bool SerialPortSetRts(int fd, bool on) {
+bool SerialPort::SetRts(bool on) {
   int bits = TIOCM_RTS;
-  if (ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
-  return NoModemLines(errno);
+  if (::ioctl(handle_->fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0) return true;
+  if (NoModemLines(errno)) return true;
+  last_error_ = errno;
+  return false;
 }
 
-void SerialPortClose(int fd) {
-  if (fd < 0) return;
-  SerialPortSetRts(fd, false);
+void SerialPort::Close() {
+  if (handle_ == nullptr || handle_->fd < 0) return;
+  SetRts(false);
+  const int fd = std::exchange(handle_->fd, -1);
   // A pseudo-terminal's slave keeps its modes after the last close while the
   // master lives: leave it open to the next user.
-  ioctl(fd, TIOCNXCL);
-  close(fd);
+  ::ioctl(fd, TIOCNXCL);
+  ::close(fd);
 }
 
-PortEvent SerialPortWait(int fd, bool output, int timeout_ms) {
-  pollfd entry{fd, static_cast<short>(output ? POLLOUT : POLLIN), 0};
-  int n = poll(&entry, 1, timeout_ms < 0 ? 0 : timeout_ms);
-  if (n < 0) return errno == EINTR ? PortEvent::kTimeout : PortEvent::kFailed;
+PortEvent SerialPort::Wait(bool output, int timeout_ms) {
+  pollfd entry{handle_->fd, static_cast<short>(output ? POLLOUT : POLLIN), 0};
+  int n = ::poll(&entry, 1, timeout_ms < 0 ? 0 : timeout_ms);
+  if (n < 0) {
+    if (errno == EINTR) return PortEvent::kTimeout;
+    last_error_ = errno;
+    return PortEvent::kFailed;
+  }
   if (n == 0) return PortEvent::kTimeout;
   if ((entry.revents & (output ? POLLOUT : POLLIN)) != 0) return PortEvent::kReady;
   return PortEvent::kHangup;  // POLLHUP, POLLERR or POLLNVAL without data
 }
 
-ssize_t SerialPortRead(int fd, uint8_t* data, size_t size) {
+long SerialPort::Read(uint8_t* data, size_t size) {
   for (;;) {
-    ssize_t n = read(fd, data, size);
-    if (n > 0) return n;
+    ssize_t n = ::read(handle_->fd, data, size);
+    if (n > 0) return static_cast<long>(n);
     // The port is non-blocking, so "nothing yet" comes as EAGAIN; an empty
     // read is the end of the line (a hung-up terminal, a pulled adapter).
     if (n == 0 && size > 0) {
-      errno = EIO;
+      last_error_ = EIO;
       return -1;
     }
     if (n == 0) return 0;
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    last_error_ = errno;
     return -1;
   }
 }
 
-ssize_t SerialPortWrite(int fd, const uint8_t* data, size_t size) {
+long SerialPort::Write(const uint8_t* data, size_t size) {
   for (;;) {
-    ssize_t n = write(fd, data, size);
-    if (n >= 0) return n;
+    ssize_t n = ::write(handle_->fd, data, size);
+    if (n >= 0) return static_cast<long>(n);
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+    last_error_ = errno;
     return -1;
   }
 }

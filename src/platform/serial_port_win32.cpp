@@ -4,23 +4,12 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/clock.h"
 
 namespace qb {
 namespace {
-
-// Kernel handles fit in 32 bits (and are sign-extended back), so a port's
-// handle travels in the same int as a descriptor does elsewhere.
-HANDLE ToHandle(int fd) {
-  return LongToHandle(fd);
-}
-
-// Failures carry the system's own error code, which the error report turns
-// into the system's text.
-void KeepLastError() {
-  errno = static_cast<int>(GetLastError());
-}
 
 // Reads return at once with what has arrived; writes wait until done.
 bool SetImmediateReads(HANDLE port) {
@@ -50,26 +39,65 @@ std::string SerialPortPath(unsigned long port) {
   return "\\\\.\\COM" + std::to_string(port);
 }
 
-int SerialPortOpen(const std::string& path) {
+// Failures keep the system's own error code, which the error report turns
+// into the system's text.
+struct SerialPortHandle {
+  HANDLE port = INVALID_HANDLE_VALUE;
+};
+
+namespace {
+
+int SystemCode(DWORD error) {
+  return static_cast<int>(error);
+}
+
+}  // namespace
+
+SerialPort::SerialPort() : handle_(std::make_unique<SerialPortHandle>()) {}
+
+SerialPort::~SerialPort() {
+  Close();
+}
+
+SerialPort::SerialPort(SerialPort&& other) noexcept
+    : handle_(std::exchange(other.handle_, std::make_unique<SerialPortHandle>())),
+      last_error_(other.last_error_) {}
+
+SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
+  if (this != &other) {
+    Close();
+    std::swap(handle_, other.handle_);
+    last_error_ = other.last_error_;
+  }
+  return *this;
+}
+
+bool SerialPort::IsOpen() const {
+  return handle_->port != INVALID_HANDLE_VALUE;
+}
+
+bool SerialPort::Open(const std::string& path) {
+  Close();
   // No sharing: a second opener is refused by the system.
   HANDLE port = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (port == INVALID_HANDLE_VALUE) {
-    KeepLastError();
-    return -1;
+    last_error_ = SystemCode(GetLastError());
+    return false;
   }
   // A device that is no serial port fails its set-up instead.
   (void)SetupComm(port, 1024, 1024);
   (void)SetImmediateReads(port);
-  return HandleToLong(port);
+  handle_->port = port;
+  return true;
 }
 
-bool SerialPortSetup(int fd, uint32_t rate) {
-  HANDLE port = ToHandle(fd);
+bool SerialPort::Setup(uint32_t rate) {
+  HANDLE port = handle_->port;
   DCB line{};
   line.DCBlength = sizeof line;
   if (GetCommState(port, &line) == 0) {
-    KeepLastError();
+    last_error_ = SystemCode(GetLastError());
     return false;
   }
   line.BaudRate = rate;
@@ -78,40 +106,40 @@ bool SerialPortSetup(int fd, uint32_t rate) {
   line.StopBits = ONESTOPBIT;
   if (SetCommState(port, &line) == 0 || !SetImmediateReads(port) ||
       PurgeComm(port, PURGE_RXCLEAR) == 0) {
-    KeepLastError();
+    last_error_ = SystemCode(GetLastError());
     return false;
   }
   return true;
 }
 
-bool SerialPortRate(int fd, uint32_t& rate) {
+bool SerialPort::Rate(uint32_t& rate) {
   DCB line{};
   line.DCBlength = sizeof line;
-  if (GetCommState(ToHandle(fd), &line) == 0) {
-    KeepLastError();
+  if (GetCommState(handle_->port, &line) == 0) {
+    last_error_ = SystemCode(GetLastError());
     return false;
   }
   rate = line.BaudRate;
   return true;
 }
 
-bool SerialPortSetRts(int fd, bool on) {
-  if (EscapeCommFunction(ToHandle(fd), on ? SETRTS : CLRRTS) != 0) return true;
+bool SerialPort::SetRts(bool on) {
+  if (EscapeCommFunction(handle_->port, on ? SETRTS : CLRRTS) != 0) return true;
   DWORD error = GetLastError();
   if (NoModemLines(error)) return true;
-  errno = static_cast<int>(error);
+  last_error_ = SystemCode(error);
   return false;
 }
 
-void SerialPortClose(int fd) {
-  if (fd < 0) return;
-  SerialPortSetRts(fd, false);
-  CloseHandle(ToHandle(fd));
+void SerialPort::Close() {
+  if (handle_ == nullptr || handle_->port == INVALID_HANDLE_VALUE) return;
+  SetRts(false);
+  CloseHandle(std::exchange(handle_->port, INVALID_HANDLE_VALUE));
 }
 
-PortEvent SerialPortWait(int fd, bool output, int timeout_ms) {
+PortEvent SerialPort::Wait(bool output, int timeout_ms) {
   if (timeout_ms < 0) timeout_ms = 0;
-  if (fd < 0) {
+  if (!IsOpen()) {
     Sleep(static_cast<DWORD>(timeout_ms));
     return PortEvent::kTimeout;
   }
@@ -121,14 +149,14 @@ PortEvent SerialPortWait(int fd, bool output, int timeout_ms) {
   for (;;) {
     DWORD errors = 0;
     COMSTAT status{};
-    if (ClearCommError(ToHandle(fd), &errors, &status) == 0) {
+    if (ClearCommError(handle_->port, &errors, &status) == 0) {
       DWORD error = GetLastError();
       // A pulled adapter answers like a closed device.
       if (error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND ||
           error == ERROR_DEVICE_REMOVED || error == ERROR_OPERATION_ABORTED) {
         return PortEvent::kHangup;
       }
-      errno = static_cast<int>(error);
+      last_error_ = SystemCode(error);
       return PortEvent::kFailed;
     }
     if (status.cbInQue > 0) return PortEvent::kReady;
@@ -138,24 +166,24 @@ PortEvent SerialPortWait(int fd, bool output, int timeout_ms) {
   }
 }
 
-ssize_t SerialPortRead(int fd, uint8_t* data, size_t size) {
+long SerialPort::Read(uint8_t* data, size_t size) {
   DWORD want = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
   DWORD got = 0;
-  if (ReadFile(ToHandle(fd), data, want, &got, nullptr) == 0) {
-    KeepLastError();
+  if (ReadFile(handle_->port, data, want, &got, nullptr) == 0) {
+    last_error_ = SystemCode(GetLastError());
     return -1;
   }
-  return static_cast<ssize_t>(got);
+  return static_cast<long>(got);
 }
 
-ssize_t SerialPortWrite(int fd, const uint8_t* data, size_t size) {
+long SerialPort::Write(const uint8_t* data, size_t size) {
   DWORD want = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
   DWORD done = 0;
-  if (WriteFile(ToHandle(fd), data, want, &done, nullptr) == 0) {
-    KeepLastError();
+  if (WriteFile(handle_->port, data, want, &done, nullptr) == 0) {
+    last_error_ = SystemCode(GetLastError());
     return -1;
   }
-  return static_cast<ssize_t>(done);
+  return static_cast<long>(done);
 }
 
 }  // namespace qb

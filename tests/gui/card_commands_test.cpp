@@ -90,22 +90,20 @@ QString InfoText(const QString& id, const char* rate, const char* format, const 
 }
 
 // Fails the card driver's reads from the armed one on, as a pulled card.
-struct PulledCard {
-  static inline qb::SectorBackend real;
+struct PulledCard : qb::ForwardingSectorDevice {
+  static inline qb::SectorDeviceOpener real;
   static inline long reads_left = -1;  // -1: not armed
-  static const qb::SectorBackend& Row() {
-    static const qb::SectorBackend row = {
-        [](const std::string& path, uint16_t slot, uint32_t size, uint32_t& capacity) {
-          return real.open(path, slot, size, capacity);
-        },
-        [] { return real.close(); },
-        [](uint8_t* buffer, uint32_t sector) {
-          if (reads_left == 0) return false;
-          if (reads_left > 0) --reads_left;
-          return real.read(buffer, sector);
-        },
-        [](const uint8_t* buffer, uint32_t sector) { return real.write(buffer, sector); }};
-    return row;
+  using qb::ForwardingSectorDevice::ForwardingSectorDevice;
+  bool Read(uint8_t* buffer, uint32_t sector) override {
+    if (reads_left == 0) return false;
+    if (reads_left > 0) --reads_left;
+    return qb::ForwardingSectorDevice::Read(buffer, sector);
+  }
+  static std::unique_ptr<qb::SectorDevice> Open(const std::string& path, uint16_t slot,
+                                                uint32_t size) {
+    std::unique_ptr<qb::SectorDevice> device = real(path, slot, size);
+    if (device == nullptr) return nullptr;
+    return std::make_unique<PulledCard>(std::move(device));
   }
 };
 
@@ -280,9 +278,9 @@ class CardCommandsTest : public QObject {
     QCOMPARE(qb::test::MakeCard(*dir_, image_, 48, "Lab", 40), std::string());
     std::string card = qb::test::SlurpFile(image_);
     StartDriver();
-    PulledCard::real = qb::BackendFor(qb::DeviceKind::kCardDriver);
+    PulledCard::real = qb::OpenerFor(qb::DeviceKind::kCardDriver);
     PulledCard::reads_left = -1;
-    qb::ScopedBackendOverride pulled(qb::DeviceKind::kCardDriver, PulledCard::Row());
+    qb::ScopedBackendOverride pulled(qb::DeviceKind::kCardDriver, PulledCard::Open);
     ModalAnswerer answers;
     answers.Press(QMessageBox::Ok);
     answers.Then([this](QWidget* w) {

@@ -221,23 +221,28 @@ class ScopedTracingDevice {
   ScopedTracingDevice() { Trace() = DeviceTrace{}; }
 
  private:
-  static const SectorBackend& Row() {
-    static const SectorBackend row = {RawDriveOpen, RawDriveClose,
-                                      [](uint8_t* buffer, uint32_t sector) {
-                                        long call = static_cast<long>(Trace().reads.size());
-                                        Trace().reads.push_back(sector);
-                                        return call != Trace().failReadCall &&
-                                               RawDriveRead(buffer, sector);
-                                      },
-                                      [](const uint8_t* buffer, uint32_t sector) {
-                                        long call = static_cast<long>(Trace().writes.size());
-                                        Trace().writes.push_back(sector);
-                                        return call != Trace().failWriteCall &&
-                                               RawDriveWrite(buffer, sector);
-                                      }};
-    return row;
-  }
-  ScopedBackendOverride override_{DeviceKind::kRawDrive, Row()};
+  class Tracing : public ForwardingSectorDevice {
+   public:
+    using ForwardingSectorDevice::ForwardingSectorDevice;
+    bool Read(uint8_t* buffer, uint32_t sector) override {
+      long call = static_cast<long>(Trace().reads.size());
+      Trace().reads.push_back(sector);
+      return call != Trace().failReadCall && ForwardingSectorDevice::Read(buffer, sector);
+    }
+    bool Write(const uint8_t* buffer, uint32_t sector) override {
+      long call = static_cast<long>(Trace().writes.size());
+      Trace().writes.push_back(sector);
+      return call != Trace().failWriteCall && ForwardingSectorDevice::Write(buffer, sector);
+    }
+  };
+  ScopedBackendOverride override_{DeviceKind::kRawDrive,
+                                  [](const std::string& path, uint16_t slot,
+                                     uint32_t cardsize) -> std::unique_ptr<SectorDevice> {
+                                    std::unique_ptr<SectorDevice> device =
+                                        OpenRawDrive(path, slot, cardsize);
+                                    if (device == nullptr) return nullptr;
+                                    return std::make_unique<Tracing>(std::move(device));
+                                  }};
 };
 
 // Runs the card jobs on an image in a fresh folder (also the current one),

@@ -53,6 +53,22 @@ std::string OpenFailure(const std::string& device) {
   return "Error while opening PC Card on '" + device + "'";
 }
 
+// A bare connection to the device's socket, for a client that breaks the
+// channel's rules.
+int ConnectRaw(const std::string& device) {
+  std::string path = DeviceChannelPath(device);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return -1;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 // A carddriver process for the length of a test; its standard output and
 // error come back as one.
 class DriverProcess : public test::BackgroundProgram {
@@ -502,13 +518,13 @@ TEST_F(CardDriverTest, DriverOutlivesBadClients) {
   std::string path = DeviceChannelPath(kDevice);
 
   // Gone in the middle of a request header.
-  int client = DeviceChannelOpen(kDevice);
+  int client = ConnectRaw(kDevice);
   ASSERT_GE(client, 0);
   ASSERT_EQ(send(client, "\x04\x28", 2, MSG_NOSIGNAL), 2);
   close(client);
 
   // Announces more input than any request has: the driver hangs up.
-  client = DeviceChannelOpen(kDevice);
+  client = ConnectRaw(kDevice);
   ASSERT_GE(client, 0);
   uint8_t header[kChannelRequestHeaderSize];
   Put32(header, kWriteCode);
@@ -522,26 +538,27 @@ TEST_F(CardDriverTest, DriverOutlivesBadClients) {
   close(client);
 
   // Unknown requests and malformed records are answered, not fatal.
-  client = DeviceChannelOpen(kDevice);
-  ASSERT_GE(client, 0);
+  DeviceChannel channel;
+  int error = 0;
+  ASSERT_TRUE(channel.Open(kDevice, error)) << std::strerror(error);
   uint8_t out[kIdentifySize];
-  uint32_t out_len = 0;
-  EXPECT_EQ(DeviceChannelControl(client, 0xA0002899, nullptr, 0, out, sizeof out, out_len),
-            kKdvErrBadRequest);
+  EXPECT_EQ(channel.Control(0xA0002899, nullptr, 0, out, sizeof out).result, kKdvErrBadRequest);
   uint8_t short_request[4] = {};
-  EXPECT_EQ(DeviceChannelControl(client, kReadCode, short_request, sizeof short_request, out,
-                                 kSector, out_len),
+  EXPECT_EQ(channel.Control(kReadCode, short_request, sizeof short_request, out, kSector).result,
             kKdvErrBadRequest);
   uint8_t read_request[kDriverRequestSize];
   EncodeReadRequest(100, 0, read_request);  // not on a sector boundary
-  EXPECT_EQ(DeviceChannelControl(client, kReadCode, read_request, sizeof read_request, out, kSector,
-                                 out_len),
+  EXPECT_EQ(channel.Control(kReadCode, read_request, sizeof read_request, out, kSector).result,
             kKdvErrParameter);
   EncodeReadRequest(0, 0, read_request);
-  EXPECT_EQ(DeviceChannelControl(client, kIdentifyCode, read_request, sizeof read_request, out, 100,
-                                 out_len),
-            kKdvErrParameter);  // identity does not fit
-  close(client);
+  ChannelReply reply = channel.Control(kIdentifyCode, read_request, sizeof read_request, out, 100);
+  EXPECT_EQ(reply.system_error, 0);
+  EXPECT_EQ(reply.result, kKdvErrParameter);  // identity does not fit
+  // A call on a closed connection is a system error, not a driver result.
+  channel.Close();
+  reply = channel.Control(kDriverInfoCode, nullptr, 0, out, kDriverInfoSize);
+  EXPECT_EQ(reply.system_error, EBADF);
+  EXPECT_EQ(reply.result, kDriverOk);
 
   EXPECT_TRUE(OpenSectorDevice(kDevice, 0, 0)) << JoinErrors(true);
   EXPECT_EQ(driver->Stop(), 0);
@@ -663,18 +680,17 @@ TEST_F(CardDriverTest, OneClientPerCard) {
   const std::string image0 = Image("card0.img", 64);
   const std::string image1 = Image("card1.img", 64);
   auto driver = StartDriver({"--slot", "0=" + image0, "--slot", "1=" + image1});
-  auto status = [](int handle, uint16_t slot) {
+  auto status = [](DeviceChannel& channel, uint16_t slot) {
     uint8_t request[kDriverRequestSize];
     EncodeSlotRequest(slot, request);
     uint8_t reply[kSlotStatusSize];
-    uint32_t length = 0;
-    return DeviceChannelControl(handle, kSlotStatusCode, request, sizeof request, reply,
-                                sizeof reply, length);
+    return channel.Control(kSlotStatusCode, request, sizeof request, reply, sizeof reply).result;
   };
+  int error = 0;
   const std::string busy = "PC Card is in use by another job";
 
-  int holder = DeviceChannelOpen(kDevice);
-  ASSERT_GE(holder, 0);
+  DeviceChannel holder;
+  ASSERT_TRUE(holder.Open(kDevice, error)) << std::strerror(error);
   ASSERT_EQ(status(holder, 0), kDriverOk);
   ExpectOpen(0, busy);
   NextCase("other slot");
@@ -683,20 +699,19 @@ TEST_F(CardDriverTest, OneClientPerCard) {
   EXPECT_FALSE(OpenSectorDevice(image0, 0, 0));
   EXPECT_EQ(ErrorList(), std::vector<std::string>{OpenFailure(image0)});
   EXPECT_EQ(ErrorText(ErrorCode()), busy);
-  DeviceChannelClose(holder);
+  holder.Close();
   NextCase("closed");
   ExpectOpen(0, "");
 
   // A job on the image itself keeps the driver's clients out in turn.
   NextCase("image held");
   ASSERT_TRUE(OpenSectorDevice(image0, 0, 0)) << JoinErrors(true);
-  int other = DeviceChannelOpen(kDevice);
-  ASSERT_GE(other, 0);
+  DeviceChannel other;
+  ASSERT_TRUE(other.Open(kDevice, error)) << std::strerror(error);
   EXPECT_EQ(status(other, 0), kKdvErrBusy);
   EXPECT_EQ(status(other, 1), kDriverOk);
   NextCase("image closed");
   EXPECT_EQ(status(other, 0), kDriverOk);
-  DeviceChannelClose(other);
 }
 
 TEST(CardDriverRecords, AtaTextIsReadWordByWord) {

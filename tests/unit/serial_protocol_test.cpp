@@ -324,22 +324,24 @@ TEST_F(SerialTest, PortPathComesFromDdDeviceWhenSet) {
 TEST_F(SerialTest, PortIsExclusiveTakesAnyRateAndOpensAgainAfterClosing) {
   Pty pty;
   ASSERT_FALSE(pty.slave().empty());
-  int fd = SerialPortOpen(pty.slave());
-  ASSERT_GE(fd, 0) << std::strerror(errno);
+  SerialPort port;
+  ASSERT_TRUE(port.Open(pty.slave())) << std::strerror(port.LastError());
   for (uint32_t rate : {115200u, 1000u, 138u}) {
-    ASSERT_TRUE(SerialPortSetup(fd, rate)) << std::strerror(errno);
+    ASSERT_TRUE(port.Setup(rate)) << std::strerror(port.LastError());
     uint32_t set = 0;
-    ASSERT_TRUE(SerialPortRate(fd, set));
+    ASSERT_TRUE(port.Rate(set));
     EXPECT_EQ(set, rate);
   }
-  EXPECT_TRUE(SerialPortSetRts(fd, true));  // no modem lines: no error
-  errno = 0;
-  EXPECT_EQ(SerialPortOpen(pty.slave()), -1);
-  EXPECT_EQ(errno, EBUSY);
-  SerialPortClose(fd);
-  fd = SerialPortOpen(pty.slave());
-  EXPECT_GE(fd, 0);
-  SerialPortClose(fd);
+  EXPECT_TRUE(port.SetRts(true));  // no modem lines: no error
+  SerialPort second;
+  EXPECT_FALSE(second.Open(pty.slave()));
+  EXPECT_EQ(second.LastError(), EBUSY);
+  // A moved port is still the one open port; closing it frees the line.
+  SerialPort moved = std::move(port);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_TRUE(moved.IsOpen());
+  moved.Close();
+  EXPECT_TRUE(second.Open(pty.slave()));
 }
 
 TEST_F(SerialTest, OpenFailureNamesThePortAndKeepsTheSystemReason) {
