@@ -6,29 +6,7 @@
 #include <cerrno>
 #include <utility>
 
-#include "platform/locked_open.h"
-
 namespace qb {
-
-DeviceFile::~DeviceFile() {
-  int error = 0;
-  Close(error);
-}
-
-DeviceFile::DeviceFile(DeviceFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-DeviceFile& DeviceFile::operator=(DeviceFile&& other) noexcept {
-  if (this != &other) {
-    int error = 0;
-    Close(error);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-DeviceFile DeviceFile::OpenForUpdate(const std::string& path, int& error) {
-  return DeviceFile(OpenLockedForUpdate(path, error));
-}
 
 bool DeviceFile::Length(uint64_t& length) {
   off_t end = ::lseek(fd_, 0, SEEK_END);

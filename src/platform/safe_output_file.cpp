@@ -166,11 +166,7 @@ int SafeOutputFile::Commit() {
       error = SyncFolder(FolderOf(target_));
     }
   }
-  through_ = false;
-  write_error_ = 0;
-  path_.clear();
-  target_.clear();
-  work_.clear();
+  Forget();
   return error;
 }
 
@@ -179,11 +175,7 @@ void SafeOutputFile::Discard() {
   (void)std::fclose(stream_);
   stream_ = nullptr;
   if (!through_) ::unlink(work_.c_str());
-  through_ = false;
-  write_error_ = 0;
-  path_.clear();
-  target_.clear();
-  work_.clear();
+  Forget();
 }
 
 }  // namespace qb

@@ -59,6 +59,8 @@ class SafeOutputFile {
  private:
   // Flushes the stream; 0, or the error of the first write or of the flush.
   int FlushStream();
+  // Back to the state of a file never opened (the stream already closed).
+  void Forget();
 
   std::FILE* stream_ = nullptr;
   bool through_ = false;

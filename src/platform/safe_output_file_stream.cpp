@@ -19,6 +19,14 @@ bool SafeOutputFile::Write(const void* bytes, size_t count) {
   return false;
 }
 
+void SafeOutputFile::Forget() {
+  through_ = false;
+  write_error_ = 0;
+  path_.clear();
+  target_.clear();
+  work_.clear();
+}
+
 int SafeOutputFile::FlushStream() {
   int error = 0;
   errno = 0;

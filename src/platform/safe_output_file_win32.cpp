@@ -9,32 +9,12 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/win32_errno.h"
+
 namespace qb {
 namespace {
 
 constexpr size_t kMaxNamePart = 200;
-
-int ErrnoFromSystem(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      return ENOENT;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_ACCESS_DENIED:
-      return EACCES;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return ENOSPC;
-    case ERROR_WRITE_PROTECT:
-      return EROFS;
-    default:
-      return EIO;
-  }
-}
 
 std::string UniqueSuffix() {
   static uint64_t counter = 0;
@@ -181,11 +161,7 @@ int SafeOutputFile::Commit() {
     }
     if (error != 0) DeleteFileA(work_.c_str());
   }
-  through_ = false;
-  write_error_ = 0;
-  path_.clear();
-  target_.clear();
-  work_.clear();
+  Forget();
   return error;
 }
 
@@ -194,11 +170,7 @@ void SafeOutputFile::Discard() {
   (void)std::fclose(stream_);
   stream_ = nullptr;
   if (!through_) DeleteFileA(work_.c_str());
-  through_ = false;
-  write_error_ = 0;
-  path_.clear();
-  target_.clear();
-  work_.clear();
+  Forget();
 }
 
 }  // namespace qb

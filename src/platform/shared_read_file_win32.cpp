@@ -4,6 +4,8 @@
 
 #include <cerrno>
 
+#include "platform/win32_errno.h"
+
 namespace qb {
 namespace {
 
@@ -11,23 +13,6 @@ namespace {
 // lives in the same int as the descriptor elsewhere.
 HANDLE ToHandle(int fd) {
   return LongToHandle(fd);
-}
-
-int ErrnoFromSystem(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-      return ENOENT;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_ACCESS_DENIED:
-      return EACCES;
-    case ERROR_FILENAME_EXCED_RANGE:
-      return ENAMETOOLONG;
-    default:
-      return EIO;
-  }
 }
 
 }  // namespace
