@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
-#include <QCryptographicHash>
 #include <QLocalSocket>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -86,9 +86,8 @@ QString InstanceServerName() {
   QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
   return QStringLiteral("quillbank-manager-%1-%2")
       .arg(static_cast<qulonglong>(getuid()))
-      .arg(QString::fromLatin1(QCryptographicHash::hash(runtime, QCryptographicHash::Sha1)
-                                   .toHex()
-                                   .left(12)));
+      .arg(QString::fromLatin1(
+          QCryptographicHash::hash(runtime, QCryptographicHash::Sha1).toHex().left(12)));
 }
 
 bool HandToRunningInstance(const QStringList& files) {
@@ -205,7 +204,7 @@ bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool sh
   host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
   installed_host_ = std::make_unique<qb::ScopedJobHost>(host_.get());
   print_ = std::make_unique<PrintCommands>(frame_.get());
-  connect(frame_.get(), &CMainFrame::commandRequested, print_.get(), &PrintCommands::OnCommand);
+  print_->Attach(frame_.get());
   // The card commands, the option dialogs, the calculator and the export.
   new CardCommands(frame_.get(), progress_);
   Listen();

@@ -12,71 +12,60 @@
 #include "app/main_frame.h"
 #include "base/job_host.h"
 
-namespace {
-
-bool Handles(int id) {
-  switch (id) {
-    case cmd::kCardInit:
-    case cmd::kCardRead:
-    case cmd::kCardInfo:
-    case cmd::kOptionsDrive:
-    case cmd::kOptionsDevice:
-    case cmd::kCalculator:
-    case cmd::kCalculatorNoDoc:
-    case cmd::kExport:
-      return true;
-    default:
-      return false;
-  }
-}
-
-}  // namespace
-
 CardCommands::CardCommands(CMainFrame* frame, CProgressDialog* progress)
     : QObject(frame), frame_(frame), launcher_(progress, frame), flows_(launcher_, frame, frame) {
-  connect(frame, &CMainFrame::commandRequested, this, &CardCommands::OnCommand);
+  frame->SetHandler("cardInit", this, [this](CQuillbankManagerDoc*) { CardInit(); });
+  frame->SetHandler("cardRead", this, [this](CQuillbankManagerDoc*) { CardRead(); });
+  frame->SetHandler("cardInfo", this, [this](CQuillbankManagerDoc*) { CardInfo(); });
+  frame->SetHandler("fileExport", this, [this](CQuillbankManagerDoc* doc) { Export(doc); });
+  frame->SetHandler("optionsDrive", this, [this](CQuillbankManagerDoc*) { SelectDrive(); });
+  frame->SetHandler("optionsDevice", this, [this](CQuillbankManagerDoc*) { DeviceOptions(); });
+  frame->SetHandler("optionsCalculator", this, [this](CQuillbankManagerDoc*) { Calculator(); });
 }
 
-void CardCommands::OnCommand(int id, CQuillbankManagerDoc* doc) {
-  // Events pumped while a command runs may bring another: it is refused.
-  if (!Handles(id) || running_) return;
-  QWidget* parent = frame_.data();
-  switch (id) {
-    case cmd::kOptionsDrive:
-      SelectDriveDialog(parent).exec();
-      return;
-    case cmd::kOptionsDevice:
-      DeviceOptionsDialog(parent).exec();
-      return;
-    case cmd::kCalculator:
-    case cmd::kCalculatorNoDoc:
-      CardCapacityCalculator(parent).exec();
-      return;
-    default:
-      break;
-  }
+// Events pumped while a command runs may bring another: it is refused.
+
+void CardCommands::SelectDrive() {
+  if (!running_) SelectDriveDialog(frame_.data()).exec();
+}
+
+void CardCommands::DeviceOptions() {
+  if (!running_) DeviceOptionsDialog(frame_.data()).exec();
+}
+
+void CardCommands::Calculator() {
+  if (!running_) CardCapacityCalculator(frame_.data()).exec();
+}
+
+template <typename Job>
+void CardCommands::RunJob(Job job) {
+  if (running_) return;
   // The frame disables what would disturb the job while it runs.
   QScopedValueRollback<bool> running(running_, true);
   LongOperation operation;
-  switch (id) {
-    case cmd::kCardInit:
-      flows_.CardInitCommand();
-      break;
-    case cmd::kCardRead:
-      flows_.CardReadCommand();
-      break;
-    case cmd::kCardInfo:
-      flows_.CardInfoCommand(false);
-      break;
-    case cmd::kExport: {
-      // The document stays alive while its lines are written, also when its
-      // windows close meanwhile.
-      std::shared_ptr<CQuillbankManagerDoc> keep;
-      if (frame_)
-        for (CChildFrame* child : frame_->childFrames())
-          if (child->document() == doc) keep = child->sharedDocument();
-      ExportCommand(doc, parent, qb::CurrentJobHost());
-      break;
-    }
-  }
+  job();
+}
+
+void CardCommands::CardInit() {
+  RunJob([this] { flows_.CardInitCommand(); });
+}
+
+void CardCommands::CardRead() {
+  RunJob([this] { flows_.CardReadCommand(); });
+}
+
+void CardCommands::CardInfo() {
+  RunJob([this] { flows_.CardInfoCommand(false); });
+}
+
+void CardCommands::Export(CQuillbankManagerDoc* doc) {
+  RunJob([this, doc] {
+    // The document stays alive while its lines are written, also when its
+    // windows close meanwhile.
+    std::shared_ptr<CQuillbankManagerDoc> keep;
+    if (frame_)
+      for (CChildFrame* child : frame_->childFrames())
+        if (child->document() == doc) keep = child->sharedDocument();
+    ExportCommand(doc, frame_.data(), qb::CurrentJobHost());
+  });
 }

@@ -1,6 +1,7 @@
-// Carries out the commands the main frame hands on that concern cards and
-// settings: Card Init, Read and Info, the Select Drive and Quillbank options
-// dialogs, the capacity calculator, and File > Export.
+// Carries out the main frame's commands that concern cards and settings:
+// Card Init, Read and Info, the Select Drive and Quillbank options dialogs,
+// the capacity calculator, and File > Export. It registers itself as their
+// handler with the frame.
 //
 // The card commands and the export run on the user-interface thread and
 // pump events while they work. Each runs as a long operation, so the frame
@@ -23,17 +24,27 @@ class CardCommands : public QObject {
   Q_OBJECT
 
  public:
-  // Connects to the frame's commandRequested. `progress` is the
-  // application's shared progress dialog. Neither is owned.
+  // Registers the commands with the frame. `progress` is the application's
+  // shared progress dialog. Neither is owned.
   CardCommands(CMainFrame* frame, CProgressDialog* progress);
 
   // True while a card command or an export of this object runs.
   bool running() const { return running_; }
 
- public slots:
-  void OnCommand(int id, CQuillbankManagerDoc* doc);
+  // The commands; each is refused while one of them runs.
+  void CardInit();
+  void CardRead();
+  void CardInfo();
+  void Export(CQuillbankManagerDoc* doc);
+  void SelectDrive();
+  void DeviceOptions();
+  void Calculator();
 
  private:
+  // Runs `job` as a long operation, unless one of the commands runs.
+  template <typename Job>
+  void RunJob(Job job);
+
   QPointer<CMainFrame> frame_;
   CardJobLauncher launcher_;
   CardFlows flows_;

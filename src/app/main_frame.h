@@ -1,8 +1,10 @@
 // The main window: document windows in an MDI area, the two menus (128
-// without and 129 with an active document), the accelerator table, the
-// toolbar and the status bar. Commands that other parts of the program carry
-// out (card work, option dialogs, the calculator, find, export, printing,
-// navigation, help) leave through commandRequested.
+// without and 129 with an active document), the command keys, the toolbar
+// and the status bar, all built from the command table (commands.h). Each
+// command is one QAction named after it. The frame carries out its own
+// commands and hands the text view's to the active view; the parts of the
+// program that carry out the others (card work, option dialogs, the
+// calculator, export, printing) register their handlers by name.
 #pragma once
 
 #include <QMainWindow>
@@ -10,32 +12,18 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/quillbank_doc.h"
 
 class CChildFrame;
 class QAction;
+class QShortcut;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
-
-namespace cmd {
-constexpr int kCardInfo = 32814, kCardInit = 32773, kCardRead = 32774;
-constexpr int kOptionsDrive = 32771, kOptionsDevice = 32772, kPrinterEmulation = 32808;
-constexpr int kCalculatorNoDoc = 32816, kCalculator = 32810, kExport = 32817;
-constexpr int kFind = 32800, kFindAgain = 32801;
-constexpr int kFirstNavigation = 32790, kLastNavigation = 32807;
-constexpr int kFileNew = 57600, kFileOpen = 57601, kFileClose = 57602, kFileSave = 57603;
-constexpr int kPrintSetup = 57606, kPrint = 57607, kPrintDirect = 57608, kPrintPreview = 57609;
-constexpr int kRecentFirst = 57616, kExit = 57665;
-constexpr int kViewToolbar = 59392, kViewStatusBar = 59393;
-constexpr int kWindowNew = 57648, kWindowArrange = 57649, kWindowCascade = 57650;
-constexpr int kWindowTile = 57651, kWindowSplit = 57653;
-constexpr int kHelpTopics = 57667, kHelpFinder = 57671, kHelp = 57670, kContextHelp = 57669;
-constexpr int kAbout = 57664, kNextPane = 57680, kPreviousPane = 57681;
-}  // namespace cmd
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -64,13 +52,17 @@ class CMainFrame : public QMainWindow {
   // The file names File Open asks for (a file dialog unless replaced).
   void SetOpenFilePrompt(std::function<QStringList()> prompt) { open_prompt_ = std::move(prompt); }
 
- signals:
-  // A command for another part of the program, with the active document
-  // (null when none).
-  void commandRequested(int id, CQuillbankManagerDoc* doc);
+  // Carries out a command, with the active document (null when none).
+  using Handler = std::function<void(CQuillbankManagerDoc*)>;
 
- public slots:
-  void OnCommand(int id);
+  // The named command's action, or null.
+  QAction* command(const QString& name) const;
+  // `handler` carries out the named command from now on, as long as `owner`
+  // lives. The command's enabling rule and the long-operation guard apply
+  // before it is called.
+  void SetHandler(const char* name, QObject* owner, Handler handler);
+  // True when the command has a handler whose owner still lives.
+  bool HasHandler(const QString& name) const;
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -78,22 +70,25 @@ class CMainFrame : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  QAction* MakeAction(int id, const QString& text);
+  struct Command;
+
+  void BuildCommands();
+  void SetFrameHandlers();
   void BuildMenus();
-  void BuildAccelerators();
   void BuildToolBar();
   void BuildStatusBar();
   void ShowMenu(int id);
   void UpdateState();
   void OnLongOperationChanged(bool running);
   void FillRecentFiles(QMenu* menu);
+  void Run(Command& command);
   CChildFrame* AddChild(std::shared_ptr<CQuillbankManagerDoc> doc);
   QStringList AskForFiles();
 
   QMdiArea* mdi_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   std::map<int, std::vector<QMenu*>> menus_;
-  std::vector<QAction*> actions_;
+  std::map<std::string, std::unique_ptr<Command>> commands_;
   int menu_id_ = 0;
   int new_count_ = 0;
   bool closing_ = false;

@@ -96,23 +96,13 @@ PrintCommands::~PrintCommands() {
   delete progress_;
 }
 
-void PrintCommands::OnCommand(int id, CQuillbankManagerDoc* doc) {
-  switch (id) {
-    case cmd::kPrint:
-      Print(doc);
-      break;
-    case cmd::kPrintDirect:
-      PrintDirect(doc);
-      break;
-    case cmd::kPrintPreview:
-      PrintPreview(doc);
-      break;
-    case cmd::kPrintSetup:
-      PrintSetup();
-      break;
-    default:
-      break;
-  }
+void PrintCommands::Attach(CMainFrame* frame) {
+  frame->SetHandler("filePrint", this, [this](CQuillbankManagerDoc* doc) { Print(doc); });
+  frame->SetHandler("filePrintDirect", this,
+                    [this](CQuillbankManagerDoc* doc) { PrintDirect(doc); });
+  frame->SetHandler("filePrintPreview", this,
+                    [this](CQuillbankManagerDoc* doc) { PrintPreview(doc); });
+  frame->SetHandler("filePrintSetup", this, [this](CQuillbankManagerDoc*) { PrintSetup(); });
 }
 
 bool PrintCommands::Print(CQuillbankManagerDoc* doc) {

@@ -15,6 +15,7 @@
 #include "app/page_layout.h"
 #include "app/progress_dialog.h"
 
+class CMainFrame;
 class CQuillbankManagerDoc;
 class QPrintPreviewDialog;
 class QWidget;
@@ -83,9 +84,9 @@ class PrintCommands : public QObject {
   // The progress dialog of the job under way, or null.
   CProgressDialog* progressDialog() const { return progress_; }
 
- public slots:
-  // The print commands of the main frame; others are ignored.
-  void OnCommand(int id, CQuillbankManagerDoc* doc);
+  // Carries out the frame's print commands from now on: Print, print
+  // direct, Print Preview and Print Setup.
+  void Attach(CMainFrame* frame);
 
  private:
   QWidget* window_;

@@ -170,7 +170,7 @@ class CardCommandsTest : public QObject {
       Shot(w, "card_info");
       qobject_cast<QMessageBox*>(w)->button(QMessageBox::Ok)->click();
     });
-    frame_->OnCommand(cmd::kCardInfo);
+    frame_->command("cardInfo")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(1));
     const qb::test::SeenBox& box = answers.boxes()[0];
     QCOMPARE(box.text, InfoText(shown, "9600", parameter.toLatin1().constData(),
@@ -184,7 +184,7 @@ class CardCommandsTest : public QObject {
     ModalAnswerer answers;
     qb::test::ScopedEnv env;
     env.Set("DD_KDVDIR", dir_->path());
-    frame_->OnCommand(cmd::kCardInfo);
+    frame_->command("cardInfo")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(1));
     QCOMPARE(answers.boxes()[0].icon, QMessageBox::Critical);
     QVERIFY2(answers.boxes()[0].text.startsWith("ERROR\n"), qPrintable(answers.boxes()[0].text));
@@ -207,7 +207,7 @@ class CardCommandsTest : public QObject {
     ModalAnswerer answers;
     answers.Press(QMessageBox::Ok);  // the card's information: continue
     answers.Save(QString::fromStdString(dir_->File("Lab.qbd")));
-    frame_->OnCommand(cmd::kCardRead);
+    frame_->command("cardRead")->trigger();
     QVERIFY(answers.done());
     QCOMPARE(answers.unanswered(), 0);
 
@@ -255,7 +255,7 @@ class CardCommandsTest : public QObject {
     StartDriver();
     ModalAnswerer answers;
     answers.Press(QMessageBox::Ok);
-    frame_->OnCommand(cmd::kCardRead);
+    frame_->command("cardRead")->trigger();
     QCOMPARE(answers.texts(), QStringList{"WARNING!\nNo data on PC-Card.\n\n"});
     QCOMPARE(answers.boxes()[0].icon, QMessageBox::Critical);
     QCOMPARE(frame_->childFrames().size(), 0);
@@ -267,7 +267,7 @@ class CardCommandsTest : public QObject {
     StartDriver();
     ModalAnswerer answers;
     answers.Press(QMessageBox::Cancel);
-    frame_->OnCommand(cmd::kCardRead);
+    frame_->command("cardRead")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(1));
     QCOMPARE(answers.unanswered(), 0);
     QCOMPARE(qb::test::SlurpFile(image_), card);
@@ -290,7 +290,7 @@ class CardCommandsTest : public QObject {
       qb::test::ChooseFile(dialog, QString::fromStdString(dir_->File("pulled.qbd")));
     });
     answers.Press(QMessageBox::Ok);  // the job's failure
-    frame_->OnCommand(cmd::kCardRead);
+    frame_->command("cardRead")->trigger();
     PulledCard::reads_left = -1;
     QCOMPARE(answers.boxes().size(), size_t(2));
     QCOMPARE(answers.boxes()[1].icon, QMessageBox::Critical);
@@ -312,7 +312,7 @@ class CardCommandsTest : public QObject {
     StartDriver();
     ModalAnswerer answers;
     answers.Press(QMessageBox::Ok);
-    frame_->OnCommand(cmd::kCardInit);
+    frame_->command("cardInit")->trigger();
     QCOMPARE(answers.texts(),
              QStringList{"ERROR!\nPC-Card is not empty!\n\nPlease read out the data before "
                          "initializing the PC Card."});
@@ -346,7 +346,7 @@ class CardCommandsTest : public QObject {
       w->findChild<QPushButton*>("ok")->click();
     });
     answers.Press(confirm ? QMessageBox::Ok : QMessageBox::Cancel);
-    frame_->OnCommand(cmd::kCardInit);
+    frame_->command("cardInit")->trigger();
     QVERIFY(answers.done());
     QCOMPARE(answers.unanswered(), 0);
     QCOMPARE(answers.boxes().size(), size_t(1));
@@ -390,7 +390,7 @@ class CardCommandsTest : public QObject {
     ModalAnswerer answers;
     answers.Then([](QWidget* w) { w->findChild<QPushButton*>("ok")->click(); });
     answers.Press(QMessageBox::Ok);
-    frame_->OnCommand(cmd::kCardInit);
+    frame_->command("cardInit")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(1));
     QCOMPARE(std::string(ImageInfo(image_).comment), std::string("Temp folder"));
     QVERIFY(QDir::setCurrent(QString::fromStdString(dir_->path())));
@@ -404,7 +404,7 @@ class CardCommandsTest : public QObject {
     ModalAnswerer answers;
     answers.Then([](QWidget* w) { w->findChild<QPushButton*>("ok")->click(); });
     answers.Press(QMessageBox::Ok);
-    frame_->OnCommand(cmd::kCardInit);
+    frame_->command("cardInit")->trigger();
     QCOMPARE(std::string(ImageInfo(image_).comment), std::string("New ID"));
     QCOMPARE(dir_->Read("comment.txt"), std::string("the user's own notes"));
   }
@@ -417,29 +417,32 @@ class CardCommandsTest : public QObject {
     answers.Then([this, &checked](QWidget* w) {
       // Inside the Card Info box of a read: the card commands are off.
       QVERIFY(commands_->running() && LongOperation::Running());
-      for (int id : {cmd::kCardInit, cmd::kCardRead, cmd::kCardInfo})
-        QVERIFY(!frame_->findChild<QAction*>(QString("cmd%1").arg(id))->isEnabled());
-      commands_->OnCommand(cmd::kCardInfo, nullptr);  // refused: no second box
+      for (const char* name : {"cardInit", "cardRead", "cardInfo"})
+        QVERIFY(!frame_->findChild<QAction*>(name)->isEnabled());
+      commands_->CardInfo();  // refused: no second box
       checked = true;
       qobject_cast<QMessageBox*>(w)->button(QMessageBox::Cancel)->click();
     });
-    frame_->OnCommand(cmd::kCardRead);
+    frame_->command("cardRead")->trigger();
     QVERIFY(checked);
     QCOMPARE(answers.boxes().size(), size_t(1));
     QCOMPARE(answers.unanswered(), 0);
     QVERIFY(!commands_->running() && !LongOperation::Running());
-    QVERIFY(frame_->findChild<QAction*>(QString("cmd%1").arg(cmd::kCardRead))->isEnabled());
+    QVERIFY(frame_->findChild<QAction*>("cardRead")->isEnabled());
   }
 
   void optionCommandsOpenTheirDialogs_data() {
-    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("dialog");
-    QTest::newRow("drive") << cmd::kOptionsDrive << "selectDriveDialog";
-    QTest::newRow("device") << cmd::kOptionsDevice << "deviceOptionsDialog";
-    QTest::newRow("calculator") << cmd::kCalculatorNoDoc << "capacityCalculator";
+    QTest::newRow("drive") << "optionsDrive"
+                           << "selectDriveDialog";
+    QTest::newRow("device") << "optionsDevice"
+                            << "deviceOptionsDialog";
+    QTest::newRow("calculator") << "optionsCalculator"
+                                << "capacityCalculator";
   }
   void optionCommandsOpenTheirDialogs() {
-    QFETCH(int, id);
+    QFETCH(QString, command);
     QFETCH(QString, dialog);
     ModalAnswerer answers;
     QString seen;
@@ -447,7 +450,7 @@ class CardCommandsTest : public QObject {
       seen = w->objectName();
       qobject_cast<QDialog*>(w)->reject();
     });
-    frame_->OnCommand(id);
+    frame_->command(command)->trigger();
     QCOMPARE(seen, dialog);
   }
 

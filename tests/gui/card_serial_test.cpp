@@ -57,7 +57,7 @@ class CardSerialTest : public QObject {
     ModalAnswerer answers;
     answers.Press(QMessageBox::Ok);
     answers.Save(QString::fromStdString(dir_->File("serial.qbd")));
-    frame_->OnCommand(cmd::kCardRead);
+    frame_->command("cardRead")->trigger();
     QVERIFY(answers.done());
     QCOMPARE(answers.unanswered(), 0);
     QCOMPARE(answers.save_proposed_, QString("Serial 1"));
@@ -87,13 +87,13 @@ class CardSerialTest : public QObject {
   }
 
   void cancelledWakeUpEndsWithoutABox_data() {
-    QTest::addColumn<int>("command");
-    QTest::newRow("info") << cmd::kCardInfo;
-    QTest::newRow("read") << cmd::kCardRead;
-    QTest::newRow("init") << cmd::kCardInit;
+    QTest::addColumn<QString>("command");
+    QTest::newRow("info") << "cardInfo";
+    QTest::newRow("read") << "cardRead";
+    QTest::newRow("init") << "cardInit";
   }
   void cancelledWakeUpEndsWithoutABox() {
-    QFETCH(int, command);
+    QFETCH(QString, command);
     QCOMPARE(qb::test::MakeCard(*dir_, image_, 48, "Asleep", 5), std::string());
     std::string card = qb::test::SlurpFile(image_);
     StartSimulator({"--fault", "no-stx"});
@@ -121,7 +121,7 @@ class CardSerialTest : public QObject {
       }
     });
     watch.start();
-    frame_->OnCommand(command);
+    frame_->command(command)->trigger();
     QCOMPARE(answers.boxes().size(), size_t(0));
     QCOMPARE(answers.unanswered(), 0);
     QCOMPARE(text, QString("Please remove PC Card from serial drive and insert it again.\nBe sure "
@@ -139,7 +139,7 @@ class CardSerialTest : public QObject {
     settings.SetDrive("Quillbank");
     settings.SetDevice(dir_->File("no-such-port"));
     ModalAnswerer answers;
-    frame_->OnCommand(cmd::kCardInfo);
+    frame_->command("cardInfo")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(1));
     QCOMPARE(answers.boxes()[0].icon, QMessageBox::Critical);
     QVERIFY2(answers.boxes()[0].text.startsWith("ERROR\nError opening COM1:"),

@@ -50,7 +50,7 @@ class ExportCommandTest : public QObject {
     Open("A+B.qbd", file.bytes());
     ModalAnswerer answers;
     answers.Save(Path("out/A_B.txt"));
-    frame_->OnCommand(cmd::kExport);
+    frame_->command("fileExport")->trigger();
     QVERIFY(answers.done());
     QCOMPARE(answers.boxes().size(), size_t(0));
     QCOMPARE(answers.save_proposed_, QString("A_B.txt"));
@@ -68,7 +68,7 @@ class ExportCommandTest : public QObject {
     // the next export, the extension added.
     QVERIFY(QDir().mkpath(Path("other")));
     answers.Save(Path("other/plain"));
-    frame_->OnCommand(cmd::kExport);
+    frame_->command("fileExport")->trigger();
     QCOMPARE(dir_->Read("other/plain.txt"), QbdExport("A+B.qbd"));
     QCOMPARE(AppSettings().ExportPath(), dir_->File("other/"));
   }
@@ -85,7 +85,7 @@ class ExportCommandTest : public QObject {
     ModalAnswerer answers;
     answers.Save(Path("out/doc.txt"));
     answers.Press(replace ? QMessageBox::Yes : QMessageBox::No);
-    frame_->OnCommand(cmd::kExport);
+    frame_->command("fileExport")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(1));
     const qb::test::SeenBox& box = answers.boxes()[0];
     QCOMPARE(box.text, QString("WARNING!\nDestination file already exists!\n\nAre you sure to "
@@ -110,7 +110,7 @@ class ExportCommandTest : public QObject {
       qobject_cast<QMessageBox*>(w)->button(QMessageBox::Yes)->click();
     });
     answers.Press(QMessageBox::Ok);
-    frame_->OnCommand(cmd::kExport);
+    frame_->command("fileExport")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(2));
     QCOMPARE(answers.boxes()[1].text,
              QString("ERROR!\nCannot overwrite target file\n%1\n\n(%2)")
@@ -125,7 +125,7 @@ class ExportCommandTest : public QObject {
     answers.Save(Path("doc.qbd"));
     answers.Press(QMessageBox::Yes);  // replace it
     answers.Press(QMessageBox::Ok);
-    frame_->OnCommand(cmd::kExport);
+    frame_->command("fileExport")->trigger();
     QCOMPARE(answers.boxes().size(), size_t(2));
     QCOMPARE(answers.boxes()[1].text,
              QString("ERROR!\nThe export file\n%1\nis the document itself.").arg(Path("doc.qbd")));
@@ -174,7 +174,7 @@ class ExportCommandTest : public QObject {
       }
     });
     watch.start();
-    frame_->OnCommand(cmd::kExport);
+    frame_->command("fileExport")->trigger();
     QVERIFY(modal.done());
     QCOMPARE(caption, QString("Quillbank Manager"));
     QStringList expected = {"Are you sure to abort this function?"};
@@ -198,7 +198,7 @@ class ExportCommandTest : public QObject {
 
   void withoutADocumentNothingHappens() {
     ModalAnswerer answers;
-    commands_->OnCommand(cmd::kExport, nullptr);
+    commands_->Export(nullptr);
     QTest::qWait(30);
     QCOMPARE(answers.unanswered(), 0);
     QCOMPARE(answers.boxes().size(), size_t(0));

@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <QUrl>
 #include <clocale>
 #include <cstdio>
@@ -23,6 +25,7 @@
 #include "app/about_dialog.h"
 #include "app/application.h"
 #include "app/child_frame.h"
+#include "app/commands.h"
 #include "app/long_operation.h"
 #include "app/quillbank_doc.h"
 #include "app/text_view.h"
@@ -32,22 +35,22 @@
 
 namespace {
 
-constexpr int kSep = 0;
-constexpr int kRecent = -1;
+const QString kSep = "-";
+const QString kRecent = "recentFiles";
 
-// The command ids of a menu's entries: 0 for a separator, -1 for the
-// recent-file placeholder.
-QList<int> EntryIds(QMenu* menu) {
-  QList<int> ids;
-  for (QAction* action : menu->actions()) {
+// The command names of a menu's or toolbar's entries: "-" for a separator,
+// "recentFiles" for the recent-file placeholder.
+QStringList EntryNames(const QList<QAction*>& actions) {
+  QStringList names;
+  for (QAction* action : actions) {
     if (action->isSeparator())
-      ids.append(kSep);
+      names.append(kSep);
     else if (action->objectName() == QLatin1String("recentPlaceholder"))
-      ids.append(kRecent);
+      names.append(kRecent);
     else
-      ids.append(action->data().toInt());
+      names.append(action->objectName());
   }
-  return ids;
+  return names;
 }
 
 QStringList Titles(QMenuBar* bar) {
@@ -66,27 +69,12 @@ std::string GoodFile(const std::string& comment) {
   return qb::test::RecordFileBuilder().Head(comment).Lines({"one", "two"}).End().bytes();
 }
 
-// Stands in for a view that carries out its own commands.
-class SlotView : public QWidget {
-  Q_OBJECT
-
- public:
-  using QWidget::QWidget;
-  QStringList calls;
-
- public slots:
-  void LineDown() { calls.append("LineDown"); }
-  void FindAgain() { calls.append("FindAgain"); }
-};
-
-// Puts a stand-in in the place of the child's view; a plain widget has no
-// slots, so every command leaves the frame through its signal.
-template <typename View = QWidget>
-View* ReplaceView(CChildFrame* child) {
+// Puts a plain widget in the place of the child's text view, so that the
+// view's commands have nothing to act on.
+void ReplaceView(CChildFrame* child) {
   QWidget* pane = child->findChild<QWidget*>("pane");
   delete child->activeView();
-  auto* view = new View(pane);
-  return view;
+  new QWidget(pane);
 }
 
 // Takes the addresses the program hands to the desktop.
@@ -126,34 +114,44 @@ class MainFrameTest : public QObject {
   void menus_data() {
     QTest::addColumn<bool>("document");
     QTest::addColumn<QString>("popup");
-    QTest::addColumn<QList<int>>("ids");
-    const QStringList no_doc = {"&File", "&Card", "&Options", "&View", "&Help"};
+    QTest::addColumn<QStringList>("names");
+    const QStringList card = {"cardInit", "cardRead", "cardInfo"};
+    const QStringList options = {"optionsDrive", "optionsDevice", "optionsPrinterEmulation",
+                                 "optionsCalculator"};
     QTest::newRow("128 file") << false << "&File"
-                              << QList<int>{57601, kSep, 57606, kSep, kRecent, kSep, 57665};
-    QTest::newRow("128 card") << false << "&Card" << QList<int>{32773, 32774, 32814};
-    QTest::newRow("128 options") << false << "&Options" << QList<int>{32771, 32772, 32808, 32816};
-    QTest::newRow("128 view") << false << "&View" << QList<int>{59392, 59393};
-    QTest::newRow("128 help") << false << "&Help" << QList<int>{57667, kSep, 57664};
+                              << QStringList{"fileOpen", kSep, "filePrintSetup", kSep,
+                                             kRecent,    kSep, "fileExit"};
+    QTest::newRow("128 card") << false << "&Card" << card;
+    QTest::newRow("128 options") << false << "&Options" << options;
+    QTest::newRow("128 view") << false << "&View" << QStringList{"viewToolbar", "viewStatusBar"};
+    QTest::newRow("128 help") << false << "&Help" << QStringList{"helpTopics", kSep, "helpAbout"};
     QTest::newRow("129 file") << true << "&File"
-                              << QList<int>{57601, 57602, kSep,    32817, kSep, 57607,
-                                            57606, kSep,  kRecent, kSep,  57665};
-    QTest::newRow("129 options") << true << "&Options" << QList<int>{32771, 32772, 32808, 32810};
-    QTest::newRow("129 search") << true << "Search" << QList<int>{32800, 32801};
+                              << QStringList{
+                                     "fileOpen",  "fileClose",      kSep, "fileExport", kSep,
+                                     "filePrint", "filePrintSetup", kSep, kRecent,      kSep,
+                                     "fileExit"};
+    QTest::newRow("129 card") << true << "&Card" << card;
+    // The calculator is one command in both menus and on the toolbar.
+    QTest::newRow("129 options") << true << "&Options" << options;
+    QTest::newRow("129 search") << true << "Search" << QStringList{"searchFind", "searchFindAgain"};
     QTest::newRow("129 window") << true << "&Window"
-                                << QList<int>{57648, 57650, 57651, 57649, 57653};
+                                << QStringList{"windowNew", "windowCascade", "windowTile",
+                                               "windowArrange", "windowSplit"};
     QTest::newRow("129 navigation")
-        << true << " " << QList<int>{32790, 32791, 32792, 32793, 32796, 32797,
-                                     32798, 32799, 32802, 32803, 32806, 32807};
+        << true << " "
+        << QStringList{"navLineUp",     "navLineDown",    "navPageUp",  "navPageDown",
+                       "navColumnLeft", "navColumnRight", "navHome",    "navEnd",
+                       "navLineHome",   "navLineEnd",     "navPageEnd", "navPageStart"};
   }
   void menus() {
     QFETCH(bool, document);
     QFETCH(QString, popup);
-    QFETCH(QList<int>, ids);
+    QFETCH(QStringList, names);
     if (document) frame_->NewDocument();
     QCOMPARE(frame_->menuId(), document ? 129 : 128);
     QMenu* menu = Popup(frame_->menuBar(), popup);
     QVERIFY(menu);
-    QCOMPARE(EntryIds(menu), ids);
+    QCOMPARE(EntryNames(menu->actions()), names);
   }
 
   void menuBarsAndTexts() {
@@ -174,80 +172,114 @@ class MainFrameTest : public QObject {
   }
 
   void promptsAndTooltips() {
-    QAction* read = frame_->findChild<QAction*>("tb32774");
+    QAction* read = frame_->findChild<QAction*>("cardRead");
     QVERIFY(read);
     QCOMPARE(read->statusTip(), QString("Read data from PC-Card"));
     QCOMPARE(read->toolTip(), QString("Read card"));
-    QList<int> toolbar;
-    for (QAction* action : frame_->findChild<QToolBar*>("toolBar128")->actions())
-      toolbar.append(action->isSeparator() ? kSep : action->data().toInt());
-    QCOMPARE(toolbar, (QList<int>{57601, kSep, 32814, 32773, 32774, kSep, 57607, 32808, kSep, 32800,
-                                  kSep, 32772, 32771, 32810, kSep, 57664, 57669}));
-    for (QAction* action : frame_->findChild<QToolBar*>("toolBar128")->actions())
+    auto* toolbar = frame_->findChild<QToolBar*>("toolBar128");
+    QCOMPARE(EntryNames(toolbar->actions()),
+             (QStringList{"fileOpen", kSep, "cardInfo", "cardInit", "cardRead", kSep, "filePrint",
+                          "optionsPrinterEmulation", kSep, "searchFind", kSep, "optionsDevice",
+                          "optionsDrive", "optionsCalculator", kSep, "helpAbout", "helpContext"}));
+    for (QAction* action : toolbar->actions())
       if (!action->isSeparator()) QVERIFY(!action->icon().isNull());
+    // A button whose command has no tooltip shows none, not its menu text
+    // (no tooltip has been up before the last button's).
+    for (auto [name, tip] :
+         {std::pair{"fileOpen", ""}, {"filePrint", ""}, {"cardRead", "Read card"}}) {
+      QWidget* button = toolbar->widgetForAction(frame_->command(name));
+      QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
+      QApplication::sendEvent(button, &help);
+      QCOMPARE(QToolTip::text(), QString(tip));
+    }
   }
 
   void accelerators_data() {
     QTest::addColumn<bool>("document");
     QTest::addColumn<int>("combined");
-    QTest::addColumn<int>("id");  // 0: no command goes out
-    QTest::newRow("Ctrl+O device options") << false << (Qt::CTRL | Qt::Key_O).toCombined() << 32772;
-    QTest::newRow("Ctrl+D drive") << false << (Qt::CTRL | Qt::Key_D).toCombined() << 32771;
-    QTest::newRow("Ctrl+I init") << false << (Qt::CTRL | Qt::Key_I).toCombined() << 32773;
-    QTest::newRow("Ctrl+R read") << false << (Qt::CTRL | Qt::Key_R).toCombined() << 32774;
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("fires");  // false: the command is disabled
+    QTest::newRow("Ctrl+O device options")
+        << false << (Qt::CTRL | Qt::Key_O).toCombined() << "optionsDevice" << true;
+    QTest::newRow("Ctrl+D drive") << false << (Qt::CTRL | Qt::Key_D).toCombined() << "optionsDrive"
+                                  << true;
+    QTest::newRow("Ctrl+I init") << false << (Qt::CTRL | Qt::Key_I).toCombined() << "cardInit"
+                                 << true;
+    QTest::newRow("Ctrl+R read") << false << (Qt::CTRL | Qt::Key_R).toCombined() << "cardRead"
+                                 << true;
     QTest::newRow("F3 inert without document")
-        << false << QKeyCombination(Qt::Key_F3).toCombined() << 0;
+        << false << QKeyCombination(Qt::Key_F3).toCombined() << "searchFindAgain" << false;
     QTest::newRow("Down inert without document")
-        << false << QKeyCombination(Qt::Key_Down).toCombined() << 0;
+        << false << QKeyCombination(Qt::Key_Down).toCombined() << "navLineDown" << false;
     QTest::newRow("Ctrl+P inert without document")
-        << false << (Qt::CTRL | Qt::Key_P).toCombined() << 0;
-    QTest::newRow("F3 find again") << true << QKeyCombination(Qt::Key_F3).toCombined() << 32801;
-    QTest::newRow("Ctrl+F3 find") << true << (Qt::CTRL | Qt::Key_F3).toCombined() << 32800;
-    QTest::newRow("Down") << true << QKeyCombination(Qt::Key_Down).toCombined() << 32791;
+        << false << (Qt::CTRL | Qt::Key_P).toCombined() << "filePrint" << false;
+    QTest::newRow("F3 find again")
+        << true << QKeyCombination(Qt::Key_F3).toCombined() << "searchFindAgain" << true;
+    QTest::newRow("Ctrl+F3 find") << true << (Qt::CTRL | Qt::Key_F3).toCombined() << "searchFind"
+                                  << true;
+    QTest::newRow("Down") << true << QKeyCombination(Qt::Key_Down).toCombined() << "navLineDown"
+                          << true;
     QTest::newRow("Ctrl+PgUp page start")
-        << true << (Qt::CTRL | Qt::Key_PageUp).toCombined() << 32807;
-    QTest::newRow("End line end") << true << QKeyCombination(Qt::Key_End).toCombined() << 32803;
-    QTest::newRow("Ctrl+V preview") << true << (Qt::CTRL | Qt::Key_V).toCombined() << 57609;
+        << true << (Qt::CTRL | Qt::Key_PageUp).toCombined() << "navPageStart" << true;
+    QTest::newRow("End line end") << true << QKeyCombination(Qt::Key_End).toCombined()
+                                  << "navLineEnd" << true;
+    QTest::newRow("Ctrl+V preview")
+        << true << (Qt::CTRL | Qt::Key_V).toCombined() << "filePrintPreview" << true;
   }
   void accelerators() {
     QFETCH(bool, document);
     QFETCH(int, combined);
     QKeyCombination key = QKeyCombination::fromCombined(combined);
-    QFETCH(int, id);
+    QFETCH(QString, command);
+    QFETCH(bool, fires);
     if (document) ReplaceView(frame_->NewDocument());
-    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
+    QAction* action = frame_->command(command);
+    QVERIFY(action);
+    QSignalSpy spy(action, &QAction::triggered);
     QTest::keyClick(frame_.get(), key.key(), key.keyboardModifiers());
     QCOMPARE(prompts_, 0);
-    if (id == 0) {
-      QCOMPARE(spy.count(), 0);
-      return;
-    }
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy[0][0].toInt(), id);
-    QCOMPARE(spy[0][1].value<CQuillbankManagerDoc*>(), frame_->activeDocument());
+    QCOMPARE(spy.count(), fires ? 1 : 0);
   }
 
   void viewCommandsGoToTheActiveView() {
-    CChildFrame* child = frame_->NewDocument();
-    auto* view = ReplaceView<SlotView>(child);
-    QCOMPARE(child->activeView(), view);
-    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
+    qb::test::TempDir dir;
+    std::vector<std::string> lines(300, "a printed line");
+    QString path = QString::fromStdString(dir.Write(
+        "long.qbd", qb::test::RecordFileBuilder().Head("Long").Lines(lines).End().bytes()));
+    CChildFrame* first = frame_->OpenDocumentFile(path);
+    QVERIFY(first);
+    auto* view = qobject_cast<CQuillbankManagerView*>(first->activeView());
+    CChildFrame* second = frame_->NewWindow();
+    auto* other = qobject_cast<CQuillbankManagerView*>(second->activeView());
+    QVERIFY(view && other);
+    frame_->mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(first->parentWidget()));
     QTest::keyClick(frame_.get(), Qt::Key_Down);
-    QTest::keyClick(frame_.get(), Qt::Key_F3);
-    QTest::keyClick(frame_.get(), Qt::Key_Up);  // no slot for it: goes out
-    QCOMPARE(view->calls, (QStringList{"LineDown", "FindAgain"}));
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy[0][0].toInt(), 32790);
+    QTest::keyClick(frame_.get(), Qt::Key_Down);
+    QTest::keyClick(frame_.get(), Qt::Key_Up);
+    frame_->command("navLineDown")->trigger();  // from the menu
+    QCOMPARE(view->topLine(), 2);
+    QCOMPARE(other->topLine(), 0);
   }
 
-  void calculatorIdsOpenTheSameDialog() {
-    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
-    Popup(frame_->menuBar(), "&Options")->actions().last()->trigger();
-    frame_->NewDocument();
-    Popup(frame_->menuBar(), "&Options")->actions().last()->trigger();
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(spy[0][0].toInt(), 32816);
-    QCOMPARE(spy[1][0].toInt(), 32810);
+  void everyCommandHasANameAndAHandler() {
+    CQuillbankManagerApp app;
+    QVERIFY(app.InitInstance(ParseCommandLine({}), false));
+    CMainFrame* frame = app.mainFrame();
+    QList<QAction*> placed = frame->findChild<QToolBar*>("toolBar128")->actions();
+    placed += frame->menuBar()->actions();
+    frame->NewDocument();
+    placed += frame->menuBar()->actions();
+    for (QAction* popup : placed)
+      if (popup->menu()) placed += popup->menu()->actions();
+    for (QAction* action : placed) {
+      if (action->isSeparator() || action->menu() ||
+          action->objectName() == QLatin1String("recentPlaceholder"))
+        continue;
+      QVERIFY2(!action->objectName().isEmpty(), qPrintable(action->text()));
+      QCOMPARE(frame->command(action->objectName()), action);
+    }
+    for (const command::Spec& spec : command::All())
+      QVERIFY2(frame->HasHandler(spec.name), spec.name);
   }
 
   void openFiles() {
@@ -280,10 +312,10 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame_->childFrames().size(), 2);
 
     // Save writes nothing; File Open asks through the prompt.
-    frame_->OnCommand(cmd::kFileSave);
+    frame_->command("fileSave")->trigger();
     QCOMPARE(QString::fromStdString(dir.Read("good.qbd")),
              QString::fromStdString(GoodFile("Line 7 ")));
-    frame_->OnCommand(cmd::kFileOpen);
+    frame_->command("fileOpen")->trigger();
     QCOMPARE(prompts_, 1);
   }
 
@@ -293,11 +325,11 @@ class MainFrameTest : public QObject {
     CChildFrame* second = frame_->NewWindow();
     QCOMPARE(second->document(), first->document());
     QCOMPARE(first->document()->views().size(), 2);
-    QVERIFY(frame_->findChild<QAction*>("cmd57653")->isEnabled());
-    frame_->OnCommand(cmd::kWindowSplit);
+    QVERIFY(frame_->findChild<QAction*>("windowSplit")->isEnabled());
+    frame_->command("windowSplit")->trigger();
     QCOMPARE(second->paneCount(), 4);
     QCOMPARE(first->document()->views().size(), 5);
-    QVERIFY(!frame_->findChild<QAction*>("cmd57653")->isEnabled());
+    QVERIFY(!frame_->findChild<QAction*>("windowSplit")->isEnabled());
     // F6 and Shift+F6 go round the panes.
     for (auto [key, pane] : {std::pair{Qt::NoModifier, 1},
                              {Qt::NoModifier, 2},
@@ -308,15 +340,15 @@ class MainFrameTest : public QObject {
       QCOMPARE(second->activePane(), pane);
       QVERIFY(second->activeView()->hasFocus());
     }
-    frame_->OnCommand(cmd::kFileClose);
+    frame_->command("fileClose")->trigger();
     QTRY_VERIFY(frame_->childFrames().isEmpty());
   }
 
   void splitPanesShareScrolling() {
     qb::test::TempDir dir;
     std::vector<std::string> lines(300, "a printed line");
-    QString path = QString::fromStdString(
-        dir.Write("long.qbd", qb::test::RecordFileBuilder().Head("Long").Lines(lines).End().bytes()));
+    QString path = QString::fromStdString(dir.Write(
+        "long.qbd", qb::test::RecordFileBuilder().Head("Long").Lines(lines).End().bytes()));
     CChildFrame* child = frame_->OpenDocumentFile(path);
     QVERIFY(child);
     auto* first = qobject_cast<CQuillbankManagerView*>(child->activeView());
@@ -352,15 +384,21 @@ class MainFrameTest : public QObject {
     qb::test::TempDir dir;
     QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Waiting")));
     CChildFrame* child = frame_->NewDocument();
-    auto* close = frame_->findChild<QAction*>("cmd57602");
-    QSignalSpy spy(frame_.get(), &CMainFrame::commandRequested);
+    auto* close = frame_->findChild<QAction*>("fileClose");
+    int reads = 0;
+    bool running = false;
+    frame_->SetHandler("cardRead", this, [&](CQuillbankManagerDoc* doc) {
+      ++reads;
+      running = LongOperation::Running();
+      QCOMPARE(doc, frame_->activeDocument());
+    });
     std::optional<LongOperation> operation(std::in_place);
-    for (int id : {cmd::kFileClose, cmd::kFileOpen, cmd::kCardRead, cmd::kFind, cmd::kExit})
-      QVERIFY2(!frame_->findChild<QAction*>(QStringLiteral("cmd%1").arg(id))->isEnabled(),
-               qPrintable(QString::number(id)));
-    QVERIFY(frame_->findChild<QAction*>("cmd32791")->isEnabled());  // navigation stays
-    frame_->OnCommand(cmd::kCardRead);
-    QCOMPARE(spy.count(), 0);
+    for (const char* name : {"fileClose", "fileOpen", "cardRead", "searchFind", "fileExit"})
+      QVERIFY2(!frame_->findChild<QAction*>(name)->isEnabled(), name);
+    QVERIFY(frame_->findChild<QAction*>("navLineDown")->isEnabled());  // navigation stays
+    QTest::keyClick(frame_.get(), Qt::Key_R, Qt::ControlModifier);
+    frame_->command("cardRead")->trigger();
+    QCOMPARE(reads, 0);
     // Window buttons and the frame's close do nothing; a handed-over file
     // waits until the operation ends.
     QVERIFY(!child->parentWidget()->close());
@@ -371,10 +409,8 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame_->childFrames().size(), 2);
     QVERIFY(close->isEnabled());
     // A command carried out elsewhere runs as a long operation.
-    bool running = false;
-    connect(frame_.get(), &CMainFrame::commandRequested, this,
-            [&running] { running = LongOperation::Running(); });
-    frame_->OnCommand(cmd::kCardRead);
+    QTest::keyClick(frame_.get(), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(reads, 1);
     QVERIFY(running);
     QVERIFY(!LongOperation::Running());
   }
@@ -385,7 +421,7 @@ class MainFrameTest : public QObject {
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler("file", &catcher, "Open");
     QTest::keyClick(frame_.get(), Qt::Key_F1);
-    frame_->OnCommand(cmd::kHelpTopics);
+    frame_->command("helpTopics")->trigger();
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(catcher.urls.size(), 2);
     QString path = catcher.urls[0].toLocalFile();
@@ -401,7 +437,7 @@ class MainFrameTest : public QObject {
         box->reject();
       }
     });
-    frame_->findChild<QAction*>("cmd57664")->trigger();
+    frame_->findChild<QAction*>("helpAbout")->trigger();
     QVERIFY(shown);
   }
 
@@ -422,11 +458,11 @@ class MainFrameTest : public QObject {
     RecentFileList::Add(good);
     RecentFileList::Add("/gone/other.qbd");
     for (int shows = 0; shows < 2; ++shows) emit file->aboutToShow();
-    QList<int> ids = EntryIds(file);
-    QCOMPARE(ids.count(57616), 1);
-    QCOMPARE(ids.count(57617), 1);
+    QStringList names = EntryNames(file->actions());
+    QCOMPARE(names.count("recentFile1"), 1);
+    QCOMPARE(names.count("recentFile2"), 1);
     QVERIFY(!file->findChild<QAction*>("recentPlaceholder")->isVisible());
-    file->findChild<QAction*>("cmd57617")->trigger();
+    file->findChild<QAction*>("recentFile2")->trigger();
     QCOMPARE(frame_->childFrames().size(), 1);
 
     // A dropped file opens like File Open.

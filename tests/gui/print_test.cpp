@@ -446,7 +446,7 @@ class PrintTest : public QObject {
     std::string path = dir.Write("m.qbd", qb::test::RecordFileWithLines({"a", kFormFeed, "b"}));
     CMainFrame frame;
     PrintCommands commands(&frame);
-    connect(&frame, &CMainFrame::commandRequested, &commands, &PrintCommands::OnCommand);
+    commands.Attach(&frame);
     QVERIFY(frame.OpenDocumentFile(QString::fromStdString(path)) != nullptr);
     QString pdf = QString::fromStdString(dir.File("m.pdf"));
 
@@ -458,17 +458,17 @@ class PrintTest : public QObject {
       printer.setOutputFileName(pdf);
       return accept;
     });
-    frame.OnCommand(cmd::kPrint);  // declined
+    frame.command("filePrint")->trigger();  // declined
     QCOMPARE(asked, 1);
     QVERIFY(!QFile::exists(pdf));
     accept = true;
-    frame.OnCommand(cmd::kPrint);
+    frame.command("filePrint")->trigger();
     QCOMPARE(asked, 2);
     QCOMPARE(PdfPages(pdf.toStdString()), 2);
     QVERIFY(commands.progressDialog() == nullptr);
 
     QFile::remove(pdf);
-    frame.OnCommand(cmd::kPrintDirect);  // no dialog, same printer
+    frame.command("filePrintDirect")->trigger();  // no dialog, same printer
     QCOMPARE(asked, 2);
     QCOMPARE(PdfPages(pdf.toStdString()), 2);
 
@@ -507,7 +507,7 @@ class PrintTest : public QObject {
   void printSetupShowsThePageSetup() {
     CMainFrame frame;
     PrintCommands commands(&frame);
-    connect(&frame, &CMainFrame::commandRequested, &commands, &PrintCommands::OnCommand);
+    commands.Attach(&frame);
     bool seen = false;
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&seen, &poll] {
@@ -518,7 +518,7 @@ class PrintTest : public QObject {
       }
     });
     poll.start(10);
-    frame.OnCommand(cmd::kPrintSetup);  // also without a document
+    frame.command("filePrintSetup")->trigger();  // also without a document
     QVERIFY(seen);
   }
 

@@ -1,0 +1,71 @@
+// The application's commands, one entry each: its name, menu text, status
+// prompt and tooltip, key, enabling rule, toolbar picture and, for the
+// commands the text view carries out, the view's member that does it. The
+// two menus and the toolbar are lists of these names. The main frame makes
+// one named QAction per entry; the parts of the program that carry out a
+// command register their handler for it by name (CMainFrame::SetHandler).
+#pragma once
+
+#include <QKeyCombination>
+#include <span>
+#include <string_view>
+#include <vector>
+
+class CQuillbankManagerView;
+class QIcon;
+class QPainter;
+
+namespace command {
+
+// When a command is enabled; the flags combine.
+enum Rule : unsigned {
+  kAlways = 0,
+  kNeedsDocument = 1u << 0,  // only with an active document window
+  kNeedsSplit = 1u << 1,     // only when the active window can split further
+  // Disturbs a running long operation (closing, exiting, opening, starting
+  // another one): disabled until it ends.
+  kHeldOff = 1u << 2,
+  // Carried out as a long operation, so that the frame holds off the rest.
+  kLongOperation = 1u << 3,
+};
+
+struct Spec {
+  const char* name;
+  int text;           // menu text (catalogue id); 0 when in no menu
+  int document_text;  // menu text in the document menu when it differs, else 0
+  int prompt;         // "prompt\ntooltip" (catalogue id); 0 for none
+  QKeyCombination key;
+  unsigned rule;
+  bool checkable;
+  // Draws the toolbar picture; null when not on the toolbar.
+  void (*picture)(QPainter&);
+  // The active text view's member that carries the command out, or null.
+  void (CQuillbankManagerView::*view_member)();
+};
+
+// Every command of the main frame.
+std::span<const Spec> All();
+// The named command, or null.
+const Spec* Find(std::string_view name);
+// The command's 16 by 16 toolbar picture (empty without one).
+QIcon Picture(const Spec& spec);
+
+// Menu and toolbar layout: a command's name, or one of these.
+inline constexpr const char* kSeparator = "-";
+inline constexpr const char* kRecentFiles = "recentFiles";
+// The greyed entry that stands for an empty recent-file list (catalogue id).
+inline constexpr int kRecentFilesText = 60003;
+
+struct Popup {
+  int title;  // catalogue id
+  std::vector<const char*> entries;
+};
+
+// Menu 128 without and 129 with an active document window.
+const std::vector<Popup>& Menu(int menu_id);
+const std::vector<const char*>& ToolBar();
+
+// The objectName of the n-th (from 1) entry of the recent-file list.
+inline constexpr const char* kRecentFilePrefix = "recentFile";
+
+}  // namespace command
