@@ -269,8 +269,9 @@ class MainFrameTest : public QObject {
     placed += frame->menuBar()->actions();
     frame->NewDocument();
     placed += frame->menuBar()->actions();
-    for (QAction* popup : placed)
-      if (popup->menu()) placed += popup->menu()->actions();
+    // The list grows while it is walked: by index, not by iterator.
+    for (qsizetype i = 0; i < placed.size(); ++i)
+      if (QMenu* popup = placed[i]->menu()) placed += popup->actions();
     for (QAction* action : placed) {
       if (action->isSeparator() || action->menu() ||
           action->objectName() == QLatin1String("recentPlaceholder"))
