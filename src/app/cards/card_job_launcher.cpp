@@ -201,8 +201,8 @@ bool CardJobLauncher::RunInit(bool reuse) {
   std::string id_file = WriteIdFile(id);
   if (id_file.empty()) {
     ShowBox(parent_, QMessageBox::Critical,
-                   UiText(qb::msg::kCannotCreateIdFile) + QStringLiteral("\n\n") +
-                       QString::fromLocal8Bit(std::strerror(errno)));
+            UiText(qb::msg::kCannotCreateIdFile) + QStringLiteral("\n\n") +
+                QString::fromLocal8Bit(std::strerror(errno)));
     return false;
   }
   qb::JobArgs args = from_card ? InitArgsFromCard(info, id_file) : InitArgsFromSettings(id_file);
@@ -283,11 +283,15 @@ bool CardJobLauncher::WakeSerialDrive() {
       progress_->ShowProgressBar(false);
       progress_->ShowCancelButton(1, true);
       progress_->SetText(qb::msg::kReinsertCard);
+    }
+    // The picture is set before the box first shows, so it never appears
+    // with another one.
+    progress_->SetIcon(
+        cards::CardPicture(pass % 2 == 0 ? cards::kIconCardDrive : cards::kIconWarning));
+    if (!shown) {
       progress_->Show(true);
       shown = true;
     }
-    progress_->SetIcon(
-        cards::CardPicture(pass % 2 == 0 ? cards::kIconCardDrive : cards::kIconWarning));
     pass = (pass + 1) % 100;
     QCoreApplication::processEvents();
     if (progress_->CheckProgressCancel(true)) break;
