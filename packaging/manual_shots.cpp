@@ -46,7 +46,7 @@ bool Save(QWidget* widget, const char* name) {
 
 // Gives the command and pictures the first modal window that `wanted`
 // accepts, then closes every modal window the command opens.
-void ShootModal(CMainFrame* frame, int command, const char* name,
+void ShootModal(CMainFrame* frame, const char* command, const char* name,
                 std::function<bool(QWidget*)> wanted) {
   auto shot = std::make_shared<bool>(false);
   QElapsedTimer elapsed;
@@ -70,7 +70,7 @@ void ShootModal(CMainFrame* frame, int command, const char* name,
     }
   });
   poll.start();
-  frame->OnCommand(command);
+  frame->command(QString::fromLatin1(command))->trigger();
   Pump(kSettleMs);
   poll.stop();
   if (!*shot) {
@@ -112,15 +112,15 @@ int main(int argc, char* argv[]) {
   Pump(1000);
   Save(frame, "main_window");
 
-  ShootModal(frame, cmd::kOptionsDrive, "select_drive", OtherDialog);
-  ShootModal(frame, cmd::kOptionsDevice, "quillbank_options", OtherDialog);
-  ShootModal(frame, cmd::kPrinterEmulation, "printer_emulation", OtherDialog);
-  ShootModal(frame, cmd::kCalculator, "capacity_calculator", OtherDialog);
-  ShootModal(frame, cmd::kFind, "find", OtherDialog);
-  ShootModal(frame, cmd::kCardInfo, "card_info", MessageBox);
-  ShootModal(frame, cmd::kPrintPreview, "print_preview", OtherDialog);
+  ShootModal(frame, "optionsDrive", "select_drive", OtherDialog);
+  ShootModal(frame, "optionsDevice", "quillbank_options", OtherDialog);
+  ShootModal(frame, "optionsPrinterEmulation", "printer_emulation", OtherDialog);
+  ShootModal(frame, "optionsCalculator", "capacity_calculator", OtherDialog);
+  ShootModal(frame, "searchFind", "find", OtherDialog);
+  ShootModal(frame, "cardInfo", "card_info", MessageBox);
+  ShootModal(frame, "filePrintPreview", "print_preview", OtherDialog);
   settings.SetSlot(1);
-  ShootModal(frame, cmd::kCardInit, "init_card", OtherDialog);
+  ShootModal(frame, "cardInit", "init_card", OtherDialog);
   settings.SetSlot(0);
   return g_missing == 0 ? 0 : 1;
 }
