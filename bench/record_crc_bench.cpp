@@ -31,7 +31,9 @@ void RunCrc(benchmark::State& state, CrcFunction crc) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
 }
 
-void CrcTables(benchmark::State& state) { RunCrc(state, qb::RecordCrc16Table); }
+void CrcTables(benchmark::State& state) {
+  RunCrc(state, qb::RecordCrc16Table);
+}
 
 void CrcFolding(benchmark::State& state) {
   if (!qb::RecordCrcFoldingAvailable()) {
@@ -42,9 +44,8 @@ void CrcFolding(benchmark::State& state) {
 }
 
 void CrcPicked(benchmark::State& state) {
-  RunCrc(state, [](const uint8_t* data, size_t n, uint16_t crc) {
-    return qb::RecordCrc16(data, n, crc);
-  });
+  RunCrc(state,
+         [](const uint8_t* data, size_t n, uint16_t crc) { return qb::RecordCrc16(data, n, crc); });
 }
 
 BENCHMARK(CrcTables)->Arg(154)->Arg(64 * 1024);

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the dev build's unit
-# and end-to-end tests, clang-tidy on the core, then the core tests built with
-# ASan + UBSan, the fuzz targets' corpora, the Debian package, and the Windows
-# build under Wine.
+# Installs what is missing, checks the sources' format, builds, and runs every
+# test: the dev build's unit and end-to-end tests, clang-tidy on the core, then
+# the core tests built with ASan + UBSan, the fuzz targets' corpora, the Debian
+# package, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+bash scripts/format-check.sh
 bash scripts/build.sh dev
 (cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
 bash scripts/tidy.sh build

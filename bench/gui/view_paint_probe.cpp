@@ -58,7 +58,7 @@ int main(int argc, char* argv[]) {
     view.PageDown();
     view.viewport()->repaint();
   }
-  std::printf("1000 page down %.1f ms (top line %d, %d lines a page)\n",
-              timer.nsecsElapsed() / 1e6, view.topLine(), view.linesPerPage());
+  std::printf("1000 page down %.1f ms (top line %d, %d lines a page)\n", timer.nsecsElapsed() / 1e6,
+              view.topLine(), view.linesPerPage());
   return 0;
 }

@@ -17,6 +17,5 @@ QMessageBox::StandardButton ShowBox(
 // A catalogue text in a box.
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, int message_id);
 
-
 // A modal box with a yes and a no button, No the default; true for Yes.
 bool AskYesNoBox(QWidget* parent, const QString& text);

@@ -10,7 +10,9 @@
 
 #include "base/messages.h"
 
-inline QString UiText(int id) { return QString::fromUtf8(qb::LoadMessage(id)); }
+inline QString UiText(int id) {
+  return QString::fromUtf8(qb::LoadMessage(id));
+}
 
 // A catalogue filter "name|pattern|...||" as Qt's name filters ("a;;b").
 inline QString DialogFilter(int message_id) {

@@ -50,7 +50,8 @@ std::string FieldText(const uint8_t* field, size_t size) {
 // Fixed fields are zero-filled by the caller and need no terminating NUL
 // when the text fills them.
 void PutFieldText(const std::string& text, uint8_t* field, size_t size) {
-  std::memcpy(field, text.data(), std::min(text.size(), size));  // NOLINT(bugprone-not-null-terminated-result)
+  // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
+  std::memcpy(field, text.data(), std::min(text.size(), size));
 }
 
 }  // namespace

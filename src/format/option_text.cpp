@@ -35,9 +35,9 @@ std::string FormatReadDate(std::time_t time) {
       local->tm_mon > 11)
     return "??? ??? ?? ??:??:?? ????";
   char date[64];
-  (void)std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d %04d", kWeekdays[local->tm_wday],
-                kMonths[local->tm_mon], local->tm_mday, local->tm_hour, local->tm_min,
-                local->tm_sec, local->tm_year + 1900);
+  (void)std::snprintf(date, sizeof date, "%s %s %02d %02d:%02d:%02d %04d",
+                      kWeekdays[local->tm_wday], kMonths[local->tm_mon], local->tm_mday,
+                      local->tm_hour, local->tm_min, local->tm_sec, local->tm_year + 1900);
   return date;
 }
 

@@ -81,10 +81,9 @@ constexpr FoldFactors kFold512 = FactorsFor(512);
 // 16 bytes from offset 16 + r select the rest of X into the block's start,
 // with the high bit set where the input's last bytes go instead.
 alignas(16) constexpr uint8_t kTailShuffle[48] = {
-    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
-    0x80, 0x80, 0x80, 0x80, 0,    1,    2,    3,    4,    5,    6,    7,
-    8,    9,    10,   11,   12,   13,   14,   15,   0x80, 0x80, 0x80, 0x80,
-    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
+    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+    0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
+    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
 
 #define QB_FOLDING_TARGET __attribute__((target("pclmul,sse4.1")))
 
@@ -135,7 +134,8 @@ QB_FOLDING_TARGET uint16_t RecordCrc16Folded(const uint8_t* data, size_t n, uint
   if (size_t r = static_cast<size_t>(end - p); r > 0) {
     const __m128i ahead = _mm_shuffle_epi8(x, Load(kTailShuffle + r));
     const __m128i rest_mask = Load(kTailShuffle + 16 + r);
-    const __m128i block = _mm_blendv_epi8(_mm_shuffle_epi8(x, rest_mask), Load(end - 16), rest_mask);
+    const __m128i block =
+        _mm_blendv_epi8(_mm_shuffle_epi8(x, rest_mask), Load(end - 16), rest_mask);
     x = _mm_xor_si128(Fold(ahead, fold128), block);
   }
   return record_crc::CrcOfBlock(static_cast<uint64_t>(_mm_cvtsi128_si64(x)),
@@ -144,7 +144,9 @@ QB_FOLDING_TARGET uint16_t RecordCrc16Folded(const uint8_t* data, size_t n, uint
 
 #else
 
-bool RecordCrcFoldingAvailable() { return false; }
+bool RecordCrcFoldingAvailable() {
+  return false;
+}
 
 uint16_t RecordCrc16Folded(const uint8_t* data, size_t n, uint16_t crc) {
   return RecordCrc16Table(data, n, crc);

@@ -51,7 +51,9 @@ size_t WriteAsciiLine(RecordOutput& out) {
       std::snprintf(line, 16, "#%08lu ", static_cast<unsigned long>(state.number)));
   auto append = [&](const char* text) {
     size_t length = std::strlen(text);
-    std::memcpy(line + pos, text, length);  // NOLINT(bugprone-not-null-terminated-result): counted by pos
+    // Counted by pos: no terminating NUL is needed.
+    // NOLINTNEXTLINE(bugprone-not-null-terminated-result)
+    std::memcpy(line + pos, text, length);
     pos += length;
   };
   if (state.kind == kKindData) {

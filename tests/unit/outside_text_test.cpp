@@ -17,9 +17,9 @@ namespace {
 
 // Format directives, quotes, slashes, a parent folder, control characters and
 // bytes from 0x80 up.
-const std::vector<std::string> kHostile = {
-    "%s%n%x%p", "\"quoted\" 'and' `this`", "../../etc/passwd", "a\x01\x1b[31mb\x7f",
-    "M\xE4rz \xFF\xFE", "%1 %2 {0} $(id)"};
+const std::vector<std::string> kHostile = {"%s%n%x%p",         "\"quoted\" 'and' `this`",
+                                           "../../etc/passwd", "a\x01\x1b[31mb\x7f",
+                                           "M\xE4rz \xFF\xFE", "%1 %2 {0} $(id)"};
 
 bool AnyErrorHolds(const std::string& text) {
   for (const std::string& error : ErrorList())

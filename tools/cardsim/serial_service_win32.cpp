@@ -13,8 +13,7 @@ const char kSerialUsage[] =
     "    pseudo-terminal.\n";
 
 int RunSerialCommand(int, char**) {
-  std::fputs("cardsim: serial is not available on Windows (it needs a pseudo-terminal)\n",
-             stderr);
+  std::fputs("cardsim: serial is not available on Windows (it needs a pseudo-terminal)\n", stderr);
   return 1;
 }
 

@@ -119,7 +119,7 @@ bool CardFlows::CardInitCommand() {
   InitCardDialog dialog(parent_);
   if (dialog.exec() != QDialog::Accepted) return false;
   if (ShowBox(parent_, QMessageBox::Question, UiText(qb::msg::kOverwriteCard),
-                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
+              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) != QMessageBox::Ok)
     return false;
   return launcher_.RunInit(false);
 }
@@ -175,8 +175,7 @@ bool CardFlows::OpenRecordFile(const QString& path) {
   }
   auto* doc = qobject_cast<CQuillbankManagerDoc*>(child->document());
   if (doc == nullptr || !doc->loaded()) {
-    if (doc == nullptr)
-      ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kWrongTemplate);
+    if (doc == nullptr) ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kWrongTemplate);
     if (QWidget* window = child->parentWidget()) window->close();
     return false;
   }
@@ -195,10 +194,9 @@ bool CardFlows::CardInfoCommand(bool ask_continue) {
     return true;
   }
   QMessageBox::StandardButton pressed =
-      ask_continue ? ShowBox(parent_, QMessageBox::Information,
-                                    CardInfoText(info, launcher_.CardId()),
-                                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
-                   : ShowBox(parent_, QMessageBox::Information,
-                                    CardInfoText(info, launcher_.CardId()));
+      ask_continue
+          ? ShowBox(parent_, QMessageBox::Information, CardInfoText(info, launcher_.CardId()),
+                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok)
+          : ShowBox(parent_, QMessageBox::Information, CardInfoText(info, launcher_.CardId()));
   return pressed == QMessageBox::Ok;
 }

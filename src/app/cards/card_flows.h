@@ -15,7 +15,6 @@ class CardJobLauncher;
 class CMainFrame;
 class QWidget;
 
-
 // The path a read records to when `chosen` was picked: unchanged when
 // neither it nor a numbered sibling "base(n).ext" exists, else numbered one
 // above the highest number found (a chosen name's own "(n)" is dropped

@@ -24,7 +24,6 @@ constexpr int kIconCard = 156;       // a PC-Card (the calculator's normal pictu
 // The picture of one id at `size` pixels; a null picture for an unknown id.
 QPixmap CardPicture(int id, int size = 32);
 
-
 // The framework's integer field exchange: the field's text as an integer
 // within [min, max]. On failure shows "Please enter an integer." or "Please
 // enter an integer between %1 and %2." (exclamation icon), gives the field
@@ -35,7 +34,6 @@ bool ReadIntegerField(QLineEdit* field, int min, int max, int& value);
 bool ParseInteger(const QString& text, int& value);
 // Shows the framework's message for a field that is not an integer.
 void ShowNotAnInteger(QWidget* parent);
-
 
 // The Save file dialog: `initial` as the proposed name (with its folder when
 // it has one, else in the current folder), the filter, the default

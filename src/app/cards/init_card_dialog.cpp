@@ -29,17 +29,16 @@ constexpr int kTextTooLong = 61037;
 QString InitCardDialog::DriveLine() {
   qb::AppSettings settings;
   return BytesText(settings.Drive() + " (" + qb::LoadMessage(qb::msg::kSlot) +
-                          qb::FormatText(" %i", settings.Slot()) + ")");
+                   qb::FormatText(" %i", settings.Slot()) + ")");
 }
 
 QString InitCardDialog::OptionsLine() {
   qb::AppSettings settings;
   std::string suffix;
   if (settings.MemOrg() != 0) suffix = std::string(", ") + qb::LoadMessage(qb::msg::kRingMemory);
-  return BytesText(
-      qb::FormatText("%i ", settings.Baudrate()) + qb::LoadMessage(qb::msg::kBaud) +
-      qb::FormatText(", %i%s%i%s", settings.DataBits(), settings.Parity().c_str(),
-                     settings.StopBits(), suffix.c_str()));
+  return BytesText(qb::FormatText("%i ", settings.Baudrate()) + qb::LoadMessage(qb::msg::kBaud) +
+                   qb::FormatText(", %i%s%i%s", settings.DataBits(), settings.Parity().c_str(),
+                                  settings.StopBits(), suffix.c_str()));
 }
 
 InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
@@ -75,8 +74,7 @@ InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
 
 void InitCardDialog::accept() {
   if (id_->text().size() > kMaxIdLength) {
-    ShowBox(this, QMessageBox::Warning,
-                   UiText(kTextTooLong).arg(QString::number(kMaxIdLength)));
+    ShowBox(this, QMessageBox::Warning, UiText(kTextTooLong).arg(QString::number(kMaxIdLength)));
     id_->setFocus();
     return;
   }
