@@ -1,5 +1,6 @@
 #include "jobs/card_reader.h"
 
+#include <bit>
 #include <cstring>
 
 #include "base/error_report.h"
@@ -48,7 +49,17 @@ SectorCheck CheckSector(uint8_t* buffer, uint32_t n) {
     state.unreadable = true;
     return SectorCheck::kDamaged;
   }
-  if (ReadSectorHeader(buffer).master != state.master) return SectorCheck::kForeign;
+  const uint32_t master = ReadSectorHeader(buffer).master;
+  if (master != state.master) {
+    // A sector of the recording whose master number took a one-bit flip
+    // fails its word sum too; another recording's sector or a card's old
+    // contents are never that close to the master number.
+    if (std::has_single_bit(master ^ state.master) && SectorWordSum(buffer) != 0) {
+      ReportDamage(msg::kChecksumFailure, n);
+      return SectorCheck::kDamaged;
+    }
+    return SectorCheck::kForeign;
+  }
   if (SectorWordSum(buffer) != 0) {
     ReportDamage(msg::kChecksumFailure, n);
     return SectorCheck::kDamaged;
