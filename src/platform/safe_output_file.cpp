@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/name_suffix.h"
+
 namespace qb {
 namespace {
 
@@ -23,16 +25,7 @@ std::string UniqueSuffix() {
   clock_gettime(CLOCK_REALTIME, &now);
   uint64_t mix = (static_cast<uint64_t>(getpid()) << 40) ^ static_cast<uint64_t>(now.tv_nsec) ^
                  (static_cast<uint64_t>(now.tv_sec) << 20) ^ (++counter * 0x9E3779B97F4A7C15ull);
-  mix ^= mix >> 33;
-  mix *= 0xFF51AFD7ED558CCDull;
-  mix ^= mix >> 33;
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string suffix;
-  for (int i = 0; i < 8; ++i) {
-    suffix += kLetters[mix % 36];
-    mix /= 36;
-  }
-  return suffix;
+  return NameSuffix(mix);
 }
 
 // Flushes a folder's entries to its disk; file systems that cannot do that

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/name_suffix.h"
 #include "platform/win32_errno.h"
 
 namespace qb {
@@ -22,16 +23,7 @@ std::string UniqueSuffix() {
   QueryPerformanceCounter(&now);
   uint64_t mix = (static_cast<uint64_t>(GetCurrentProcessId()) << 40) ^
                  static_cast<uint64_t>(now.QuadPart) ^ (++counter * 0x9E3779B97F4A7C15ull);
-  mix ^= mix >> 33;
-  mix *= 0xFF51AFD7ED558CCDull;
-  mix ^= mix >> 33;
-  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string suffix;
-  for (int i = 0; i < 8; ++i) {
-    suffix += kLetters[mix % 36];
-    mix /= 36;
-  }
-  return suffix;
+  return NameSuffix(mix);
 }
 
 // The volume and file number of an existing file; false when it cannot be

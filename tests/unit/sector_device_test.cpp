@@ -42,7 +42,9 @@ TEST(SectorDevice, PrefixChoosesTheBackend) {
   for (const Case& c : cases) EXPECT_EQ(DeviceKindForPath(c.path), c.kind) << c.path;
 }
 
-class RawDriveTest : public ::testing::Test {
+// Each test starts with an empty error report and clean-up list, and runs
+// what it left to close.
+class CardJobFrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ClearErrors();
@@ -52,6 +54,10 @@ class RawDriveTest : public ::testing::Test {
     RunCleanups();
     ClearErrors();
   }
+};
+
+class RawDriveTest : public CardJobFrameTest {
+ protected:
   std::string Image(const std::string& name, off_t size) {
     std::string path = dir.File(name);
     int fd = open(path.c_str(), O_CREAT | O_RDWR | O_TRUNC, 0644);
@@ -238,16 +244,8 @@ struct SerialCards {
 };
 
 template <typename Cards>
-class SectorDeviceConformance : public ::testing::Test {
+class SectorDeviceConformance : public CardJobFrameTest {
  protected:
-  void SetUp() override {
-    ClearErrors();
-    ClearCleanups();
-  }
-  void TearDown() override {
-    RunCleanups();
-    ClearErrors();
-  }
   // A new card of `sectors` numbered sectors; the path to open it by.
   std::string Card(uint32_t sectors) {
     std::string image =
