@@ -11,13 +11,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build/package
-export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
-export CCACHE_NOHASHDIR=1
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
-[[ -f "$dir/build.ninja" ]] || cmake --preset package >/dev/null
-cmake --build "$dir" -j "$(nproc)"
+bash scripts/build.sh package
 if [[ "${QB_MANUAL_SCREENSHOTS:-0}" == 1 ]]; then
-  cmake --build "$dir" -j "$(nproc)" --target manual_screenshots
+  bash scripts/build.sh package --target manual_screenshots
 fi
 rm -f "$dir"/quillbank-manager_*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)

@@ -27,11 +27,7 @@ for program in cardsim initcard readcard qbd; do
 done
 export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all
 
-export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
-export CCACHE_NOHASHDIR=1
-export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
-[[ -f build/build.ninja ]] || cmake --preset dev >/dev/null
-cmake --build build -j "$(nproc)" --target cardsim initcard readcard qbd >/dev/null
+bash scripts/build.sh dev --target cardsim initcard readcard qbd >/dev/null
 
 rm -rf "$work"
 mkdir -p "$work/windows" "$work/linux"

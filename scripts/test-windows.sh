@@ -8,5 +8,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-windows.sh
 bash scripts/build.sh windows
-(cd build/windows && ctest --output-on-failure --timeout 900)
+ctest --preset windows --timeout 900
 bash scripts/test-windows-e2e.sh

@@ -8,17 +8,15 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/format-check.sh
 bash scripts/build.sh dev
-(cd build && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+ctest --preset dev -j "$(nproc)" --timeout 600
 bash scripts/tidy.sh build
 bash scripts/build.sh asan
-(cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
-  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --output-on-failure -j "$(nproc)" --timeout 900)
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --preset asan -j "$(nproc)" --timeout 900
 # The fuzz targets (clang + libFuzzer) replay their seed corpora once.
-[[ -f build/fuzz/build.ninja ]] || cmake --preset fuzz >/dev/null
 targets=$(cd tests/fuzz && ls ./*_fuzz.cpp | sed 's|^\./||; s|\.cpp$||')
-cmake --build build/fuzz -j "$(nproc)" --target $targets
-(cd build/fuzz && ctest --output-on-failure --timeout 600)
+bash scripts/build.sh fuzz --target $targets
+ctest --preset fuzz --timeout 600
 # The Debian package from a release build without tests, with the manual's
 # screenshots taken from the application just built, checked and run from a
 # scratch root.

@@ -6,7 +6,7 @@ set(QB_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${QB_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-file(GLOB QB_UNIT_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/unit/*.cpp)
+include(${CMAKE_CURRENT_LIST_DIR}/unit_tests.cmake)
 # Tests that need what the Windows build does not have yet: the card driver's
 # channel server and the simulator's serial line (POSIX sockets,
 # pseudo-terminals, signals), descriptor-level image files in the core, POSIX
