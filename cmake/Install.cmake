@@ -8,7 +8,10 @@
 #   share/applications/                   the desktop entry
 #   share/mime/packages/                  the record file type (*.qbd)
 #   share/icons/hicolor/NxN/apps/         the application icon
+#   share/icons/hicolor/NxN/mimetypes/    the record file's icon
 #   share/man/man1/                       the command-line programs' manuals
+#   share/metainfo/                       the software centres' description
+#   share/doc/quillbank-manager/          copyright and changelog.gz
 #   share/doc/quillbank-manager/manual/   the user manual (Help Topics opens
 #                                         bin/../share/doc/quillbank-manager/manual)
 # The packaging tools of the desktop (shared-mime-info, desktop-file-utils,
@@ -48,15 +51,31 @@ endforeach()
 add_custom_target(man_pages ALL DEPENDS ${QB_MAN_PAGES})
 install(FILES ${QB_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The package's copyright file (machine-readable) and its changelog in
+# Debian's format, compressed as Debian keeps it.
+set(QB_PACKAGE_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/quillbank-manager)
+set(QB_CHANGELOG ${CMAKE_BINARY_DIR}/share/doc/quillbank-manager/changelog.gz)
+add_custom_command(OUTPUT ${QB_CHANGELOG}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/share/doc/quillbank-manager
+  COMMAND sh -c "\"$0\" -9 -n -c \"$1\" > \"$2\"" ${QB_GZIP} ${QB_PACKAGING_DIR}/changelog ${QB_CHANGELOG}
+  DEPENDS ${QB_PACKAGING_DIR}/changelog
+  VERBATIM)
+add_custom_target(package_changelog ALL DEPENDS ${QB_CHANGELOG})
+install(FILES ${QB_PACKAGING_DIR}/copyright ${QB_CHANGELOG} DESTINATION ${QB_PACKAGE_DOC_DIR})
+
 if(QB_BUILD_GUI)
   install(TARGETS quillbank-manager RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${QB_PACKAGING_DIR}/quillbank-manager.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${QB_PACKAGING_DIR}/quillbank-manager.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+  # What software centres show of the application.
+  install(FILES ${QB_PACKAGING_DIR}/example.kdv.quillbank_manager.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-  # The icon in the sizes desktops ask for, drawn by the application's own
-  # picture code. The helper needs no display.
+  # The application icon and the record file's icon (named by the MIME type)
+  # in the sizes desktops ask for, drawn by the application's own picture
+  # code. The helper needs no display.
   set(QB_ICON_SIZES 16 22 24 32 48 64 128 256)
   set(QB_ICON_DIR ${CMAKE_BINARY_DIR}/share/icons/hicolor)
   add_executable(render_icons ${QB_PACKAGING_DIR}/render_icons.cpp)
@@ -64,7 +83,8 @@ if(QB_BUILD_GUI)
   target_link_libraries(render_icons PRIVATE Qt6::Gui qb_build_flags)
   set(QB_ICON_FILES)
   foreach(size ${QB_ICON_SIZES})
-    list(APPEND QB_ICON_FILES ${QB_ICON_DIR}/${size}x${size}/apps/quillbank-manager.png)
+    list(APPEND QB_ICON_FILES ${QB_ICON_DIR}/${size}x${size}/apps/quillbank-manager.png
+         ${QB_ICON_DIR}/${size}x${size}/mimetypes/application-x-quillbank-document.png)
   endforeach()
   add_custom_command(OUTPUT ${QB_ICON_FILES}
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
@@ -100,9 +120,9 @@ set(CPACK_PACKAGE_VENDOR "KDV GmbH")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Quillbank Manager maintainers <maintainers@users.noreply.c-seed-b504f6c4.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Card manager for the Quillbank printer data recorder")
+# The summary is the Description's first line; this is the text below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Card manager for the Quillbank printer data recorder\n\
-Prepares PC Cards for the Quillbank recording device, reads them back into\n\
+    "Prepares PC Cards for the Quillbank recording device, reads them back into\n\
 CRC-protected record files (.qbd) and shows each file as the printout it was,\n\
 with printing, PDF and text export. Command-line programs read and prepare\n\
 cards (readcard, initcard), inspect and audit record files (qbd), simulate\n\

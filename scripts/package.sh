@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a release build without tests or benchmarks
 # (preset "package", folder build/package) and checks it: its control fields,
-# its file list against the layout we install, the desktop entry and the MIME
-# package; then unpacks it into a scratch root and runs the programs from
+# its file list against the layout we install, the desktop entry, the MIME
+# package and the record file's icon it names, the copyright file, the
+# changelog and the software centres' description, and lintian's verdict (no
+# errors); then unpacks it into a scratch root and runs the programs from
 # there, and checks that the installed application leaves the file type to
 # the installation (it registers nothing in the user's data folder).
 #   scripts/package.sh            the package ends in build/package/
@@ -44,9 +46,14 @@ expected=(
   ./usr/share/mime/packages/quillbank-manager.xml
   ./usr/share/doc/quillbank-manager/manual/index.html
   ./usr/share/doc/quillbank-manager/manual/manual.css
+  ./usr/share/doc/quillbank-manager/copyright
+  ./usr/share/doc/quillbank-manager/changelog.gz
+  ./usr/share/metainfo/example.kdv.quillbank_manager.metainfo.xml
 )
-for size in 16 22 24 32 48 64 128 256; do
+icon_sizes=(16 22 24 32 48 64 128 256)
+for size in "${icon_sizes[@]}"; do
   expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/quillbank-manager.png")
+  expected+=("./usr/share/icons/hicolor/${size}x${size}/mimetypes/application-x-quillbank-document.png")
 done
 for page in carddriver cardsim initcard qbd quillbank-manager readcard; do
   expected+=("./usr/share/man/man1/$page.1.gz")
@@ -80,7 +87,44 @@ if command -v update-mime-database >/dev/null; then
   update-mime-database "$root/mime-check" >/dev/null 2>&1 || fail "update-mime-database rejects the MIME package"
   grep -q '^application/x-quillbank-document:\*\.qbd$' "$root/mime-check/globs" ||
     fail "the MIME database does not map *.qbd"
+  # File managers look up the icon the database names for the type.
+  mime_icon=$(sed -n 's/^application\/x-quillbank-document://p' "$root/mime-check/icons" 2>/dev/null)
+  [[ -n "$mime_icon" ]] || fail "the MIME database names no icon for the record file type"
+else
+  mime_icon=$(sed -n 's/.*<icon name="\([^"]*\)".*/\1/p' "$root/usr/share/mime/packages/quillbank-manager.xml")
 fi
+# The named icon is in the hicolor theme, as a document type's icon, in every
+# size, each picture as large as its folder says.
+[[ -n "$mime_icon" ]] || fail "the MIME package names no icon"
+for size in "${icon_sizes[@]}"; do
+  picture="$root/usr/share/icons/hicolor/${size}x${size}/mimetypes/$mime_icon.png"
+  [[ -f "$picture" ]] || fail "the record file's icon $mime_icon is missing at ${size}x${size}"
+  file -b "$picture" | grep -q "^PNG image data, $size x $size," ||
+    fail "the record file's icon at ${size}x${size} is $(file -b "$picture")"
+done
+echo "package: record files show the icon $mime_icon"
+
+# The changelog is Debian's format and its newest entry is this version.
+changelog_version=$(gzip -dc "$root/usr/share/doc/quillbank-manager/changelog.gz" |
+  dpkg-parsechangelog -l - -S Version) || fail "the changelog does not parse"
+[[ "$changelog_version" == "$(dpkg-deb -f "$deb" Version)" ]] ||
+  fail "the changelog's newest entry is $changelog_version, the package $(dpkg-deb -f "$deb" Version)"
+head -n 1 "$root/usr/share/doc/quillbank-manager/copyright" |
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file is not in the machine-readable format"
+
+# The software centres' description: valid, and launching the desktop entry
+# the package installs.
+metainfo="$root/usr/share/metainfo/example.kdv.quillbank_manager.metainfo.xml"
+command -v appstreamcli >/dev/null || fail "appstreamcli is missing (scripts/setup.sh installs it)"
+appstreamcli validate --no-net --explain "$metainfo" >&2 || fail "the AppStream metainfo does not validate"
+launchable=$(sed -n 's/.*<launchable type="desktop-id">\([^<]*\)<.*/\1/p' "$metainfo")
+[[ -f "$root/usr/share/applications/$launchable" ]] ||
+  fail "the metainfo launches \"$launchable\", which the package does not install"
+
+# lintian: no errors; its warnings are shown.
+command -v lintian >/dev/null || fail "lintian is missing (scripts/setup.sh installs it)"
+lintian --fail-on error --display-info "$deb" >&2 || fail "lintian reports errors"
 
 home="$root/home"
 mkdir -p "$home/config" "$home/data" "$home/cache" "$home/runtime"

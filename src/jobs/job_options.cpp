@@ -32,6 +32,12 @@ bool IsSeparator(char c) {
   return c == '=' || c == '~';
 }
 
+// The arguments end at the first null entry; a program's argument vector has
+// no null entries before its end, so there an empty argument ends them.
+bool EndsArguments(const char* arg) {
+  return arg == nullptr || *arg == '\0';
+}
+
 // The kinds of option and where each stores its value.
 struct TextField {
   std::string JobOptions::*field;
@@ -133,7 +139,7 @@ void ResetJobOptions() {
 
 bool ShowHelpIfAsked(char** argv) {
   if (argv == nullptr) return false;
-  for (char** arg = argv + 1; *arg != nullptr; ++arg) {
+  for (char** arg = argv + 1; !EndsArguments(*arg); ++arg) {
     std::string text(*arg);
     for (const char* help : kHelpSwitches) {
       if (SameWord(text, help)) {
@@ -210,7 +216,7 @@ bool ReadJobOptions(char** argv) {
     if (!ReadProgramIni(folder + name + ".ini")) return false;
     if (!ReadProgramIni(name + ".ini")) return false;
   }
-  for (char** arg = argv + 1; *arg != nullptr; ++arg) {
+  for (char** arg = argv + 1; !EndsArguments(*arg); ++arg) {
     std::string text(*arg);
     std::string key;
     std::string value;

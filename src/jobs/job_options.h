@@ -59,16 +59,17 @@ JobOptions& Options();
 // Restores the defaults (tests only).
 void ResetJobOptions();
 
-// True when an argument from entry 1 up to the first null entry is a help
-// switch ("help", "/?", "-?", "/h", "-h", any case, the whole argument); the
-// help text has then been written to the console.
+// The arguments of a job run from entry 1 up to the first null or empty
+// entry; whatever follows is not read.
+
+// True when one of the arguments is a help switch ("help", "/?", "-?", "/h", "-h", any case, the
+// whole argument); the help text has then been written to the console.
 bool ShowHelpIfAsked(char** argv);
 
 // Reads the options in order: "<name>.ini" beside the program named by entry
-// 0, "<name>.ini" in the current folder, then the arguments from entry 1 up
-// to the first null entry. A later source overrides an earlier one. False
-// after the first error, whose texts are in the error report. A missing
-// .ini is no error. A null entry 0 skips both .ini files.
+// 0, "<name>.ini" in the current folder, then the arguments. A later source overrides an earlier
+// one. False after the first error, whose texts are in the error report. A missing .ini is no
+// error. A null entry 0 skips both .ini files.
 bool ReadJobOptions(char** argv);
 
 // Splits "key=value" (or "key~value"). Leading '=' and '~' are skipped; the

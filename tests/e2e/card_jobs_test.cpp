@@ -422,6 +422,42 @@ TEST_F(CardJobs, ReadsBackWhatWasRecorded) {
   }
 }
 
+// An empty argument ends the options, as an empty slot does for the jobs the
+// application runs: nothing after it is read, not even a help switch, and
+// what comes after it need not fit the job's argument slots.
+TEST_F(CardJobs, AnEmptyArgumentEndsTheOptions) {
+  std::string image = NewCard("card.img", 8);
+  Record(image, Texts(5, 60));
+  const std::string out = dir_.File("out.qbd");
+  const std::string other = dir_.File("other.qbd");
+  const struct {
+    const char* name;
+    std::vector<std::string> after;  // after recordoutput=out.qbd and ""
+  } cases[] = {
+      {"help switch", {"HELP"}},
+      {"a later record output", {"recordoutput=" + other}},
+      {"no option at all", {"bogus"}},
+      {"more than the slots hold", std::vector<std::string>(70, "bogus")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::remove(out.c_str());
+    std::vector<std::string> args = {"recordoutput=" + out, ""};
+    args.insert(args.end(), c.after.begin(), c.after.end());
+    ProgramResult result = ReadCard(image, args);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.find("OPTIONS:"), std::string::npos) << result.out;
+    std::vector<FileRecord> file;
+    std::string why;
+    EXPECT_TRUE(test::ParseRecordFile(SlurpFile(out), file, why)) << why;
+    EXPECT_FALSE(std::filesystem::exists(other));
+  }
+  // initcard likewise: the card is prepared with the options before the gap.
+  ProgramResult result = Init(Blank("blank.img", 8), {"", "memoryfull=nonsense", "HELP"});
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.find("OPTIONS:"), std::string::npos) << result.out;
+}
+
 // A linear card stops one sector before its end; what it kept reads back.
 // A device that writes the last sector too leaves a card that cannot be read.
 TEST_F(CardJobs, FullLinearCard) {

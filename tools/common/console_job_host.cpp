@@ -173,7 +173,11 @@ int RunConsoleJob(JobEntry entry, int argc, char** argv) {
   GuardTerminal();
   ClearErrors();
   ClearCleanups();
-  if (argc > JobArgs::kSlots) {
+  // The jobs read the arguments up to the first empty one; only those must
+  // fit the job's argument slots.
+  int read = 1;
+  while (read < argc && argv[read] != nullptr && argv[read][0] != '\0') ++read;
+  if (read > JobArgs::kSlots) {
     host.ShowErrorBox(std::string(LoadMessage(msg::kError)) + "!\n" +
                       "too many arguments: at most " + std::to_string(JobArgs::kSlots - 1) +
                       " options\n");
