@@ -30,5 +30,8 @@ else()
   if(WIN32)
     # links the guard's run-time library
     target_link_options(qb_build_flags INTERFACE $<$<CONFIG:Release>:-fstack-protector-strong>)
+  else()
+    # Symbols bound at start-up, the relocation tables then read-only.
+    target_link_options(qb_build_flags INTERFACE $<$<CONFIG:Release>:-Wl,-z,relro,-z,now>)
   endif()
 endif()
