@@ -21,7 +21,6 @@ namespace command {
 enum Rule : unsigned {
   kAlways = 0,
   kNeedsDocument = 1u << 0,  // only with an active document window
-  kNeedsSplit = 1u << 1,     // only when the active window can split further
   // Disturbs a running long operation (closing, exiting, opening, starting
   // another one): disabled until it ends.
   kHeldOff = 1u << 2,
@@ -53,6 +52,8 @@ QIcon Picture(const Spec& spec);
 // Menu and toolbar layout: a command's name, or one of these.
 inline constexpr const char* kSeparator = "-";
 inline constexpr const char* kRecentFiles = "recentFiles";
+// The list of the open document windows, at the end of the Window menu.
+inline constexpr const char* kWindowList = "windowList";
 // The greyed entry that stands for an empty recent-file list (catalogue id).
 inline constexpr int kRecentFilesText = 60003;
 
@@ -67,5 +68,7 @@ const std::vector<const char*>& ToolBar();
 
 // The objectName of the n-th (from 1) entry of the recent-file list.
 inline constexpr const char* kRecentFilePrefix = "recentFile";
+// The objectName of the n-th (from 1) entry of the window list.
+inline constexpr const char* kWindowEntryPrefix = "windowEntry";
 
 }  // namespace command

@@ -25,7 +25,9 @@
 #include "app/child_frame.h"
 #include "app/commands.h"
 #include "app/long_operation.h"
+#include "app/mdi_arrange.h"
 #include "app/quillbank_doc.h"
+#include "app/recent_file_list.h"
 #include "app/text_view.h"
 #include "app/ui_text.h"
 #include "app/user_manual.h"
@@ -177,8 +179,8 @@ void CMainFrame::SetFrameHandlers() {
   set("viewStatusBar", [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
   set("windowNew", [this] { NewWindow(); });
   set("windowCascade", [this] { mdi_->cascadeSubWindows(); });
-  set("windowTile", [this] { mdi_->tileSubWindows(); });
-  set("windowArrange", [this] { mdi_->tileSubWindows(); });
+  set("windowTile", [this] { TileHorizontally(mdi_); });
+  set("windowArrange", [this] { ArrangeIcons(mdi_); });
   set("windowSplit", [this] {
     activeChild()->Split();
     UpdateState();
@@ -225,6 +227,10 @@ void CMainFrame::BuildMenus() {
           placeholder->setObjectName(QStringLiteral("recentPlaceholder"));
           placeholder->setEnabled(false);
           connect(menu, &QMenu::aboutToShow, this, [this, menu] { FillRecentFiles(menu); });
+        } else if (entry == command::kWindowList) {
+          QAction* start = menu->addSeparator();
+          start->setObjectName(QLatin1String(command::kWindowList));
+          connect(menu, &QMenu::aboutToShow, this, [this, menu] { FillWindowList(menu); });
         } else {
           menu->addAction(command(QString::fromLatin1(entry.data(), qsizetype(entry.size()))));
         }
@@ -288,7 +294,6 @@ void CMainFrame::UpdateState() {
   for (const auto& [name, entry] : commands_) {
     const unsigned rule = entry->spec->rule;
     bool enabled = !(rule & command::kNeedsDocument) || child != nullptr;
-    if (rule & command::kNeedsSplit) enabled = enabled && child->canSplit();
     if (running && (rule & command::kHeldOff)) enabled = false;
     entry->action->setEnabled(enabled);
   }
@@ -309,12 +314,46 @@ void CMainFrame::FillRecentFiles(QMenu* menu) {
   placeholder->setVisible(entries.isEmpty());
   for (int i = 0; i < entries.size(); ++i) {
     QString path = entries[i];
-    auto* action =
-        new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)), menu);
+    QString name = RecentFileList::DisplayName(path);
+    name.replace(QLatin1Char('&'), QStringLiteral("&&"));  // a name's "&" is no mnemonic
+    auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name), menu);
     action->setObjectName(QLatin1String(command::kRecentFilePrefix) + QString::number(i + 1));
     connect(action, &QAction::triggered, this, [this, path] { OpenDocumentFileWhenIdle(path); });
     menu->insertAction(placeholder, action);
   }
+}
+
+void CMainFrame::FillWindowList(QMenu* menu) {
+  for (QAction* item : menu->actions())
+    if (item->objectName().startsWith(QLatin1String(command::kWindowEntryPrefix))) delete item;
+  QAction* start = menu->findChild<QAction*>(QLatin1String(command::kWindowList));
+  QList<QMdiSubWindow*> windows = mdi_->subWindowList();
+  start->setVisible(!windows.isEmpty());
+  for (int i = 0; i < windows.size() && i < kWindowListSize; ++i) {
+    QPointer<QMdiSubWindow> window = windows[i];
+    QString title = window->widget()->windowTitle();
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(title), menu);
+    action->setObjectName(QLatin1String(command::kWindowEntryPrefix) + QString::number(i + 1));
+    action->setCheckable(true);
+    action->setChecked(window == mdi_->activeSubWindow());
+    connect(action, &QAction::triggered, this, [this, window] {
+      if (!window) return;
+      if (window->isMinimized()) window->showNormal();
+      mdi_->setActiveSubWindow(window);
+    });
+    menu->addAction(action);
+  }
+}
+
+void CMainFrame::NumberWindows() {
+  if (closing_) return;
+  // The windows of one document are numbered in the order they were opened.
+  std::map<CQuillbankManagerDoc*, QList<CChildFrame*>> by_document;
+  for (CChildFrame* child : childFrames()) by_document[child->document()].append(child);
+  for (const auto& [doc, children] : by_document)
+    for (int i = 0; i < children.size(); ++i)
+      children[i]->SetWindowNumber(children.size() > 1 ? i + 1 : 0);
 }
 
 CChildFrame* CMainFrame::activeChild() const {
@@ -339,10 +378,15 @@ CChildFrame* CMainFrame::AddChild(std::shared_ptr<CQuillbankManagerDoc> doc) {
   QMdiSubWindow* window = mdi_->addSubWindow(child);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateState(); });
-  connect(window, &QObject::destroyed, this, [this] { UpdateState(); });
+  connect(window, &QObject::destroyed, this, [this] {
+    UpdateState();
+    // Once the closed window has left the area.
+    QMetaObject::invokeMethod(this, &CMainFrame::NumberWindows, Qt::QueuedConnection);
+  });
   connect(window, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateState(); });
   window->showMaximized();
   mdi_->setActiveSubWindow(window);
+  NumberWindows();
   UpdateState();
   return child;
 }

@@ -81,9 +81,16 @@ class CMainFrame : public QMainWindow {
   void UpdateState();
   void OnLongOperationChanged(bool running);
   void FillRecentFiles(QMenu* menu);
+  // The window list at the end of the Window menu: "&1 title", ..., the
+  // active window checked.
+  void FillWindowList(QMenu* menu);
+  // Numbers the windows of documents shown in more than one.
+  void NumberWindows();
   void Run(Command& command);
   CChildFrame* AddChild(std::shared_ptr<CQuillbankManagerDoc> doc);
   QStringList AskForFiles();
+
+  static constexpr int kWindowListSize = 9;
 
   QMdiArea* mdi_ = nullptr;
   QToolBar* toolbar_ = nullptr;

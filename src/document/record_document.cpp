@@ -61,6 +61,7 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
   // show in its box.
   ClearErrors();
   loaded_ = false;
+  file_opened_ = false;
   record_count_ = 0;
   comment_.clear();
   find_line_ = -1;
@@ -72,6 +73,7 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
     SetRuntimeError(error);
     return Fail();
   }
+  file_opened_ = true;
   if (reader_.FileSize() == 0) {
     reader_.Close();  // an empty file is no document; nothing to say about it
     return false;

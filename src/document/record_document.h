@@ -35,6 +35,9 @@ class RecordDocument {
   // lives.
   bool LoadRecordFile(const std::string& path);
   bool loaded() const { return loaded_; }
+  // True when the last load got as far as opening the file, whether or not
+  // its checks then passed.
+  bool FileOpened() const { return file_opened_; }
 
   uint32_t recordCount() const { return record_count_; }
   const std::string& comment() const { return comment_; }
@@ -96,6 +99,7 @@ class RecordDocument {
   RecordCache cache_;
   DocRecord work_;
   bool loaded_ = false;
+  bool file_opened_ = false;
   uint32_t record_count_ = 0;
   std::string path_;
   std::string title_;
