@@ -152,7 +152,7 @@ const Spec kCommands[] = {
     {"optionsDrive", 60010, 0, 32771, Ctrl(Qt::Key_D), kJob, false, Drive, nullptr},
     {"optionsDevice", 60011, 0, 32772, Ctrl(Qt::Key_O), kJob, false, RecorderBox, nullptr},
     // The view's dialog refuses while a long operation runs.
-    {"optionsPrinterEmulation", 60012, 0, 32808, kNoKey, kHeldOff, false, CrossedPrinter,
+    {"optionsPrinterEmulation", 60012, 0, 32808, kNoKey, kDoc | kHeldOff, false, CrossedPrinter,
      &View::PrinterEmulation},
     {"optionsCalculator", 60013, 0, 32810, kNoKey, kAlways, false, Keypad, nullptr},
     // Find runs as a long operation of its own, inside the view.

@@ -175,8 +175,9 @@ void CMainFrame::SetFrameHandlers() {
   });
   set("fileSave", [] {});  // documents are read-only: nothing to write
   set("fileExit", [this] { close(); });
-  set("viewToolbar", [this] { toolbar_->setVisible(!toolbar_->isVisible()); });
-  set("viewStatusBar", [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+  // The ticks follow what is shown, however it came to be shown or hidden.
+  set("viewToolbar", [this] { toolbar_->setVisible(command("viewToolbar")->isChecked()); });
+  set("viewStatusBar", [this] { statusBar()->setVisible(command("viewStatusBar")->isChecked()); });
   set("windowNew", [this] { NewWindow(); });
   set("windowCascade", [this] { mdi_->cascadeSubWindows(); });
   set("windowTile", [this] { TileHorizontally(mdi_); });
@@ -256,11 +257,13 @@ void CMainFrame::BuildToolBar() {
       toolbar_->widgetForAction(action)->installEventFilter(no_tooltip);
   }
   addToolBar(Qt::TopToolBarArea, toolbar_);
+  toolbar_->installEventFilter(this);
 }
 
 void CMainFrame::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("statusBar"));
+  bar->installEventFilter(this);
   bar->showMessage(UiText(qb::msg::kIdleMessage));
   connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
     if (message.isEmpty()) bar->showMessage(UiText(qb::msg::kIdleMessage));
@@ -272,6 +275,17 @@ void CMainFrame::BuildStatusBar() {
     indicator->setEnabled(false);
     bar->addPermanentWidget(indicator);
   }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  // Sent when the bar itself is shown or hidden, not when the frame is.
+  if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
+    // The View menu's ticks say whether the bars are shown.
+    bool shown = event->type() == QEvent::ShowToParent;
+    if (watched == toolbar_) command("viewToolbar")->setChecked(shown);
+    if (watched == statusBar()) command("viewStatusBar")->setChecked(shown);
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::ShowMenu(int id) {

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -345,6 +346,41 @@ class MainFrameTest : public QObject {
     }
     frame_->command("fileClose")->trigger();
     QTRY_VERIFY(frame_->childFrames().isEmpty());
+  }
+
+  void viewCommandsWaitForAView() {
+    // The view carries these out: without a document window they would do
+    // nothing, so they are greyed.
+    for (const command::Spec& spec : command::All())
+      if (spec.view_member) QVERIFY2(!frame_->command(spec.name)->isEnabled(), spec.name);
+    frame_->NewDocument();
+    for (const command::Spec& spec : command::All())
+      if (spec.view_member) QVERIFY2(frame_->command(spec.name)->isEnabled(), spec.name);
+  }
+
+  void viewTicksFollowTheBars() {
+    QAction* toolbar = frame_->command("viewToolbar");
+    QAction* status = frame_->command("viewStatusBar");
+    auto* bar = frame_->findChild<QToolBar*>("toolBar128");
+    QVERIFY(toolbar->isChecked() && status->isChecked());
+    // From the menu without a document, then with one.
+    toolbar->trigger();
+    QVERIFY(!bar->isVisible());
+    QVERIFY(!toolbar->isChecked());
+    frame_->NewDocument();
+    QCOMPARE(frame_->menuId(), 129);
+    toolbar->trigger();
+    QVERIFY(bar->isVisible() && toolbar->isChecked());
+    // Hidden another way (the toolbar's own context menu): the tick follows.
+    bar->toggleViewAction()->trigger();
+    QVERIFY(!toolbar->isChecked());
+    frame_->statusBar()->hide();
+    QVERIFY(!status->isChecked());
+    status->trigger();
+    QVERIFY(frame_->statusBar()->isVisible() && status->isChecked());
+    // Minimising the frame hides nothing in the menu's eyes.
+    frame_->showMinimized();
+    QVERIFY(status->isChecked());
   }
 
   void windowListAndNumberedTitles() {
