@@ -414,11 +414,19 @@ CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
       return child;
     }
   }
+  std::shared_ptr<CQuillbankManagerDoc> doc = LoadDocument(canonical);
+  if (!doc->loaded()) return nullptr;
+  return ShowDocument(std::move(doc));
+}
+
+std::shared_ptr<CQuillbankManagerDoc> CMainFrame::LoadDocument(const QString& path) {
   auto doc = std::make_shared<CQuillbankManagerDoc>();
-  {
-    LongOperation loading;
-    if (!doc->OpenDocument(canonical)) return nullptr;
-  }
+  LongOperation loading;
+  doc->OpenDocument(path);
+  return doc;
+}
+
+CChildFrame* CMainFrame::ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc) {
   return AddChild(std::move(doc));
 }
 

@@ -42,6 +42,11 @@ class CMainFrame : public QMainWindow {
   // Opens the file in a new window, or activates the window that shows it
   // already. Null when the load failed: no window is left.
   CChildFrame* OpenDocumentFile(const QString& path);
+  // The two steps of opening a file that is not shown yet: a document with
+  // the file loaded, or not loaded when its load failed (its box shown);
+  // then a window on a loaded document.
+  std::shared_ptr<CQuillbankManagerDoc> LoadDocument(const QString& path);
+  CChildFrame* ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc);
   // Opens the file now, or when the running long operation has ended.
   void OpenDocumentFileWhenIdle(const QString& path);
   // An empty untitled document in a new window.
