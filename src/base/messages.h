@@ -71,9 +71,15 @@ constexpr bool IsDigit(char c) {
 }
 
 // A printf format: its conversions, in order, take exactly `kinds`; "%%"
-// takes none.
+// takes none. A text without arguments holds no "%" at all, so that it reads
+// the same filled and as it is.
 constexpr bool PrintfMatches(const char* text, const ArgKind* kinds, size_t count) {
   size_t used = 0;
+  if (count == 0) {
+    for (const char* p = text; *p != '\0'; ++p)
+      if (*p == '%') return false;
+    return true;
+  }
   for (const char* p = text; *p != '\0'; ++p) {
     if (*p != '%') continue;
     ++p;

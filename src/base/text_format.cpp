@@ -27,14 +27,6 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
-std::string FillCheckedFormat(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = VFormatText(format, args);
-  va_end(args);
-  return text;
-}
-
 std::string FillPlaceholders(const char* text, const std::string* const* texts, size_t count) {
   std::string out;
   for (const char* p = text; *p != '\0'; ++p) {

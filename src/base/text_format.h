@@ -19,8 +19,7 @@ std::string VFormatText(const char* format, va_list args);
 template <class... Args>
 std::string FillMessage(const Message<Args...>& message, MessageArg<Args>... args);
 
-// The fills behind FillMessage, for texts the catalogue has checked.
-std::string FillCheckedFormat(const char* format, ...);
+// The positional fill behind FillMessage.
 std::string FillPlaceholders(const char* text, const std::string* const* texts, size_t count);
 
 template <class... Args>
@@ -28,8 +27,10 @@ std::string FillMessage(const Message<Args...>& message, MessageArg<Args>... arg
   if constexpr (Message<Args...>::kPositional) {
     const std::string* const texts[] = {&args...};
     return FillPlaceholders(message.text, texts, sizeof...(Args));
+  } else if constexpr (sizeof...(Args) == 0) {
+    return message.text;  // a text without arguments holds no "%"
   } else {
-    return FillCheckedFormat(message.text, args...);
+    return FormatText(message.text, args...);
   }
 }
 
