@@ -20,8 +20,9 @@ using UiTextArg = const QString&;
 // The text, its placeholders filled in one pass (a placed text is not
 // searched again).
 template <class... Args>
-requires(std::is_same_v<Args, qb::TextArg>&&...) QString
-    UiText(const qb::Message<Args...>& message, UiTextArg<Args>... args) {
+QString UiText(const qb::Message<Args...>& message, UiTextArg<Args>... args) {
+  static_assert((std::is_same_v<Args, qb::TextArg> && ...),
+                "a printf format of the catalogue is filled with qb::FillMessage");
   QString text = QString::fromUtf8(message.text);
   if constexpr (sizeof...(Args) == 0) {
     return text;
