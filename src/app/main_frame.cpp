@@ -113,10 +113,10 @@ void CMainFrame::BuildCommands() {
   for (const command::Spec& spec : command::All()) {
     auto entry = std::make_unique<Command>();
     entry->spec = &spec;
-    auto* action = new QAction(spec.text ? UiText(spec.text) : QString(), this);
+    auto* action = new QAction(spec.text ? UiText(*spec.text) : QString(), this);
     action->setObjectName(QString::fromLatin1(spec.name));
     if (spec.prompt) {
-      QString help = UiText(spec.prompt);
+      QString help = UiText(*spec.prompt);
       qsizetype newline = help.indexOf('\n');
       action->setStatusTip(help.left(newline));
       if (newline >= 0) action->setToolTip(help.mid(newline + 1));
@@ -216,10 +216,11 @@ void CMainFrame::Run(Command& entry) {
 }
 
 void CMainFrame::BuildMenus() {
-  for (int menu_id : {128, 129}) {
+  for (command::MenuSet menu_id : {command::MenuSet::kNoDocument, command::MenuSet::kDocument}) {
     for (const command::Popup& popup : command::Menu(menu_id)) {
       auto* menu = new QMenu(UiText(popup.title), this);
-      menu->setObjectName(QStringLiteral("menu%1_%2").arg(menu_id).arg(popup.title));
+      menu->setObjectName(
+          QStringLiteral("menu%1_%2").arg(static_cast<int>(menu_id)).arg(popup.title.id));
       for (std::string_view entry : popup.entries) {
         if (entry == command::kSeparator) {
           menu->addSeparator();
@@ -253,7 +254,7 @@ void CMainFrame::BuildToolBar() {
     }
     QAction* action = command(QString::fromLatin1(entry));
     toolbar_->addAction(action);
-    if (command::Find(entry)->prompt == 0)
+    if (command::Find(entry)->prompt == nullptr)
       toolbar_->widgetForAction(action)->installEventFilter(no_tooltip);
   }
   addToolBar(Qt::TopToolBarArea, toolbar_);
@@ -269,9 +270,10 @@ void CMainFrame::BuildStatusBar() {
     if (message.isEmpty()) bar->showMessage(UiText(qb::msg::kIdleMessage));
   });
   // Key states cannot be read here portably; the indicators stay greyed.
-  for (int id : {qb::msg::kIndicatorCaps, qb::msg::kIndicatorNum, qb::msg::kIndicatorScroll}) {
-    auto* indicator = new QLabel(UiText(id), bar);
-    indicator->setObjectName(QStringLiteral("indicator%1").arg(id));
+  for (const qb::Message<>* text :
+       {&qb::msg::kIndicatorCaps, &qb::msg::kIndicatorNum, &qb::msg::kIndicatorScroll}) {
+    auto* indicator = new QLabel(UiText(*text), bar);
+    indicator->setObjectName(QStringLiteral("indicator%1").arg(text->id));
     indicator->setEnabled(false);
     bar->addPermanentWidget(indicator);
   }
@@ -288,23 +290,24 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void CMainFrame::ShowMenu(int id) {
-  if (menu_id_ == id) return;
-  menu_id_ = id;
+void CMainFrame::ShowMenu(command::MenuSet menu) {
+  if (menu_id_ == menu) return;
+  menu_id_ = menu;
   QMenuBar* bar = menuBar();
   bar->clear();
-  for (QMenu* menu : menus_[id]) bar->addMenu(menu);
+  for (QMenu* popup : menus_[menu]) bar->addMenu(popup);
   // An entry that reads differently in the document menu.
   for (const auto& [name, entry] : commands_)
     if (entry->spec->document_text)
-      entry->action->setText(UiText(id == 129 ? entry->spec->document_text : entry->spec->text));
+      entry->action->setText(UiText(
+          menu == command::MenuSet::kDocument ? *entry->spec->document_text : *entry->spec->text));
 }
 
 void CMainFrame::UpdateState() {
   if (closing_) return;
   CChildFrame* child = activeChild();
   bool running = LongOperation::Running();
-  ShowMenu(child ? 129 : 128);
+  ShowMenu(child ? command::MenuSet::kDocument : command::MenuSet::kNoDocument);
   for (const auto& [name, entry] : commands_) {
     const unsigned rule = entry->spec->rule;
     bool enabled = !(rule & command::kNeedsDocument) || child != nullptr;

@@ -1,5 +1,5 @@
-// The main window: document windows in an MDI area, the two menus (128
-// without and 129 with an active document), the command keys, the toolbar
+// The main window: document windows in an MDI area, the two menus (without
+// and with an active document, command::MenuSet), the command keys, the toolbar
 // and the status bar, all built from the command table (commands.h). Each
 // command is one QAction named after it. The frame carries out its own
 // commands and hands the text view's to the active view; the parts of the
@@ -12,9 +12,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/quillbank_doc.h"
 
 class CChildFrame;
@@ -32,8 +34,8 @@ class CMainFrame : public QMainWindow {
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // 128 without and 129 with an active document window.
-  int menuId() const { return menu_id_; }
+  // The menu shown: with or without an active document window.
+  command::MenuSet menuId() const { return menu_id_.value_or(command::MenuSet::kNoDocument); }
   QMdiArea* mdiArea() const { return mdi_; }
   CChildFrame* activeChild() const;
   CQuillbankManagerDoc* activeDocument() const;
@@ -83,7 +85,7 @@ class CMainFrame : public QMainWindow {
   void BuildMenus();
   void BuildToolBar();
   void BuildStatusBar();
-  void ShowMenu(int id);
+  void ShowMenu(command::MenuSet menu);
   void UpdateState();
   void OnLongOperationChanged(bool running);
   void FillRecentFiles(QMenu* menu);
@@ -100,9 +102,9 @@ class CMainFrame : public QMainWindow {
 
   QMdiArea* mdi_ = nullptr;
   QToolBar* toolbar_ = nullptr;
-  std::map<int, std::vector<QMenu*>> menus_;
+  std::map<command::MenuSet, std::vector<QMenu*>> menus_;
   std::map<std::string, std::unique_ptr<Command>> commands_;
-  int menu_id_ = 0;
+  std::optional<command::MenuSet> menu_id_;
   int new_count_ = 0;
   bool closing_ = false;
   std::function<QStringList()> open_prompt_;

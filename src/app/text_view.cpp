@@ -302,7 +302,7 @@ void CQuillbankManagerView::SearchNext() {
   int line = -1;
   int position = -1;
   if (doc_->FindNext(line, position) < 0) {
-    QString text = UiText(qb::msg::kCannotFind).arg(QString::fromLatin1(doc_->findText()));
+    QString text = UiText(qb::msg::kCannotFind, QString::fromLatin1(doc_->findText()));
     ShowBox(this, QMessageBox::Information, text);
     return;
   }

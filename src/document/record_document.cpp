@@ -107,9 +107,9 @@ bool RecordDocument::CheckOptionRecord() {
     SetStringError(msg::kRecordChecksum);
     return false;
   }
-  int problem = CheckOptionText(work_.Data(), work_.DataSize());
-  if (problem != 0) {
-    SetStringError(problem);
+  const Message<>* problem = CheckOptionText(work_.Data(), work_.DataSize());
+  if (problem != nullptr) {
+    SetStringError(*problem);
     return false;
   }
   return true;

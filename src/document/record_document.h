@@ -65,7 +65,7 @@ class RecordDocument {
   // True once a read found the record file cut short or changed since it
   // was loaded: the lines read from then on may not be the file's.
   bool FileChanged() const { return reader_.FileChanged(); }
-  // The display text: empty without record, message 178 for a record that
+  // The display text: empty without record, msg::kManipulated for a record that
   // fails its check, else the text with control codes shown as marks.
   std::string GetLineText(int line);
   bool IsLineValid(int line);

@@ -151,7 +151,8 @@ class MainFrameTest : public QObject {
     QFETCH(QString, popup);
     QFETCH(QStringList, names);
     if (document) frame_->NewDocument();
-    QCOMPARE(frame_->menuId(), document ? 129 : 128);
+    QCOMPARE(frame_->menuId(),
+             document ? command::MenuSet::kDocument : command::MenuSet::kNoDocument);
     QMenu* menu = Popup(frame_->menuBar(), popup);
     QVERIFY(menu);
     QCOMPARE(EntryNames(menu->actions()), names);
@@ -171,7 +172,7 @@ class MainFrameTest : public QObject {
              QString("Find\tCrtl-F3"));
     // Closing the last window brings menu 128 back.
     frame_->mdiArea()->closeAllSubWindows();
-    QTRY_COMPARE(frame_->menuId(), 128);
+    QTRY_COMPARE(frame_->menuId(), command::MenuSet::kNoDocument);
   }
 
   void promptsAndTooltips() {
@@ -297,7 +298,7 @@ class MainFrameTest : public QObject {
     QVERIFY(!frame_->OpenDocumentFile(empty));
     QCOMPARE(host_->boxes.size(), size_t(1));  // an empty file closes silently
     QVERIFY(frame_->childFrames().isEmpty());
-    QCOMPARE(frame_->menuId(), 128);
+    QCOMPARE(frame_->menuId(), command::MenuSet::kNoDocument);
 
     CChildFrame* child = frame_->OpenDocumentFile(good);
     QVERIFY(child);
@@ -305,7 +306,7 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame_->windowTitle(), QString("Quillbank Manager - [good.qbd / Line 7]"));
     child->parentWidget()->showNormal();
     QCOMPARE(frame_->windowTitle(), QString("Quillbank Manager - good.qbd / Line 7"));
-    QCOMPARE(frame_->menuId(), 129);
+    QCOMPARE(frame_->menuId(), command::MenuSet::kDocument);
     QCOMPARE(RecentFileList::Entries().value(0), child->document()->pathName());
 
     // The same file by another spelling activates its window.
@@ -368,7 +369,7 @@ class MainFrameTest : public QObject {
     QVERIFY(!bar->isVisible());
     QVERIFY(!toolbar->isChecked());
     frame_->NewDocument();
-    QCOMPARE(frame_->menuId(), 129);
+    QCOMPARE(frame_->menuId(), command::MenuSet::kDocument);
     toolbar->trigger();
     QVERIFY(bar->isVisible() && toolbar->isChecked());
     // Hidden another way (the toolbar's own context menu): the tick follows.
