@@ -35,14 +35,6 @@
 
 namespace {
 
-// Swallows the tooltip of a toolbar button whose command has none, so that
-// the button does not fall back to showing the menu text.
-class NoToolTip : public QObject {
- public:
-  using QObject::QObject;
-  bool eventFilter(QObject*, QEvent* event) override { return event->type() == QEvent::ToolTip; }
-};
-
 QString CanonicalPath(const QString& path) {
   QFileInfo info(path);
   QString canonical = info.canonicalFilePath();
@@ -246,16 +238,12 @@ void CMainFrame::BuildToolBar() {
   toolbar_ = new QToolBar(this);
   toolbar_->setObjectName(QStringLiteral("toolBar128"));
   toolbar_->setIconSize(QSize(16, 16));
-  auto* no_tooltip = new NoToolTip(toolbar_);
   for (const char* entry : command::ToolBar()) {
     if (std::string_view(entry) == command::kSeparator) {
       toolbar_->addSeparator();
       continue;
     }
-    QAction* action = command(QString::fromLatin1(entry));
-    toolbar_->addAction(action);
-    if (command::Find(entry)->prompt == nullptr)
-      toolbar_->widgetForAction(action)->installEventFilter(no_tooltip);
+    toolbar_->addAction(command(QString::fromLatin1(entry)));
   }
   addToolBar(Qt::TopToolBarArea, toolbar_);
   toolbar_->installEventFilter(this);
@@ -335,6 +323,7 @@ void CMainFrame::FillRecentFiles(QMenu* menu) {
     name.replace(QLatin1Char('&'), QStringLiteral("&&"));  // a name's "&" is no mnemonic
     auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name), menu);
     action->setObjectName(QLatin1String(command::kRecentFilePrefix) + QString::number(i + 1));
+    action->setStatusTip(UiText(qb::msg::kPromptRecentFile));
     connect(action, &QAction::triggered, this, [this, path] { OpenDocumentFileWhenIdle(path); });
     menu->insertAction(placeholder, action);
   }
@@ -352,6 +341,7 @@ void CMainFrame::FillWindowList(QMenu* menu) {
     title.replace(QLatin1Char('&'), QStringLiteral("&&"));
     auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(title), menu);
     action->setObjectName(QLatin1String(command::kWindowEntryPrefix) + QString::number(i + 1));
+    action->setStatusTip(UiText(qb::msg::kPromptActivateWindow));
     action->setCheckable(true);
     action->setChecked(window == mdi_->activeSubWindow());
     connect(action, &QAction::triggered, this, [this, window] {

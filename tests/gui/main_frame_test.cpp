@@ -187,14 +187,31 @@ class MainFrameTest : public QObject {
                           "optionsDrive", "optionsCalculator", kSep, "helpAbout", "helpContext"}));
     for (QAction* action : toolbar->actions())
       if (!action->isSeparator()) QVERIFY(!action->icon().isNull());
-    // A button whose command has no tooltip shows none, not its menu text
-    // (no tooltip has been up before the last button's).
-    for (auto [name, tip] :
-         {std::pair{"fileOpen", ""}, {"filePrint", ""}, {"cardRead", "Read card"}}) {
+    // Every button shows its command's tooltip on hover, the framework's
+    // commands as the program's own.
+    for (auto [name, tip] : {std::pair{"fileOpen", "Open"},
+                             {"filePrint", "Print"},
+                             {"helpAbout", "About"},
+                             {"helpContext", "Help"},
+                             {"cardRead", "Read card"}}) {
       QWidget* button = toolbar->widgetForAction(frame_->command(name));
       QHelpEvent help(QEvent::ToolTip, QPoint(2, 2), button->mapToGlobal(QPoint(2, 2)));
       QApplication::sendEvent(button, &help);
       QCOMPARE(QToolTip::text(), QString(tip));
+    }
+    QCOMPARE(frame_->command("fileOpen")->statusTip(), QString("Open an existing document"));
+    // Every command a user can reach has its status prompt.
+    for (const command::Spec& spec : command::All())
+      if (spec.text || spec.picture || spec.key != QKeyCombination())
+        QVERIFY2(!frame_->command(spec.name)->statusTip().isEmpty() || spec.view_member, spec.name);
+    RecentFileList::Add("/somewhere/a.qbd");
+    frame_->NewDocument();
+    for (const char* popup : {"&File", "&Window"}) {
+      QMenu* menu = Popup(frame_->menuBar(), popup);
+      emit menu->aboutToShow();
+      for (QAction* action : menu->actions())
+        if (!action->isSeparator() && action->isVisible())
+          QVERIFY2(!action->statusTip().isEmpty(), qPrintable(action->text()));
     }
   }
 
