@@ -41,6 +41,8 @@ CQuillbankManagerView::CQuillbankManagerView(qb::RecordDocument* doc, QWidget* p
   viewport()->setPalette(palette);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          &CQuillbankManagerView::OnVerticalBarAction);
   Views().append(this);
   OnUpdate();
 }
@@ -75,7 +77,7 @@ void CQuillbankManagerView::Redraw() {
   viewport()->update();
 }
 
-void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
+int CQuillbankManagerView::VerticalTarget(ScrollCode code, int position) const {
   int top = top_line_;
   switch (code) {
     case kLineUp:
@@ -103,6 +105,7 @@ void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
   }
   top = std::max(std::min(top, last_line_), 0);
   if (doc_ != nullptr && (code == kLineUp || code == kLineDown)) {
+    // A line step passes lines that take no space, as far as it can.
     bool scan = qb::AppSettings().ScanPrinterEsc() != 0;
     while (top <= last_line_ && IsConsumedLine(*doc_, top, scan)) {
       if (code == kLineUp && top > 0) {
@@ -114,11 +117,45 @@ void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
       }
     }
   }
+  return top;
+}
+
+void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
+  int top = VerticalTarget(code, position);
   bool moved = top != top_line_;
   top_line_ = top;
   SyncScrollBars();
   Redraw();
   if (moved) emit scrolled();
+}
+
+void CQuillbankManagerView::OnVerticalBarAction(int action) {
+  // The bar's arrows and page areas take the view's own steps; the slider
+  // position set here is the value the bar then reports.
+  ScrollCode code;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      code = kLineUp;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = kLineDown;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = kPageUp;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = kPageDown;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = kTop;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = kBottom;
+      break;
+    default:
+      return;
+  }
+  verticalScrollBar()->setSliderPosition(VerticalTarget(code));
 }
 
 void CQuillbankManagerView::HScroll(ScrollCode code, int position) {

@@ -197,6 +197,30 @@ class TextViewTest : public QObject {
     QCOMPARE(v.view.topLine(), 3);
   }
 
+  void scrollBarArrowsStepAsTheLineKeys() {
+    Doc doc({"a", kFormFeed, "b", kCondensedOn, kReset, "c"});
+    View v(doc.doc);
+    QScrollBar* bar = v.view.verticalScrollBar();
+    const struct {
+      QAbstractSlider::SliderAction action;
+      int expected;
+    } steps[] = {
+        {QAbstractSlider::SliderSingleStepAdd, 2}, {QAbstractSlider::SliderSingleStepAdd, 5},
+        {QAbstractSlider::SliderSingleStepAdd, 5}, {QAbstractSlider::SliderSingleStepSub, 2},
+        {QAbstractSlider::SliderSingleStepSub, 0},
+    };
+    for (const auto& step : steps) {
+      bar->triggerAction(step.action);
+      QCOMPARE(v.view.topLine(), step.expected);
+      QCOMPARE(bar->value(), step.expected);
+    }
+    // A click on the lower arrow of the shown bar takes the same step.
+    v.view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v.view));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 3));
+    QCOMPARE(v.view.topLine(), 2);
+  }
+
   void emptyDocumentKeepsTopLineZero() {
     Doc doc(Doc::Bytes{RecordFileBuilder().Head().End().bytes()});
     View v(doc.doc);
