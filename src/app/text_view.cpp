@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/ansi_text.h"
 #include "app/cards/app_settings.h"
 #include "app/long_operation.h"
 #include "app/message_box.h"
@@ -329,9 +330,12 @@ void CQuillbankManagerView::FindAgain() {
 }
 
 bool CQuillbankManagerView::AskFindText() {
-  CSearchDialog dialog(QString::fromLatin1(doc_->findText()), this);
+  CSearchDialog dialog(AnsiText(doc_->findText()), this);
   if (dialog.exec() != QDialog::Accepted) return false;
-  doc_->SetFindText(dialog.text().toLatin1().toStdString());
+  // The dialog takes only characters of the document's set.
+  std::string text;
+  if (!AnsiBytes(dialog.text(), text)) return false;
+  doc_->SetFindText(text);
   return true;
 }
 
@@ -339,7 +343,7 @@ void CQuillbankManagerView::SearchNext() {
   int line = -1;
   int position = -1;
   if (doc_->FindNext(line, position) < 0) {
-    QString text = UiText(qb::msg::kCannotFind).arg(QString::fromLatin1(doc_->findText()));
+    QString text = UiText(qb::msg::kCannotFind).arg(AnsiText(doc_->findText()));
     ShowBox(this, QMessageBox::Information, text);
     return;
   }
