@@ -3,6 +3,7 @@
 set(QB_UNIT_TESTS
   base_error_report_test.cpp
   base_job_frame_test.cpp
+  base_messages_test.cpp
   base_progress_test.cpp
   card_driver_test.cpp
   card_fault_test.cpp

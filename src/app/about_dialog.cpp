@@ -14,11 +14,6 @@
 #include "base/self_check.h"
 #include "base/software_signature.h"
 
-namespace {
-constexpr int kOkText = 61034;  // "OK"
-
-}  // namespace
-
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   if (!qb::SelfCheckPasses()) std::_Exit(EXIT_FAILURE);
 
@@ -53,7 +48,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, Qt::Horizontal, this);
   QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
   ok->setObjectName(QStringLiteral("ok"));
-  ok->setText(UiText(kOkText));
+  ok->setText(UiText(qb::msg::kDialogOk));
   buttons->setCenterButtons(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QSplitterHandle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -25,8 +26,20 @@ CChildFrame::CChildFrame(std::shared_ptr<CQuillbankManagerDoc> doc, QWidget* par
   auto* row = new QSplitter(Qt::Horizontal, rows_);
   rows_->addWidget(row);
   AddPane(row);
-  setWindowTitle(doc_->title());
-  connect(doc_.get(), &CQuillbankManagerDoc::titleChanged, this, &QWidget::setWindowTitle);
+  UpdateTitle();
+  connect(doc_.get(), &CQuillbankManagerDoc::titleChanged, this, &CChildFrame::UpdateTitle);
+}
+
+void CChildFrame::SetWindowNumber(int number) {
+  if (window_number_ == number) return;
+  window_number_ = number;
+  UpdateTitle();
+}
+
+void CChildFrame::UpdateTitle() {
+  QString title = doc_->title();
+  if (window_number_ > 0) title += QStringLiteral(":%1").arg(window_number_);
+  setWindowTitle(title);
 }
 
 CChildFrame::~CChildFrame() {
@@ -82,7 +95,10 @@ void CChildFrame::ActivateNextPane(int step) {
 }
 
 void CChildFrame::Split() {
-  if (!canSplit()) return;  // already 2 by 2
+  if (!canSplit()) {
+    Unsplit();
+    return;
+  }
   if (rows_->count() < 2) {
     auto* row = new QSplitter(Qt::Horizontal, rows_);
     rows_->addWidget(row);
@@ -98,15 +114,86 @@ void CChildFrame::Split() {
         view->HScroll(CQuillbankManagerView::kThumbPosition, first->hScrollPos());
       }
     }
-    // The columns keep one width in both rows.
-    connect(row, &QSplitter::splitterMoved, this, [this, row] {
-      for (int k = 0; k < rows_->count(); ++k) {
-        auto* other = static_cast<QSplitter*>(rows_->widget(k));
-        if (other != row && other->sizes() != row->sizes()) other->setSizes(row->sizes());
-      }
-    });
+    connect(
+        row, &QSplitter::splitterMoved, this, [this, row] { OnColumnsMoved(row); },
+        Qt::UniqueConnection);
   }
+  // A bar dragged shut takes its panes away when the mouse lets it go.
+  for (QSplitter* splitter : findChildren<QSplitter*>())
+    for (int i = 1; i < splitter->count(); ++i) splitter->handle(i)->installEventFilter(this);
   ArrangeScrollBars();
+  emit panesChanged();
+}
+
+void CChildFrame::Unsplit() {
+  QList<QWidget*> panes = Panes();
+  if (panes.size() < 2) return;
+  // The remaining pane takes the place of the one the user was in.
+  auto* active = qobject_cast<CQuillbankManagerView*>(activeView());
+  auto* first = ViewAt(0, 0);
+  if (active && first && active != first) {
+    first->VScroll(CQuillbankManagerView::kThumbPosition, active->topLine());
+    first->HScroll(CQuillbankManagerView::kThumbPosition, active->hScrollPos());
+  }
+  for (qsizetype i = 1; i < panes.size(); ++i) RemovePane(panes[i]);
+  while (rows_->count() > 1) delete rows_->widget(rows_->count() - 1);
+  ArrangeScrollBars();
+  if (first) first->setFocus(Qt::OtherFocusReason);
+  emit panesChanged();
+}
+
+void CChildFrame::RemovePane(QWidget* pane) {
+  doc_->RemoveView(pane);
+  // Out of its splitter at once; deleted later, since the event that led
+  // here may still be using it.
+  pane->hide();
+  pane->setParent(nullptr);
+  pane->deleteLater();
+}
+
+void CChildFrame::OnColumnsMoved(QSplitter* row) {
+  // The columns keep one width in both rows.
+  for (int k = 0; k < rows_->count(); ++k) {
+    auto* other = static_cast<QSplitter*>(rows_->widget(k));
+    if (other != row && other->sizes() != row->sizes()) other->setSizes(row->sizes());
+  }
+}
+
+bool CChildFrame::eventFilter(QObject* watched, QEvent* event) {
+  // Removing panes deletes split bars, so it waits until the bar's own
+  // event is over.
+  if (event->type() == QEvent::MouseButtonRelease && qobject_cast<QSplitterHandle*>(watched))
+    QMetaObject::invokeMethod(this, &CChildFrame::RemoveClosedPanes, Qt::QueuedConnection);
+  return QWidget::eventFilter(watched, event);
+}
+
+void CChildFrame::RemoveClosedPanes() {
+  bool removed = false;
+  // A row dragged shut goes with its panes, as long as another is left.
+  QList<int> heights = rows_->sizes();
+  for (int i = rows_->count() - 1; i >= 0 && rows_->count() > 1; --i) {
+    if (heights.value(i) > 0) continue;
+    auto* row = static_cast<QSplitter*>(rows_->widget(i));
+    while (row->count() > 0) RemovePane(row->widget(0));
+    row->hide();
+    row->setParent(nullptr);
+    row->deleteLater();
+    removed = true;
+  }
+  // A column dragged shut goes from every row.
+  auto* top = static_cast<QSplitter*>(rows_->widget(0));
+  QList<int> widths = top->sizes();
+  for (int j = top->count() - 1; j >= 0 && top->count() > 1; --j) {
+    if (widths.value(j) > 0) continue;
+    for (int i = 0; i < rows_->count(); ++i) {
+      auto* row = static_cast<QSplitter*>(rows_->widget(i));
+      if (j < row->count()) RemovePane(row->widget(j));
+    }
+    removed = true;
+  }
+  if (!removed) return;
+  ArrangeScrollBars();
+  emit panesChanged();
 }
 
 CQuillbankManagerView* CChildFrame::ViewAt(int row, int column) const {

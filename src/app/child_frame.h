@@ -1,7 +1,9 @@
 // The content of a document window: a splitter of up to 2 rows and 2
 // columns of views of one document. It starts with one pane; Split makes
-// the second row and column. The panes share their scroll bars by rows
-// (up and down) and columns (left and right).
+// the second row and column, and Split on a window split both ways takes
+// the split away again. The split bars can be moved; a bar dragged to the
+// window's edge removes the row or column it closed. The panes share their
+// scroll bars by rows (up and down) and columns (left and right).
 #pragma once
 
 #include <QWidget>
@@ -20,10 +22,17 @@ class CChildFrame : public QWidget {
 
   CQuillbankManagerDoc* document() const { return doc_.get(); }
   const std::shared_ptr<CQuillbankManagerDoc>& sharedDocument() const { return doc_; }
+  // With several windows on one document, each is numbered: its title is
+  // "title:n". 0 for the only window, titled as the document.
+  void SetWindowNumber(int number);
+  int windowNumber() const { return window_number_; }
   int paneCount() const;
+  // True while a row or column can still be added.
   bool canSplit() const { return paneCount() < 4; }
-  // Fills the splitter to 2 by 2 panes.
+  // Fills the splitter to 2 by 2 panes; on 2 by 2 panes, goes back to one.
   void Split();
+  // Keeps the first pane only, where the active one stood.
+  void Unsplit();
   // Moves the focus to the next (step 1) or previous (step -1) pane, in
   // rows then columns, round.
   void ActivateNextPane(int step);
@@ -33,17 +42,28 @@ class CChildFrame : public QWidget {
   // view's commands go to.
   QWidget* activeView() const;
 
+ signals:
+  // The panes were split or a split was taken away.
+  void panesChanged();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QWidget* AddPane(QSplitter* row);
+  void RemovePane(QWidget* pane);
+  // Removes the rows and columns whose split bar was dragged shut.
+  void RemoveClosedPanes();
+  void OnColumnsMoved(QSplitter* row);
   // The text view in a row and column, or null.
   CQuillbankManagerView* ViewAt(int row, int column) const;
   void ArrangeScrollBars();
   void OnViewScrolled();
   QList<QWidget*> Panes() const;
+  void UpdateTitle();
 
   std::shared_ptr<CQuillbankManagerDoc> doc_;
   QSplitter* rows_ = nullptr;
+  int window_number_ = 0;
 };

@@ -116,6 +116,7 @@ void PointerWithMark(QPainter& p) {
   p.drawEllipse(11, 2, 4, 4);
 }
 
+namespace msg = qb::msg;
 using View = CQuillbankManagerView;
 constexpr QKeyCombination kNoKey{};
 constexpr unsigned kDoc = kNeedsDocument;
@@ -131,60 +132,92 @@ QKeyCombination Plain(Qt::Key key) {
   return QKeyCombination(key);
 }
 
-// Menu texts, prompts and tooltips are catalogue ids; a command's prompt
+// Menu texts, prompts and tooltips are catalogue texts; a command's prompt
 // sits under the id the command had in the resource design.
 const Spec kCommands[] = {
     // name, text, document text, prompt, key, rule, checkable, picture, view member
-    {"fileNew", 0, 0, 0, Ctrl(Qt::Key_N), kAlways, false, nullptr, nullptr},
-    {"fileOpen", 60001, 0, 0, kNoKey, kHeldOff, false, Folder, nullptr},
-    {"fileClose", 60020, 0, 0, kNoKey, kDoc | kHeldOff, false, nullptr, nullptr},
+    {"fileNew", nullptr, nullptr, nullptr, Ctrl(Qt::Key_N), kAlways, false, nullptr, nullptr},
+    {"fileOpen", &msg::kMenuFileOpen, nullptr, nullptr, kNoKey, kHeldOff, false, Folder, nullptr},
+    {"fileClose", &msg::kMenuFileClose, nullptr, nullptr, kNoKey, kDoc | kHeldOff, false, nullptr,
+     nullptr},
     // Documents are read-only: Save writes nothing.
-    {"fileSave", 0, 0, 0, Ctrl(Qt::Key_S), kDoc, false, nullptr, nullptr},
-    {"fileExport", 60021, 0, 32817, kNoKey, kDoc | kJob, false, nullptr, nullptr},
-    {"filePrint", 60022, 0, 0, Ctrl(Qt::Key_P), kDoc | kJob, false, Printer, nullptr},
-    {"filePrintDirect", 0, 0, 0, kNoKey, kDoc | kJob, false, nullptr, nullptr},
-    {"filePrintPreview", 0, 0, 0, Ctrl(Qt::Key_V), kDoc | kJob, false, nullptr, nullptr},
-    {"filePrintSetup", 60002, 0, 0, kNoKey, kJob, false, nullptr, nullptr},
-    {"fileExit", 60004, 0, 0, kNoKey, kHeldOff, false, nullptr, nullptr},
-    {"cardInit", 60006, 0, 32773, Ctrl(Qt::Key_I), kJob, false, CardWithPlus, nullptr},
-    {"cardRead", 60007, 0, 32774, Ctrl(Qt::Key_R), kJob, false, CardWithArrowOut, nullptr},
-    {"cardInfo", 60008, 0, 32814, kNoKey, kJob, false, CardWithDotAndBar, nullptr},
-    {"optionsDrive", 60010, 0, 32771, Ctrl(Qt::Key_D), kJob, false, Drive, nullptr},
-    {"optionsDevice", 60011, 0, 32772, Ctrl(Qt::Key_O), kJob, false, RecorderBox, nullptr},
+    {"fileSave", nullptr, nullptr, nullptr, Ctrl(Qt::Key_S), kDoc, false, nullptr, nullptr},
+    {"fileExport", &msg::kMenuFileExport, nullptr, &msg::kPromptFileExport, kNoKey, kDoc | kJob,
+     false, nullptr, nullptr},
+    {"filePrint", &msg::kMenuFilePrint, nullptr, nullptr, Ctrl(Qt::Key_P), kDoc | kJob, false,
+     Printer, nullptr},
+    {"filePrintDirect", nullptr, nullptr, nullptr, kNoKey, kDoc | kJob, false, nullptr, nullptr},
+    {"filePrintPreview", nullptr, nullptr, nullptr, Ctrl(Qt::Key_V), kDoc | kJob, false, nullptr,
+     nullptr},
+    {"filePrintSetup", &msg::kMenuFilePrintSetup, nullptr, nullptr, kNoKey, kJob, false, nullptr,
+     nullptr},
+    {"fileExit", &msg::kMenuFileExit, nullptr, nullptr, kNoKey, kHeldOff, false, nullptr, nullptr},
+    {"cardInit", &msg::kMenuCardInit, nullptr, &msg::kPromptCardInit, Ctrl(Qt::Key_I), kJob, false,
+     CardWithPlus, nullptr},
+    {"cardRead", &msg::kMenuCardRead, nullptr, &msg::kPromptCardRead, Ctrl(Qt::Key_R), kJob, false,
+     CardWithArrowOut, nullptr},
+    {"cardInfo", &msg::kMenuCardInfo, nullptr, &msg::kPromptCardInfo, kNoKey, kJob, false,
+     CardWithDotAndBar, nullptr},
+    {"optionsDrive", &msg::kMenuOptionsDrive, nullptr, &msg::kPromptOptionsDrive, Ctrl(Qt::Key_D),
+     kJob, false, Drive, nullptr},
+    {"optionsDevice", &msg::kMenuOptionsDevice, nullptr, &msg::kPromptOptionsDevice,
+     Ctrl(Qt::Key_O), kJob, false, RecorderBox, nullptr},
     // The view's dialog refuses while a long operation runs.
-    {"optionsPrinterEmulation", 60012, 0, 32808, kNoKey, kHeldOff, false, CrossedPrinter,
-     &View::PrinterEmulation},
-    {"optionsCalculator", 60013, 0, 32810, kNoKey, kAlways, false, Keypad, nullptr},
+    {"optionsPrinterEmulation", &msg::kMenuPrinterEmulation, nullptr, &msg::kPromptPrinterEmulation,
+     kNoKey, kDoc | kHeldOff, false, CrossedPrinter, &View::PrinterEmulation},
+    {"optionsCalculator", &msg::kMenuCalculator, nullptr, &msg::kPromptCalculator, kNoKey, kAlways,
+     false, Keypad, nullptr},
     // Find runs as a long operation of its own, inside the view.
-    {"searchFind", 60024, 0, 32800, Ctrl(Qt::Key_F3), kDoc | kHeldOff, false, Magnifier,
-     &View::Find},
-    {"searchFindAgain", 60025, 0, 32801, Plain(Qt::Key_F3), kDoc | kHeldOff, false, nullptr,
-     &View::FindAgain},
-    {"viewToolbar", 60015, 0, 0, kNoKey, kAlways, true, nullptr, nullptr},
-    {"viewStatusBar", 60016, 0, 0, kNoKey, kAlways, true, nullptr, nullptr},
-    {"windowNew", 60027, 0, 0, kNoKey, kDoc, false, nullptr, nullptr},
-    {"windowCascade", 60028, 0, 0, kNoKey, kDoc, false, nullptr, nullptr},
-    {"windowTile", 60029, 0, 0, kNoKey, kDoc, false, nullptr, nullptr},
-    {"windowArrange", 60030, 0, 0, kNoKey, kDoc, false, nullptr, nullptr},
-    {"windowSplit", 60031, 0, 0, kNoKey, kDoc | kNeedsSplit, false, nullptr, nullptr},
-    {"windowNextPane", 0, 0, 0, Plain(Qt::Key_F6), kDoc, false, nullptr, nullptr},
-    {"windowPreviousPane", 0, 0, 0, Shift(Qt::Key_F6), kDoc, false, nullptr, nullptr},
-    {"helpTopics", 60018, 0, 0, kNoKey, kAlways, false, nullptr, nullptr},
-    {"help", 0, 0, 0, Plain(Qt::Key_F1), kAlways, false, nullptr, nullptr},
-    {"helpContext", 0, 0, 0, Shift(Qt::Key_F1), kAlways, false, PointerWithMark, nullptr},
-    {"helpAbout", 60019, 60032, 0, kNoKey, kAlways, false, SpeechBubble, nullptr},
-    {"navLineUp", 60034, 0, 0, Plain(Qt::Key_Up), kDoc, false, nullptr, &View::LineUp},
-    {"navLineDown", 60035, 0, 0, Plain(Qt::Key_Down), kDoc, false, nullptr, &View::LineDown},
-    {"navPageUp", 60036, 0, 0, Plain(Qt::Key_PageUp), kDoc, false, nullptr, &View::PageUp},
-    {"navPageDown", 60037, 0, 0, Plain(Qt::Key_PageDown), kDoc, false, nullptr, &View::PageDown},
-    {"navColumnLeft", 60038, 0, 0, Plain(Qt::Key_Left), kDoc, false, nullptr, &View::ColumnLeft},
-    {"navColumnRight", 60039, 0, 0, Plain(Qt::Key_Right), kDoc, false, nullptr, &View::ColumnRight},
-    {"navHome", 60040, 0, 0, Ctrl(Qt::Key_Home), kDoc, false, nullptr, &View::Home},
-    {"navEnd", 60041, 0, 0, Ctrl(Qt::Key_End), kDoc, false, nullptr, &View::End},
-    {"navLineHome", 60042, 0, 0, Plain(Qt::Key_Home), kDoc, false, nullptr, &View::LineHome},
-    {"navLineEnd", 60043, 0, 0, Plain(Qt::Key_End), kDoc, false, nullptr, &View::LineEnd},
-    {"navPageEnd", 60044, 0, 0, Ctrl(Qt::Key_PageDown), kDoc, false, nullptr, &View::PageEnd},
-    {"navPageStart", 60045, 0, 0, Ctrl(Qt::Key_PageUp), kDoc, false, nullptr, &View::PageStart},
+    {"searchFind", &msg::kMenuSearchFind, nullptr, &msg::kPromptSearchFind, Ctrl(Qt::Key_F3),
+     kDoc | kHeldOff, false, Magnifier, &View::Find},
+    {"searchFindAgain", &msg::kMenuSearchFindAgain, nullptr, &msg::kPromptSearchFindAgain,
+     Plain(Qt::Key_F3), kDoc | kHeldOff, false, nullptr, &View::FindAgain},
+    {"viewToolbar", &msg::kMenuViewToolbar, nullptr, nullptr, kNoKey, kAlways, true, nullptr,
+     nullptr},
+    {"viewStatusBar", &msg::kMenuViewStatusBar, nullptr, nullptr, kNoKey, kAlways, true, nullptr,
+     nullptr},
+    {"windowNew", &msg::kMenuWindowNew, nullptr, nullptr, kNoKey, kDoc, false, nullptr, nullptr},
+    {"windowCascade", &msg::kMenuWindowCascade, nullptr, nullptr, kNoKey, kDoc, false, nullptr,
+     nullptr},
+    {"windowTile", &msg::kMenuWindowTile, nullptr, nullptr, kNoKey, kDoc, false, nullptr, nullptr},
+    {"windowArrange", &msg::kMenuWindowArrange, nullptr, nullptr, kNoKey, kDoc, false, nullptr,
+     nullptr},
+    {"windowSplit", &msg::kMenuWindowSplit, nullptr, nullptr, kNoKey, kDoc, false, nullptr,
+     nullptr},
+    {"windowNextPane", nullptr, nullptr, nullptr, Plain(Qt::Key_F6), kDoc, false, nullptr, nullptr},
+    {"windowPreviousPane", nullptr, nullptr, nullptr, Shift(Qt::Key_F6), kDoc, false, nullptr,
+     nullptr},
+    {"helpTopics", &msg::kMenuHelpTopics, nullptr, nullptr, kNoKey, kAlways, false, nullptr,
+     nullptr},
+    {"help", nullptr, nullptr, nullptr, Plain(Qt::Key_F1), kAlways, false, nullptr, nullptr},
+    {"helpContext", nullptr, nullptr, nullptr, Shift(Qt::Key_F1), kAlways, false, PointerWithMark,
+     nullptr},
+    {"helpAbout", &msg::kMenuHelpAbout, &msg::kMenuHelpAboutDocument, nullptr, kNoKey, kAlways,
+     false, SpeechBubble, nullptr},
+    {"navLineUp", &msg::kMenuNavLineUp, nullptr, nullptr, Plain(Qt::Key_Up), kDoc, false, nullptr,
+     &View::LineUp},
+    {"navLineDown", &msg::kMenuNavLineDown, nullptr, nullptr, Plain(Qt::Key_Down), kDoc, false,
+     nullptr, &View::LineDown},
+    {"navPageUp", &msg::kMenuNavPageUp, nullptr, nullptr, Plain(Qt::Key_PageUp), kDoc, false,
+     nullptr, &View::PageUp},
+    {"navPageDown", &msg::kMenuNavPageDown, nullptr, nullptr, Plain(Qt::Key_PageDown), kDoc, false,
+     nullptr, &View::PageDown},
+    {"navColumnLeft", &msg::kMenuNavColumnLeft, nullptr, nullptr, Plain(Qt::Key_Left), kDoc, false,
+     nullptr, &View::ColumnLeft},
+    {"navColumnRight", &msg::kMenuNavColumnRight, nullptr, nullptr, Plain(Qt::Key_Right), kDoc,
+     false, nullptr, &View::ColumnRight},
+    {"navHome", &msg::kMenuNavHome, nullptr, nullptr, Ctrl(Qt::Key_Home), kDoc, false, nullptr,
+     &View::Home},
+    {"navEnd", &msg::kMenuNavEnd, nullptr, nullptr, Ctrl(Qt::Key_End), kDoc, false, nullptr,
+     &View::End},
+    {"navLineHome", &msg::kMenuNavLineHome, nullptr, nullptr, Plain(Qt::Key_Home), kDoc, false,
+     nullptr, &View::LineHome},
+    {"navLineEnd", &msg::kMenuNavLineEnd, nullptr, nullptr, Plain(Qt::Key_End), kDoc, false,
+     nullptr, &View::LineEnd},
+    {"navPageEnd", &msg::kMenuNavPageEnd, nullptr, nullptr, Ctrl(Qt::Key_PageDown), kDoc, false,
+     nullptr, &View::PageEnd},
+    {"navPageStart", &msg::kMenuNavPageStart, nullptr, nullptr, Ctrl(Qt::Key_PageUp), kDoc, false,
+     nullptr, &View::PageStart},
 };
 
 const char* const kSep = kSeparator;
@@ -213,34 +246,35 @@ QIcon Picture(const Spec& spec) {
   return QIcon(pixmap);
 }
 
-const std::vector<Popup>& Menu(int menu_id) {
+const std::vector<Popup>& Menu(MenuSet menu) {
   static const std::vector<const char*> kCard = {"cardInit", "cardRead", "cardInfo"};
   static const std::vector<const char*> kOptions = {"optionsDrive", "optionsDevice",
                                                     "optionsPrinterEmulation", "optionsCalculator"};
   static const std::vector<const char*> kView = {"viewToolbar", "viewStatusBar"};
   static const std::vector<const char*> kHelp = {"helpTopics", kSep, "helpAbout"};
-  static const std::vector<Popup> k128 = {
-      {60000, {"fileOpen", kSep, "filePrintSetup", kSep, kRecentFiles, kSep, "fileExit"}},
-      {60005, kCard},
-      {60009, kOptions},
-      {60014, kView},
-      {60017, kHelp},
+  static const std::vector<Popup> kNoDocumentMenu = {
+      {msg::kMenuFile, {"fileOpen", kSep, "filePrintSetup", kSep, kRecentFiles, kSep, "fileExit"}},
+      {msg::kMenuCard, kCard},
+      {msg::kMenuOptions, kOptions},
+      {msg::kMenuView, kView},
+      {msg::kMenuHelp, kHelp},
   };
-  static const std::vector<Popup> k129 = {
-      {60000,
+  static const std::vector<Popup> kDocumentMenu = {
+      {msg::kMenuFile,
        {"fileOpen", "fileClose", kSep, "fileExport", kSep, "filePrint", "filePrintSetup", kSep,
         kRecentFiles, kSep, "fileExit"}},
-      {60005, kCard},
-      {60009, kOptions},
-      {60023, {"searchFind", "searchFindAgain"}},
-      {60014, kView},
-      {60026, {"windowNew", "windowCascade", "windowTile", "windowArrange", "windowSplit"}},
-      {60017, kHelp},
-      {60033,
+      {msg::kMenuCard, kCard},
+      {msg::kMenuOptions, kOptions},
+      {msg::kMenuSearch, {"searchFind", "searchFindAgain"}},
+      {msg::kMenuView, kView},
+      {msg::kMenuWindow,
+       {"windowNew", "windowCascade", "windowTile", "windowArrange", "windowSplit", kWindowList}},
+      {msg::kMenuHelp, kHelp},
+      {msg::kMenuNavigation,
        {"navLineUp", "navLineDown", "navPageUp", "navPageDown", "navColumnLeft", "navColumnRight",
         "navHome", "navEnd", "navLineHome", "navLineEnd", "navPageEnd", "navPageStart"}},
   };
-  return menu_id == 129 ? k129 : k128;
+  return menu == MenuSet::kDocument ? kDocumentMenu : kNoDocumentMenu;
 }
 
 const std::vector<const char*>& ToolBar() {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/messages.h"
+
 class CQuillbankManagerView;
 class QIcon;
 class QPainter;
@@ -21,7 +23,6 @@ namespace command {
 enum Rule : unsigned {
   kAlways = 0,
   kNeedsDocument = 1u << 0,  // only with an active document window
-  kNeedsSplit = 1u << 1,     // only when the active window can split further
   // Disturbs a running long operation (closing, exiting, opening, starting
   // another one): disabled until it ends.
   kHeldOff = 1u << 2,
@@ -31,9 +32,9 @@ enum Rule : unsigned {
 
 struct Spec {
   const char* name;
-  int text;           // menu text (catalogue id); 0 when in no menu
-  int document_text;  // menu text in the document menu when it differs, else 0
-  int prompt;         // "prompt\ntooltip" (catalogue id); 0 for none
+  const qb::Message<>* text;           // menu text; null when in no menu
+  const qb::Message<>* document_text;  // menu text in the document menu when it differs, or null
+  const qb::Message<>* prompt;         // "prompt\ntooltip"; null for none
   QKeyCombination key;
   unsigned rule;
   bool checkable;
@@ -53,19 +54,26 @@ QIcon Picture(const Spec& spec);
 // Menu and toolbar layout: a command's name, or one of these.
 inline constexpr const char* kSeparator = "-";
 inline constexpr const char* kRecentFiles = "recentFiles";
-// The greyed entry that stands for an empty recent-file list (catalogue id).
-inline constexpr int kRecentFilesText = 60003;
+// The list of the open document windows, at the end of the Window menu.
+inline constexpr const char* kWindowList = "windowList";
+// The greyed entry that stands for an empty recent-file list.
+inline constexpr const qb::Message<>& kRecentFilesText = qb::msg::kMenuRecentFile;
 
 struct Popup {
-  int title;  // catalogue id
+  qb::Message<> title;
   std::vector<const char*> entries;
 };
 
-// Menu 128 without and 129 with an active document window.
-const std::vector<Popup>& Menu(int menu_id);
+// The two menus: without and with an active document window. The values are
+// their resource numbers, which name their objects ("menu129_...").
+enum class MenuSet : int { kNoDocument = 128, kDocument = 129 };
+
+const std::vector<Popup>& Menu(MenuSet menu);
 const std::vector<const char*>& ToolBar();
 
 // The objectName of the n-th (from 1) entry of the recent-file list.
 inline constexpr const char* kRecentFilePrefix = "recentFile";
+// The objectName of the n-th (from 1) entry of the window list.
+inline constexpr const char* kWindowEntryPrefix = "windowEntry";
 
 }  // namespace command

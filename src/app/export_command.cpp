@@ -28,7 +28,7 @@ bool ExportCommand(CQuillbankManagerDoc* doc, QWidget* parent, qb::JobHost& host
 
   struct stat status;
   if (::lstat(path.c_str(), &status) == 0 &&
-      ShowBox(parent, QMessageBox::Warning, UiText(qb::msg::kDestinationExists).arg(chosen),
+      ShowBox(parent, QMessageBox::Warning, UiText(qb::msg::kDestinationExists, chosen),
               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
     return false;
   // The file is replaced only once the export is complete.

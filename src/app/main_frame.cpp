@@ -27,7 +27,9 @@
 #include "app/commands.h"
 #include "app/lock_key_indicators.h"
 #include "app/long_operation.h"
+#include "app/mdi_arrange.h"
 #include "app/quillbank_doc.h"
+#include "app/recent_file_list.h"
 #include "app/text_view.h"
 #include "app/ui_text.h"
 #include "app/user_manual.h"
@@ -113,10 +115,10 @@ void CMainFrame::BuildCommands() {
   for (const command::Spec& spec : command::All()) {
     auto entry = std::make_unique<Command>();
     entry->spec = &spec;
-    auto* action = new QAction(spec.text ? UiText(spec.text) : QString(), this);
+    auto* action = new QAction(spec.text ? UiText(*spec.text) : QString(), this);
     action->setObjectName(QString::fromLatin1(spec.name));
     if (spec.prompt) {
-      QString help = UiText(spec.prompt);
+      QString help = UiText(*spec.prompt);
       qsizetype newline = help.indexOf('\n');
       action->setStatusTip(help.left(newline));
       if (newline >= 0) action->setToolTip(help.mid(newline + 1));
@@ -175,12 +177,13 @@ void CMainFrame::SetFrameHandlers() {
   });
   set("fileSave", [] {});  // documents are read-only: nothing to write
   set("fileExit", [this] { close(); });
-  set("viewToolbar", [this] { toolbar_->setVisible(!toolbar_->isVisible()); });
-  set("viewStatusBar", [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
+  // The ticks follow what is shown, however it came to be shown or hidden.
+  set("viewToolbar", [this] { toolbar_->setVisible(command("viewToolbar")->isChecked()); });
+  set("viewStatusBar", [this] { statusBar()->setVisible(command("viewStatusBar")->isChecked()); });
   set("windowNew", [this] { NewWindow(); });
   set("windowCascade", [this] { mdi_->cascadeSubWindows(); });
-  set("windowTile", [this] { mdi_->tileSubWindows(); });
-  set("windowArrange", [this] { mdi_->tileSubWindows(); });
+  set("windowTile", [this] { TileHorizontally(mdi_); });
+  set("windowArrange", [this] { ArrangeIcons(mdi_); });
   set("windowSplit", [this] {
     activeChild()->Split();
     UpdateState();
@@ -215,10 +218,11 @@ void CMainFrame::Run(Command& entry) {
 }
 
 void CMainFrame::BuildMenus() {
-  for (int menu_id : {128, 129}) {
+  for (command::MenuSet menu_id : {command::MenuSet::kNoDocument, command::MenuSet::kDocument}) {
     for (const command::Popup& popup : command::Menu(menu_id)) {
       auto* menu = new QMenu(UiText(popup.title), this);
-      menu->setObjectName(QStringLiteral("menu%1_%2").arg(menu_id).arg(popup.title));
+      menu->setObjectName(
+          QStringLiteral("menu%1_%2").arg(static_cast<int>(menu_id)).arg(popup.title.id));
       for (std::string_view entry : popup.entries) {
         if (entry == command::kSeparator) {
           menu->addSeparator();
@@ -227,6 +231,10 @@ void CMainFrame::BuildMenus() {
           placeholder->setObjectName(QStringLiteral("recentPlaceholder"));
           placeholder->setEnabled(false);
           connect(menu, &QMenu::aboutToShow, this, [this, menu] { FillRecentFiles(menu); });
+        } else if (entry == command::kWindowList) {
+          QAction* start = menu->addSeparator();
+          start->setObjectName(QLatin1String(command::kWindowList));
+          connect(menu, &QMenu::aboutToShow, this, [this, menu] { FillWindowList(menu); });
         } else {
           menu->addAction(command(QString::fromLatin1(entry.data(), qsizetype(entry.size()))));
         }
@@ -248,24 +256,27 @@ void CMainFrame::BuildToolBar() {
     }
     QAction* action = command(QString::fromLatin1(entry));
     toolbar_->addAction(action);
-    if (command::Find(entry)->prompt == 0)
+    if (command::Find(entry)->prompt == nullptr)
       toolbar_->widgetForAction(action)->installEventFilter(no_tooltip);
   }
   addToolBar(Qt::TopToolBarArea, toolbar_);
+  toolbar_->installEventFilter(this);
 }
 
 void CMainFrame::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName(QStringLiteral("statusBar"));
+  bar->installEventFilter(this);
   bar->showMessage(UiText(qb::msg::kIdleMessage));
   connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
     if (message.isEmpty()) bar->showMessage(UiText(qb::msg::kIdleMessage));
   });
   std::array<QLabel*, 3> indicators{};
   size_t i = 0;
-  for (int id : {qb::msg::kIndicatorCaps, qb::msg::kIndicatorNum, qb::msg::kIndicatorScroll}) {
-    auto* indicator = new QLabel(UiText(id), bar);
-    indicator->setObjectName(QStringLiteral("indicator%1").arg(id));
+  for (const qb::Message<>* text :
+       {&qb::msg::kIndicatorCaps, &qb::msg::kIndicatorNum, &qb::msg::kIndicatorScroll}) {
+    auto* indicator = new QLabel(UiText(*text), bar);
+    indicator->setObjectName(QStringLiteral("indicator%1").arg(text->id));
     bar->addPermanentWidget(indicator);
     indicators[i++] = indicator;
   }
@@ -273,27 +284,38 @@ void CMainFrame::BuildStatusBar() {
   new LockKeyIndicators(indicators, bar);
 }
 
-void CMainFrame::ShowMenu(int id) {
-  if (menu_id_ == id) return;
-  menu_id_ = id;
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  // Sent when the bar itself is shown or hidden, not when the frame is.
+  if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
+    // The View menu's ticks say whether the bars are shown.
+    bool shown = event->type() == QEvent::ShowToParent;
+    if (watched == toolbar_) command("viewToolbar")->setChecked(shown);
+    if (watched == statusBar()) command("viewStatusBar")->setChecked(shown);
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::ShowMenu(command::MenuSet menu) {
+  if (menu_id_ == menu) return;
+  menu_id_ = menu;
   QMenuBar* bar = menuBar();
   bar->clear();
-  for (QMenu* menu : menus_[id]) bar->addMenu(menu);
+  for (QMenu* popup : menus_[menu]) bar->addMenu(popup);
   // An entry that reads differently in the document menu.
   for (const auto& [name, entry] : commands_)
     if (entry->spec->document_text)
-      entry->action->setText(UiText(id == 129 ? entry->spec->document_text : entry->spec->text));
+      entry->action->setText(UiText(
+          menu == command::MenuSet::kDocument ? *entry->spec->document_text : *entry->spec->text));
 }
 
 void CMainFrame::UpdateState() {
   if (closing_) return;
   CChildFrame* child = activeChild();
   bool running = LongOperation::Running();
-  ShowMenu(child ? 129 : 128);
+  ShowMenu(child ? command::MenuSet::kDocument : command::MenuSet::kNoDocument);
   for (const auto& [name, entry] : commands_) {
     const unsigned rule = entry->spec->rule;
     bool enabled = !(rule & command::kNeedsDocument) || child != nullptr;
-    if (rule & command::kNeedsSplit) enabled = enabled && child->canSplit();
     if (running && (rule & command::kHeldOff)) enabled = false;
     entry->action->setEnabled(enabled);
   }
@@ -314,12 +336,46 @@ void CMainFrame::FillRecentFiles(QMenu* menu) {
   placeholder->setVisible(entries.isEmpty());
   for (int i = 0; i < entries.size(); ++i) {
     QString path = entries[i];
-    auto* action =
-        new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QDir::toNativeSeparators(path)), menu);
+    QString name = RecentFileList::DisplayName(path);
+    name.replace(QLatin1Char('&'), QStringLiteral("&&"));  // a name's "&" is no mnemonic
+    auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(name), menu);
     action->setObjectName(QLatin1String(command::kRecentFilePrefix) + QString::number(i + 1));
     connect(action, &QAction::triggered, this, [this, path] { OpenDocumentFileWhenIdle(path); });
     menu->insertAction(placeholder, action);
   }
+}
+
+void CMainFrame::FillWindowList(QMenu* menu) {
+  for (QAction* item : menu->actions())
+    if (item->objectName().startsWith(QLatin1String(command::kWindowEntryPrefix))) delete item;
+  QAction* start = menu->findChild<QAction*>(QLatin1String(command::kWindowList));
+  QList<QMdiSubWindow*> windows = mdi_->subWindowList();
+  start->setVisible(!windows.isEmpty());
+  for (int i = 0; i < windows.size() && i < kWindowListSize; ++i) {
+    QPointer<QMdiSubWindow> window = windows[i];
+    QString title = window->widget()->windowTitle();
+    title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(title), menu);
+    action->setObjectName(QLatin1String(command::kWindowEntryPrefix) + QString::number(i + 1));
+    action->setCheckable(true);
+    action->setChecked(window == mdi_->activeSubWindow());
+    connect(action, &QAction::triggered, this, [this, window] {
+      if (!window) return;
+      if (window->isMinimized()) window->showNormal();
+      mdi_->setActiveSubWindow(window);
+    });
+    menu->addAction(action);
+  }
+}
+
+void CMainFrame::NumberWindows() {
+  if (closing_) return;
+  // The windows of one document are numbered in the order they were opened.
+  std::map<CQuillbankManagerDoc*, QList<CChildFrame*>> by_document;
+  for (CChildFrame* child : childFrames()) by_document[child->document()].append(child);
+  for (const auto& [doc, children] : by_document)
+    for (int i = 0; i < children.size(); ++i)
+      children[i]->SetWindowNumber(children.size() > 1 ? i + 1 : 0);
 }
 
 CChildFrame* CMainFrame::activeChild() const {
@@ -344,10 +400,15 @@ CChildFrame* CMainFrame::AddChild(std::shared_ptr<CQuillbankManagerDoc> doc) {
   QMdiSubWindow* window = mdi_->addSubWindow(child);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateState(); });
-  connect(window, &QObject::destroyed, this, [this] { UpdateState(); });
+  connect(window, &QObject::destroyed, this, [this] {
+    UpdateState();
+    // Once the closed window has left the area.
+    QMetaObject::invokeMethod(this, &CMainFrame::NumberWindows, Qt::QueuedConnection);
+  });
   connect(window, &QMdiSubWindow::windowStateChanged, this, [this] { UpdateState(); });
   window->showMaximized();
   mdi_->setActiveSubWindow(window);
+  NumberWindows();
   UpdateState();
   return child;
 }
@@ -361,11 +422,19 @@ CChildFrame* CMainFrame::OpenDocumentFile(const QString& path) {
       return child;
     }
   }
+  std::shared_ptr<CQuillbankManagerDoc> doc = LoadDocument(canonical);
+  if (!doc->loaded()) return nullptr;
+  return ShowDocument(std::move(doc));
+}
+
+std::shared_ptr<CQuillbankManagerDoc> CMainFrame::LoadDocument(const QString& path) {
   auto doc = std::make_shared<CQuillbankManagerDoc>();
-  {
-    LongOperation loading;
-    if (!doc->OpenDocument(canonical)) return nullptr;
-  }
+  LongOperation loading;
+  doc->OpenDocument(path);
+  return doc;
+}
+
+CChildFrame* CMainFrame::ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc) {
   return AddChild(std::move(doc));
 }
 

@@ -1,5 +1,5 @@
-// The main window: document windows in an MDI area, the two menus (128
-// without and 129 with an active document), the command keys, the toolbar
+// The main window: document windows in an MDI area, the two menus (without
+// and with an active document, command::MenuSet), the command keys, the toolbar
 // and the status bar, all built from the command table (commands.h). Each
 // command is one QAction named after it. The frame carries out its own
 // commands and hands the text view's to the active view; the parts of the
@@ -12,9 +12,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/quillbank_doc.h"
 
 class CChildFrame;
@@ -32,8 +34,8 @@ class CMainFrame : public QMainWindow {
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // 128 without and 129 with an active document window.
-  int menuId() const { return menu_id_; }
+  // The menu shown: with or without an active document window.
+  command::MenuSet menuId() const { return menu_id_.value_or(command::MenuSet::kNoDocument); }
   QMdiArea* mdiArea() const { return mdi_; }
   CChildFrame* activeChild() const;
   CQuillbankManagerDoc* activeDocument() const;
@@ -42,6 +44,11 @@ class CMainFrame : public QMainWindow {
   // Opens the file in a new window, or activates the window that shows it
   // already. Null when the load failed: no window is left.
   CChildFrame* OpenDocumentFile(const QString& path);
+  // The two steps of opening a file that is not shown yet: a document with
+  // the file loaded, or not loaded when its load failed (its box shown);
+  // then a window on a loaded document.
+  std::shared_ptr<CQuillbankManagerDoc> LoadDocument(const QString& path);
+  CChildFrame* ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc);
   // Opens the file now, or when the running long operation has ended.
   void OpenDocumentFileWhenIdle(const QString& path);
   // An empty untitled document in a new window.
@@ -68,6 +75,7 @@ class CMainFrame : public QMainWindow {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Command;
@@ -77,19 +85,26 @@ class CMainFrame : public QMainWindow {
   void BuildMenus();
   void BuildToolBar();
   void BuildStatusBar();
-  void ShowMenu(int id);
+  void ShowMenu(command::MenuSet menu);
   void UpdateState();
   void OnLongOperationChanged(bool running);
   void FillRecentFiles(QMenu* menu);
+  // The window list at the end of the Window menu: "&1 title", ..., the
+  // active window checked.
+  void FillWindowList(QMenu* menu);
+  // Numbers the windows of documents shown in more than one.
+  void NumberWindows();
   void Run(Command& command);
   CChildFrame* AddChild(std::shared_ptr<CQuillbankManagerDoc> doc);
   QStringList AskForFiles();
 
+  static constexpr int kWindowListSize = 9;
+
   QMdiArea* mdi_ = nullptr;
   QToolBar* toolbar_ = nullptr;
-  std::map<int, std::vector<QMenu*>> menus_;
+  std::map<command::MenuSet, std::vector<QMenu*>> menus_;
   std::map<std::string, std::unique_ptr<Command>> commands_;
-  int menu_id_ = 0;
+  std::optional<command::MenuSet> menu_id_;
   int new_count_ = 0;
   bool closing_ = false;
   std::function<QStringList()> open_prompt_;

@@ -14,8 +14,8 @@ QMessageBox::StandardButton ShowBox(QWidget* parent, QMessageBox::Icon icon, con
 }
 
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
-                                           int message_id) {
-  return ShowBox(parent, icon, UiText(message_id));
+                                           const qb::Message<>& message) {
+  return ShowBox(parent, icon, UiText(message));
 }
 
 bool AskYesNoBox(QWidget* parent, const QString& text) {

@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "base/messages.h"
+
 class QWidget;
 
 // A modal box with the application's name as its title and `text` shown as
@@ -15,7 +17,8 @@ QMessageBox::StandardButton ShowBox(
     QMessageBox::StandardButtons buttons = QMessageBox::Ok,
     QMessageBox::StandardButton default_button = QMessageBox::NoButton);
 // A catalogue text in a box.
-QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, int message_id);
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon,
+                                           const qb::Message<>& message);
 
 // A modal box with a yes and a no button, No the default; true for Yes.
 bool AskYesNoBox(QWidget* parent, const QString& text);

@@ -32,8 +32,8 @@ constexpr int64_t kPumpIntervalMs = 100;
 
 constexpr const char* kProgram = "quillbank-manager";
 
-const char* Text(int id) {
-  return qb::LoadMessage(id);
+const char* Text(const qb::Message<>& message) {
+  return qb::LoadMessage(message);
 }
 
 // A line on standard error, after the program's name.
@@ -177,8 +177,8 @@ bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool pr
 
   if (outcome.error != 0) {
     ShowBox(window_, QMessageBox::Critical,
-            UiText(qb::msg::kCannotWriteFile)
-                .arg(pdf.path, QString::fromLocal8Bit(std::strerror(outcome.error))));
+            UiText(qb::msg::kCannotWriteFile, pdf.path,
+                   QString::fromLocal8Bit(std::strerror(outcome.error))));
   } else if (outcome.result == PagePrinter::Result::kStartFailed) {
     ShowMessageBox(window_, QMessageBox::Warning, qb::msg::kFailedToStartPrint);
   }
@@ -190,7 +190,7 @@ int PrintToPdf(const QString& record_file, const QString& pdf_file) {
   const std::string pdf = pdf_file.toStdString();
   qb::RecordDocument doc;
   if (!doc.LoadRecordFile(QFile::encodeName(record_file).toStdString())) {
-    Complain(qb::FormatText(Text(qb::msg::kNotPrinted), record.c_str()));
+    Complain(qb::FillMessage(qb::msg::kNotPrinted, record.c_str()));
     return 1;
   }
   PdfFileJob pdf_job;
@@ -204,19 +204,18 @@ int PrintToPdf(const QString& record_file, const QString& pdf_file) {
   job.BeginJob();
   PdfFileResult outcome = PrintPdfFile(job, pdf_job, nullptr);
   if (outcome.error != 0) {
-    Complain(
-        qb::FormatText(Text(qb::msg::kPdfNotWritten), pdf.c_str(), std::strerror(outcome.error)));
+    Complain(qb::FillMessage(qb::msg::kPdfNotWritten, pdf.c_str(), std::strerror(outcome.error)));
     return 1;
   }
   switch (outcome.result) {
     case PagePrinter::Result::kPrinted:
       std::printf(
           "%s: %s\n", kProgram,
-          qb::FormatText(Text(qb::msg::kPrintedToPdf), record.c_str(), pdf.c_str(), job.pageCount())
+          qb::FillMessage(qb::msg::kPrintedToPdf, record.c_str(), pdf.c_str(), job.pageCount())
               .c_str());
       return 0;
     case PagePrinter::Result::kNothing:
-      Complain(qb::FormatText(Text(qb::msg::kNothingToPrint), record.c_str()));
+      Complain(qb::FillMessage(qb::msg::kNothingToPrint, record.c_str()));
       return 1;
     case PagePrinter::Result::kStartFailed:
       Complain(pdf + ": " + Text(qb::msg::kFailedToStartPrint));

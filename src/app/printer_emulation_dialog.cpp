@@ -10,23 +10,14 @@
 #include "app/cards/app_settings.h"
 #include "base/messages.h"
 
-namespace {
-
-constexpr int kTextTitle = 61027;
-constexpr int kTextScan = 61028;
-constexpr int kTextShowUnknown = 61029;
-constexpr int kTextConvert = 61030;
-
-}  // namespace
-
 CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("printerEmulationDialog"));
-  setWindowTitle(UiText(kTextTitle));
-  scan_ = new QCheckBox(UiText(kTextScan), this);
+  setWindowTitle(UiText(qb::msg::kDialogPrinterEmulationTitle));
+  scan_ = new QCheckBox(UiText(qb::msg::kDialogPrinterEmulationScan), this);
   scan_->setObjectName(QStringLiteral("scanPrinterEsc"));
-  show_unknown_ = new QCheckBox(UiText(kTextShowUnknown), this);
+  show_unknown_ = new QCheckBox(UiText(qb::msg::kDialogPrinterEmulationShowUnknown), this);
   show_unknown_->setObjectName(QStringLiteral("showUnknownPrinterEsc"));
-  convert_ = new QCheckBox(UiText(kTextConvert), this);
+  convert_ = new QCheckBox(UiText(qb::msg::kDialogPrinterEmulationConvert), this);
   convert_->setObjectName(QStringLiteral("asciiToAnsi"));
   convert_->setEnabled(false);
   convert_->setVisible(false);

@@ -144,8 +144,8 @@ void CProgressDialog::ShowCancelButton(int which, bool show) {
   cancel_->setVisible(show);
 }
 
-void CProgressDialog::SetCaption(int id) {
-  setWindowTitle(UiText(id));
+void CProgressDialog::SetCaption(const qb::Message<>& message) {
+  setWindowTitle(UiText(message));
 }
 
 void CProgressDialog::SetCaption(const std::string& caption) {
@@ -158,8 +158,8 @@ void CProgressDialog::SetText(const std::string& text) {
   Pump();
 }
 
-void CProgressDialog::SetText(int id) {
-  SetText(std::string(qb::LoadMessage(id)));
+void CProgressDialog::SetText(const qb::Message<>& message) {
+  SetText(std::string(qb::LoadMessage(message)));
 }
 
 void CProgressDialog::SetTextFormat(const char* format, ...) {

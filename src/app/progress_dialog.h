@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "base/messages.h"
 #include "base/progress_model.h"
 
 class QLabel;
@@ -35,12 +36,12 @@ class CProgressDialog : public QDialog {
   // Shows or hides the Cancel button when `which` is 1; else does nothing.
   void ShowCancelButton(int which, bool show);
 
-  // The caption from a message id, or as a ready text.
-  void SetCaption(int id);
+  // The caption from the catalogue, or as a ready text.
+  void SetCaption(const qb::Message<>& message);
   void SetCaption(const std::string& caption);
   // The message text (at most 2048 characters), then as for Show.
   void SetText(const std::string& text);
-  void SetText(int id);
+  void SetText(const qb::Message<>& message);
   void SetTextFormat(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
   // The picture beside the message (the wake-up blink), then pumps.

@@ -2,33 +2,11 @@
 #include "app/ui_text.h"
 
 #include <QFileInfo>
-#include <QSettings>
 
-#include "app/cards/app_settings.h"
+#include "app/recent_file_list.h"
 #include "base/messages.h"
 
 namespace {
-
-constexpr const char* kRecentSection = "Recent File List";
-
-QSettings Store() {
-  return QSettings(QSettings::NativeFormat, QSettings::UserScope,
-                   QString::fromUtf8(qb::kCompanyKey), UiText(qb::msg::kAppTitle));
-}
-
-QString EntryKey(int number) {
-  return QString::fromUtf8(kRecentSection) + QStringLiteral("/File%1").arg(number);
-}
-
-void WriteEntries(const QStringList& entries) {
-  QSettings store = Store();
-  for (int i = 0; i < RecentFileList::kSize; ++i) {
-    if (i < entries.size())
-      store.setValue(EntryKey(i + 1), entries[i]);
-    else
-      store.remove(EntryKey(i + 1));
-  }
-}
 
 // The document name of the template string: its second field.
 QString NewDocumentName() {
@@ -43,8 +21,14 @@ CQuillbankManagerDoc::CQuillbankManagerDoc(QObject* parent) : QObject(parent) {}
 bool CQuillbankManagerDoc::OpenDocument(const QString& path) {
   QFileInfo info(path);
   path_ = info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
-  if (!core_.LoadRecordFile(path_.toStdString())) return false;
-  RecentFileList::Add(path_);
+  bool loaded = core_.LoadRecordFile(path_.toStdString());
+  // A file that opened enters the recent-file list before its checks, and
+  // stays there when they fail; one that no longer opens leaves it.
+  if (core_.FileOpened())
+    RecentFileList::Add(path_);
+  else
+    RecentFileList::Remove(path_);
+  if (!loaded) return false;
   emit titleChanged(title());
   return true;
 }
@@ -74,29 +58,4 @@ QList<QWidget*> CQuillbankManagerDoc::views() const {
   for (const QPointer<QWidget>& view : views_)
     if (view) result.append(view);
   return result;
-}
-
-QStringList RecentFileList::Entries() {
-  QSettings store = Store();
-  QStringList entries;
-  for (int i = 1; i <= kSize; ++i) {
-    QVariant value = store.value(EntryKey(i));
-    if (value.typeId() == QMetaType::QString && !value.toString().isEmpty())
-      entries.append(value.toString());
-  }
-  return entries;
-}
-
-void RecentFileList::Add(const QString& path) {
-  QStringList entries = Entries();
-  entries.removeAll(path);
-  entries.prepend(path);
-  while (entries.size() > kSize) entries.removeLast();
-  WriteEntries(entries);
-}
-
-void RecentFileList::Remove(const QString& path) {
-  QStringList entries = Entries();
-  entries.removeAll(path);
-  WriteEntries(entries);
 }

@@ -44,13 +44,3 @@ class CQuillbankManagerDoc : public QObject {
   QString untitled_;
   QList<QPointer<QWidget>> views_;
 };
-
-// The list of the last opened files in the settings store, newest first.
-class RecentFileList {
- public:
-  static constexpr int kSize = 9;
-  static QStringList Entries();
-  // Moves or puts `path` at the front, dropping the oldest beyond kSize.
-  static void Add(const QString& path);
-  static void Remove(const QString& path);
-};

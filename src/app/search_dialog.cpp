@@ -10,18 +10,10 @@
 #include "app/ansi_text.h"
 #include "base/messages.h"
 
-namespace {
-
-constexpr int kTextSearch = 61031;
-constexpr int kTextPrompt = 61032;
-constexpr int kTextCancel = 61033;
-
-}  // namespace
-
 CSearchDialog::CSearchDialog(const QString& text, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("searchDialog"));
-  setWindowTitle(UiText(kTextSearch));
-  auto* prompt = new QLabel(UiText(kTextPrompt), this);
+  setWindowTitle(UiText(qb::msg::kDialogSearchTitle));
+  auto* prompt = new QLabel(UiText(qb::msg::kDialogSearchPrompt), this);
   prompt->setObjectName(QStringLiteral("prompt"));
   edit_ = new QLineEdit(text, this);
   edit_->setObjectName(QStringLiteral("searchText"));
@@ -29,10 +21,11 @@ CSearchDialog::CSearchDialog(const QString& text, QWidget* parent) : QDialog(par
   prompt->setBuddy(edit_);
 
   auto* buttons = new QDialogButtonBox(this);
-  search_ = buttons->addButton(UiText(kTextSearch), QDialogButtonBox::AcceptRole);
+  search_ = buttons->addButton(UiText(qb::msg::kDialogSearchTitle), QDialogButtonBox::AcceptRole);
   search_->setObjectName(QStringLiteral("search"));
   search_->setDefault(true);
-  QPushButton* cancel = buttons->addButton(UiText(kTextCancel), QDialogButtonBox::RejectRole);
+  QPushButton* cancel =
+      buttons->addButton(UiText(qb::msg::kDialogCancel), QDialogButtonBox::RejectRole);
   cancel->setObjectName(QStringLiteral("cancel"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -343,7 +343,7 @@ void CQuillbankManagerView::SearchNext() {
   int line = -1;
   int position = -1;
   if (doc_->FindNext(line, position) < 0) {
-    QString text = UiText(qb::msg::kCannotFind).arg(AnsiText(doc_->findText()));
+    QString text = UiText(qb::msg::kCannotFind, AnsiText(doc_->findText()));
     ShowBox(this, QMessageBox::Information, text);
     return;
   }

@@ -1,5 +1,7 @@
 // Texts of the message catalogue as QStrings, for the application's
-// windows, menus and dialogs.
+// windows, menus and dialogs. A text with placeholders %1 to %9 takes one
+// QString for each (checked against its declaration by the compiler); the
+// catalogue's printf formats are filled with qb::FillMessage instead.
 #pragma once
 
 #include <QString>
@@ -7,16 +9,31 @@
 #include <QStringList>
 
 #include <string>
+#include <type_traits>
 
 #include "base/messages.h"
 
-inline QString UiText(int id) {
-  return QString::fromUtf8(qb::LoadMessage(id));
+// One QString per placeholder of a positional text.
+template <class>
+using UiTextArg = const QString&;
+
+// The text, its placeholders filled in one pass (a placed text is not
+// searched again).
+template <class... Args>
+QString UiText(const qb::Message<Args...>& message, UiTextArg<Args>... args) {
+  static_assert((std::is_same_v<Args, qb::TextArg> && ...),
+                "a printf format of the catalogue is filled with qb::FillMessage");
+  QString text = QString::fromUtf8(message.text);
+  if constexpr (sizeof...(Args) == 0) {
+    return text;
+  } else {
+    return text.arg(args...);
+  }
 }
 
 // A catalogue filter "name|pattern|...||" as Qt's name filters ("a;;b").
-inline QString DialogFilter(int message_id) {
-  QStringList parts = UiText(message_id).split(QLatin1Char('|'));
+inline QString DialogFilter(const qb::Message<>& message) {
+  QStringList parts = UiText(message).split(QLatin1Char('|'));
   QStringList filters;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
     if (!parts[i].isEmpty()) filters.append(parts[i]);

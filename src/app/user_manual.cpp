@@ -19,7 +19,7 @@ void OpenUserManual(QWidget* parent) {
   QString path = QDir::cleanPath(UserManualPath());
   if (!QFileInfo(path).isFile()) {
     ShowBox(parent, QMessageBox::Warning,
-            UiText(qb::msg::kManualMissing).arg(QDir::toNativeSeparators(path)));
+            UiText(qb::msg::kManualMissing, QDir::toNativeSeparators(path)));
     return;
   }
   QDesktopServices::openUrl(QUrl::fromLocalFile(path));

@@ -38,14 +38,6 @@ void ReportError(const char* format, ...) {
   ReportText(text);
 }
 
-void ReportMessage(int id, ...) {
-  va_list args;
-  va_start(args, id);
-  std::string text = VFormatText(LoadMessage(id), args);
-  va_end(args);
-  ReportText(text);
-}
-
 void SetSystemError(int error_number) {
   t_error_code = static_cast<uint32_t>(error_number) & ~kCustomErrorBit;
 }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
+#include "base/text_format.h"
+
 namespace qb {
 
 constexpr size_t kMaxErrorText = 511;
@@ -21,14 +24,22 @@ void ClearErrors();
 
 // Fills the format, cuts it to 511 characters and appends it to the list.
 void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// The same with the catalogue text `id` as the format.
-void ReportMessage(int id, ...);
 // Appends a ready text (cut to 511 characters) without treating it as a format.
 void ReportText(const std::string& text);
+// Fills the catalogue text with its arguments (FillMessage) and appends it.
+template <class... Args>
+void ReportMessage(const Message<Args...>& message, MessageArg<Args>... args) {
+  ReportText(FillMessage(message, args...));
+}
 
 void SetSystemError(int error_number);
 void SetRuntimeError(int error_number);
+// The coded value of a catalogue text: by its id when the id is data, else
+// by name.
 void SetStringError(int id);
+inline void SetStringError(const Message<>& message) {
+  SetStringError(message.id);
+}
 uint32_t ErrorCode();
 void SetErrorCode(uint32_t code);
 

@@ -46,14 +46,14 @@ bool OpenJobLog(const std::string& path) {
     return false;
   }
   RegisterCleanup(CloseJobLog);
-  LogMessageId(msg::kOpenLogfile);
+  LogMessage(msg::kOpenLogfile);
   return true;
 }
 
 void CloseJobLog() {
   if (g_log == nullptr) return;
   g_quiet = false;
-  LogMessageId(msg::kCloseLogfile);
+  LogMessage(msg::kCloseLogfile);
   (void)std::fclose(g_log);
   g_log = nullptr;
 }
@@ -71,12 +71,7 @@ void LogMessage(const char* format, ...) {
   WriteLine(text);
 }
 
-void LogMessageId(int id, ...) {
-  if (g_log == nullptr || g_quiet) return;
-  va_list args;
-  va_start(args, id);
-  std::string text = VFormatText(LoadMessage(id), args);
-  va_end(args);
+void LogText(const std::string& text) {
   WriteLine(text);
 }
 

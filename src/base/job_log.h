@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "base/messages.h"
+#include "base/text_format.h"
+
 namespace qb {
 
 // Clears the log state; with an empty path there is no log and this succeeds.
@@ -16,9 +19,15 @@ bool OpenJobLog(const std::string& path);
 void CloseJobLog();
 bool JobLogOpen();
 
+// Logs a line filled from a format that is not a catalogue text.
 void LogMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// The same with the catalogue text `id` as the format.
-void LogMessageId(int id, ...);
+// Logs a ready line as it is.
+void LogText(const std::string& text);
+// Logs the catalogue text filled with its arguments (FillMessage).
+template <class... Args>
+void LogMessage(const Message<Args...>& message, MessageArg<Args>... args) {
+  if (JobLogOpen()) LogText(FillMessage(message, args...));
+}
 
 // While quiet, log lines are dropped.
 void SetLogQuiet(bool quiet);

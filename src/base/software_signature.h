@@ -14,7 +14,7 @@ constexpr uint16_t kRecordedSoftwareSignature = 48531;  // 0xBD93
 // The record CRC over the revision numbers as ten u32 little-endian words.
 uint16_t SoftwareSignature();
 
-// Two lines: the label of message 155 with a colon, then the signature in
+// Two lines: the label msg::kSoftwareSignature with a colon, then the signature in
 // decimal, a point and four upper-case hexadecimal digits.
 std::string SignatureText();
 

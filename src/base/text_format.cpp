@@ -27,6 +27,21 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
+std::string FillPlaceholders(const char* text, const std::string* const* texts, size_t count) {
+  std::string out;
+  for (const char* p = text; *p != '\0'; ++p) {
+    const size_t n =
+        p[0] == '%' && p[1] >= '1' && p[1] <= '9' ? static_cast<size_t>(p[1] - '0') : 0;
+    if (n == 0) {
+      out += *p;
+    } else {
+      if (n <= count) out += *texts[n - 1];
+      ++p;
+    }
+  }
+  return out;
+}
+
 std::string CutText(std::string text, size_t limit) {
   if (text.size() > limit) text.resize(limit);
   return text;

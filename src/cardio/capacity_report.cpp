@@ -11,15 +11,14 @@ constexpr double kMegabytesPerSector = 0.00048828125;  // 512 / 1,048,576
 }  // namespace
 
 void ApplyCapacityLimit(uint32_t cardsize, uint32_t& capacity, uint32_t reach) {
-  LogMessageId(msg::kCapacity, static_cast<unsigned long>(capacity),
-               capacity * kMegabytesPerSector);
+  LogMessage(msg::kCapacity, static_cast<unsigned long>(capacity), capacity * kMegabytesPerSector);
   if (capacity > reach) {
     capacity = reach;
-    LogMessageId(msg::kCapacityLimited, static_cast<unsigned long>(capacity));
+    LogMessage(msg::kCapacityLimited, static_cast<unsigned long>(capacity));
   }
   if (cardsize > 2 && cardsize < capacity) {
     capacity = cardsize;
-    LogMessageId(msg::kUsedCapacity, static_cast<unsigned long>(capacity));
+    LogMessage(msg::kUsedCapacity, static_cast<unsigned long>(capacity));
   }
 }
 

@@ -60,7 +60,7 @@ std::string DriverResultName(uint32_t result) {
   for (const ResultName& entry : kResultNames) {
     if (entry.value == result) return entry.name;
   }
-  return FormatText(LoadMessage(msg::kApiResult), static_cast<unsigned long>(result));
+  return FillMessage(msg::kApiResult, result);
 }
 
 DriverInfo DecodeDriverInfo(const uint8_t* record) {

@@ -70,7 +70,7 @@ bool OpenSectorDevice(const std::string& driver_path, uint16_t slot, uint32_t ca
   current.capacity = device->Capacity();
   current.device = std::move(device);
   RegisterCleanup(CloseFromCleanup);
-  LogMessageId(msg::kOpenCardDriver, driver_path.c_str());
+  LogMessage(msg::kOpenCardDriver, driver_path.c_str());
   return true;
 }
 

@@ -6,13 +6,13 @@
 
 namespace qb {
 
-int CheckOptionText(const uint8_t* text, size_t size) {
+const Message<>* CheckOptionText(const uint8_t* text, size_t size) {
   std::string_view view(reinterpret_cast<const char*>(text), text != nullptr ? size : 0);
-  if (view.find("protocol=0x3685E294") == std::string_view::npos) return msg::kUnsupportedProtocol;
+  if (view.find("protocol=0x3685E294") == std::string_view::npos) return &msg::kUnsupportedProtocol;
   size_t parameter = view.find("parameter");
-  if (parameter == std::string_view::npos) return msg::kInconsistentOptions;
+  if (parameter == std::string_view::npos) return &msg::kInconsistentOptions;
   size_t equals = view.find('=', parameter);
-  if (equals == std::string_view::npos) return msg::kInconsistentOptions;
+  if (equals == std::string_view::npos) return &msg::kInconsistentOptions;
   // The value runs over the characters above 0x20 and below 0x80.
   size_t begin = equals + 1;
   size_t end = begin;
@@ -21,10 +21,10 @@ int CheckOptionText(const uint8_t* text, size_t size) {
     if (c <= 0x20 || c >= 0x80) break;
     ++end;
   }
-  if (end - begin < 2) return msg::kWrongParity;
+  if (end - begin < 2) return &msg::kWrongParity;
   char parity = view[begin + 1];
-  if (parity != 'E' && parity != 'O') return msg::kWrongParity;
-  return 0;
+  if (parity != 'E' && parity != 'O') return &msg::kWrongParity;
+  return nullptr;
 }
 
 }  // namespace qb

@@ -5,12 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/messages.h"
+
 namespace qb {
 
-// 0 when the text is acceptable, else the id of the message that says why:
-// 173 without "protocol=0x3685E294" (exactly, anywhere), 188 without
-// "parameter" and an "=" after it, 191 when the value after that "=" has no
-// "E" or "O" as its second character.
-int CheckOptionText(const uint8_t* text, size_t size);
+// Null when the text is acceptable, else the message that says why:
+// msg::kUnsupportedProtocol without "protocol=0x3685E294" (exactly,
+// anywhere), msg::kInconsistentOptions without "parameter" and an "=" after
+// it, msg::kWrongParity when the value after that "=" has no "E" or "O" as
+// its second character.
+const Message<>* CheckOptionText(const uint8_t* text, size_t size);
 
 }  // namespace qb

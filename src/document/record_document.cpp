@@ -61,6 +61,7 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
   // show in its box.
   ClearErrors();
   loaded_ = false;
+  file_opened_ = false;
   record_count_ = 0;
   comment_.clear();
   find_line_ = -1;
@@ -72,6 +73,7 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
     SetRuntimeError(error);
     return Fail();
   }
+  file_opened_ = true;
   if (reader_.FileSize() == 0) {
     reader_.Close();  // an empty file is no document; nothing to say about it
     return false;
@@ -105,9 +107,9 @@ bool RecordDocument::CheckOptionRecord() {
     SetStringError(msg::kRecordChecksum);
     return false;
   }
-  int problem = CheckOptionText(work_.Data(), work_.DataSize());
-  if (problem != 0) {
-    SetStringError(problem);
+  const Message<>* problem = CheckOptionText(work_.Data(), work_.DataSize());
+  if (problem != nullptr) {
+    SetStringError(*problem);
     return false;
   }
   return true;

@@ -35,6 +35,9 @@ class RecordDocument {
   // lives.
   bool LoadRecordFile(const std::string& path);
   bool loaded() const { return loaded_; }
+  // True when the last load got as far as opening the file, whether or not
+  // its checks then passed.
+  bool FileOpened() const { return file_opened_; }
 
   uint32_t recordCount() const { return record_count_; }
   const std::string& comment() const { return comment_; }
@@ -62,7 +65,7 @@ class RecordDocument {
   // True once a read found the record file cut short or changed since it
   // was loaded: the lines read from then on may not be the file's.
   bool FileChanged() const { return reader_.FileChanged(); }
-  // The display text: empty without record, message 178 for a record that
+  // The display text: empty without record, msg::kManipulated for a record that
   // fails its check, else the text with control codes shown as marks.
   std::string GetLineText(int line);
   bool IsLineValid(int line);
@@ -96,6 +99,7 @@ class RecordDocument {
   RecordCache cache_;
   DocRecord work_;
   bool loaded_ = false;
+  bool file_opened_ = false;
   uint32_t record_count_ = 0;
   std::string path_;
   std::string title_;

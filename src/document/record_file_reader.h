@@ -2,7 +2,7 @@
 // shared with other readers but not with writers, positioned reads of record
 // headers and whole records, and the check that records are numbered 0, 1,
 // 2, ... . A break in the numbering is only noted as the pending error
-// (message 168); reading goes on.
+// (msg::kUnexpectedRecordNumber); reading goes on.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +25,7 @@ class RecordFileReader {
   // opened.
   bool FileChanged() const { return file_.Changed(); }
 
-  // Each operation below fails with message 187 when no file is open.
+  // Each operation below fails with msg::kFileNotOpened when no file is open.
 
   // To offset 0; the next record must carry number 0.
   bool Rewind();
@@ -35,11 +35,11 @@ class RecordFileReader {
   long long Tell() const;
 
   // Clears the record and reads the ten header bytes only (the caller skips
-  // the data). A short read sets message 169 and fails.
+  // the data). A short read sets msg::kUnexpectedEnd and fails.
   bool ReadHeader(DocRecord& record);
-  // Clears the record and reads it whole: header (a short read sets message
-  // 169 and fails), data (a short read sets message 169 and marks the record
-  // cut short, but counts as read), text bounds and content flags.
+  // Clears the record and reads it whole: header (a short read sets
+  // msg::kUnexpectedEnd and fails), data (a short read sets msg::kUnexpectedEnd
+  // and marks the record cut short, but counts as read), text bounds and content flags.
   bool ReadRecord(DocRecord& record);
   // ReadHeader for walks over many headers: the header fields alone, with
   // the same messages and sequence check.

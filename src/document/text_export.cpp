@@ -20,23 +20,6 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 
-// Fills "%1" and "%2" of a message with ready texts (the texts are never
-// read as formats).
-std::string FillPlaceholders(const std::string& message, const std::string& first,
-                             const std::string& second = std::string()) {
-  std::string out;
-  for (size_t i = 0; i < message.size(); ++i) {
-    if (message[i] == '%' && i + 1 < message.size() &&
-        (message[i + 1] == '1' || message[i + 1] == '2')) {
-      out += message[i + 1] == '1' ? first : second;
-      ++i;
-    } else {
-      out += message[i];
-    }
-  }
-  return out;
-}
-
 // The export file, written through a buffer of its own.
 class FileSink : public ExportSink {
  public:
@@ -144,13 +127,13 @@ ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHo
 bool PrepareExportTarget(const std::string& path, JobHost& host) {
   if (PathStatus(path, false) != 0) return true;
   // The file is replaced only when the export is complete.
-  return host.AskYesNo(FillPlaceholders(LoadMessage(msg::kDestinationExists), path));
+  return host.AskYesNo(FillMessage(msg::kDestinationExists, path));
 }
 
 bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost& host,
                      const std::function<int64_t()>& clock) {
   if (SameExistingFile(path, document.GetPathName())) {
-    host.ShowErrorBox(FillPlaceholders(LoadMessage(msg::kExportIsDocument), path));
+    host.ShowErrorBox(FillMessage(msg::kExportIsDocument, path));
     return false;
   }
   bool existed = PathStatus(path, false) == 0;
@@ -160,8 +143,7 @@ bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost&
   if (error != 0) {
     if (existed) {
       SetRuntimeError(error);
-      host.ShowErrorBox(
-          FillPlaceholders(LoadMessage(msg::kCannotOverwrite), path, ErrorText(ErrorCode())));
+      host.ShowErrorBox(FillMessage(msg::kCannotOverwrite, path, ErrorText(ErrorCode())));
     } else {
       host.ShowErrorBox(LoadMessage(msg::kCannotCreateDocument));
     }
@@ -177,8 +159,7 @@ bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost&
       return false;
     case ExportOutcome::kSourceChanged:
       file.Discard();
-      host.ShowErrorBox(
-          FillPlaceholders(LoadMessage(msg::kRecordFileChanged), document.GetPathName()));
+      host.ShowErrorBox(FillMessage(msg::kRecordFileChanged, document.GetPathName()));
       return false;
     case ExportOutcome::kCancelled:
       if (!keep) {

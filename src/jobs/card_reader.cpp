@@ -22,12 +22,12 @@ CardReadState& ReadState() {
 namespace {
 
 // The focus search may look at a damaged sector twice; it is named once.
-void ReportDamage(int id, uint32_t n) {
+void ReportDamage(const Message<unsigned long>& message, uint32_t n) {
   CardReadState& state = ReadState();
   if (state.damageReported && state.damagedSector == n) return;
   state.damageReported = true;
   state.damagedSector = n;
-  ReportMessage(id, static_cast<unsigned long>(n));
+  ReportMessage(message, n);
 }
 
 }  // namespace

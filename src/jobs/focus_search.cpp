@@ -145,10 +145,10 @@ bool FocusSearch() {
   // written; its answer would then end the recording early, and a card
   // emptied after such a read would lose the rest.
   if (!found || state.unreadable) return false;
-  LogMessageId(msg::kStart, static_cast<unsigned long>(state.start));
-  LogMessageId(msg::kFocus, static_cast<unsigned long>(state.f0),
-               static_cast<unsigned long>(state.f1), static_cast<unsigned>(state.fill),
-               static_cast<unsigned>(state.select));
+  LogMessage(msg::kStart, static_cast<unsigned long>(state.start));
+  LogMessage(msg::kFocus, static_cast<unsigned long>(state.f0),
+             static_cast<unsigned long>(state.f1), static_cast<unsigned>(state.fill),
+             static_cast<unsigned>(state.select));
   return true;
 }
 

@@ -241,7 +241,7 @@ int InitCardMain(int, char** argv) {
   if (!OpenSectorDevice(options.driver, options.slot, options.cardsize)) return 1;
   if (options.prompt != 0 && !ConfirmOverwrite()) return 1;
   uint32_t master = NewMasterNumber();
-  LogMessageId(msg::kMasterNumber, static_cast<unsigned long>(master));
+  LogMessage(msg::kMasterNumber, static_cast<unsigned long>(master));
   if (!BuildMasterBlock(master)) return 1;
   return WriteCardLayout(master) ? 0 : 1;
 }

@@ -81,7 +81,7 @@ size_t WriteRecord(RecordOutput& out) {
 }
 
 // One of the records before the data (binary form only).
-bool WriteLeadRecord(RecordOutput& out, int failure_message) {
+bool WriteLeadRecord(RecordOutput& out, const Message<>& failure_message) {
   size_t size = WriteBinaryRecord(out);
   if (size == 0) {
     ReportMessage(failure_message);
@@ -238,8 +238,8 @@ bool WriteRecordFile() {
     ReportMessage(out.binary ? msg::kWritingEndRecord : msg::kWritingDataRecord);
     return false;
   }
-  LogMessageId(msg::kRecordsWritten, static_cast<unsigned long>(ReadState().number), out.bytes,
-               options.recordoutput.c_str());
+  LogMessage(msg::kRecordsWritten, static_cast<unsigned long>(ReadState().number), out.bytes,
+             options.recordoutput.c_str());
   return true;
 }
 

@@ -54,14 +54,14 @@ int ReadCardMain(int, char** argv) {
   if (!ReadMasterSector()) return 1;
   if (!options.optionoutput.empty()) {
     if (!WriteWholeFile(options.optionoutput, false, RecordData(), state.length)) return 1;
-    LogMessageId(msg::kMasterWritten, static_cast<unsigned long>(state.master),
-                 options.optionoutput.c_str());
+    LogMessage(msg::kMasterWritten, static_cast<unsigned long>(state.master),
+               options.optionoutput.c_str());
   }
   if (!ReadComment()) return 1;
   if (!options.commentoutput.empty()) {
     if (!WriteWholeFile(options.commentoutput, true, RecordData(), state.length)) return 1;
-    LogMessageId(msg::kCommentWritten, static_cast<unsigned>(state.length),
-                 options.commentoutput.c_str());
+    LogMessage(msg::kCommentWritten, static_cast<unsigned>(state.length),
+               options.commentoutput.c_str());
   }
   return WriteRecordFile() ? 0 : 1;
 }

@@ -250,6 +250,26 @@ class CardCommandsTest : public QObject {
     QVERIFY(!progress_->isVisible());
   }
 
+  void cardReadOfARecordingTheApplicationCannotLoad() {
+    // No parity: the card reads, but its recording does not load.
+    std::vector<std::string> options = qb::test::DemoCardOptions();
+    options[3] = "parameter=8N1";
+    QCOMPARE(qb::test::MakeCard(*dir_, image_, 48, "Lab", 5, options), std::string());
+    StartDriver();
+    ModalAnswerer answers;
+    answers.Press(QMessageBox::Ok);  // the card's information: continue
+    answers.Save(QString::fromStdString(dir_->File("Lab.qbd")));
+    answers.Press(QMessageBox::Ok);  // the load's error box
+    frame_->command("cardRead")->trigger();
+    QVERIFY(answers.done());
+    // One box says why: the load's, and no second one after it.
+    QCOMPARE(answers.boxes().size(), size_t(2));
+    QVERIFY(answers.texts()[1].contains("Wrong parity setting detected."));
+    QCOMPARE(answers.boxes()[1].icon, QMessageBox::Critical);
+    QCOMPARE(frame_->childFrames().size(), 0);
+    QVERIFY(QFileInfo::exists(QString::fromStdString(dir_->File("Lab.qbd"))));
+  }
+
   void cardReadEmptyCard() {
     QCOMPARE(qb::test::MakeCard(*dir_, image_, 48, "Lab", 0), std::string());
     StartDriver();

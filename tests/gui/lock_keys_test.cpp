@@ -16,9 +16,9 @@ struct Pane {
   int id;
   const char* text;
 };
-const Pane kPanes[] = {{qb::msg::kIndicatorCaps, "CAP"},
-                       {qb::msg::kIndicatorNum, "NUM"},
-                       {qb::msg::kIndicatorScroll, "SCRL"}};
+const Pane kPanes[] = {{qb::msg::kIndicatorCaps.id, "CAP"},
+                       {qb::msg::kIndicatorNum.id, "NUM"},
+                       {qb::msg::kIndicatorScroll.id, "SCRL"}};
 
 QLabel* PaneOf(CMainFrame& frame, int id) {
   return frame.statusBar()->findChild<QLabel*>(QStringLiteral("indicator%1").arg(id));
@@ -50,9 +50,9 @@ class LockKeysTest : public QObject {
     keys.num = false;
     LockKeyIndicators::SetReader([&keys] { return keys; });
     CMainFrame frame;
-    QLabel* caps = PaneOf(frame, qb::msg::kIndicatorCaps);
-    QLabel* num = PaneOf(frame, qb::msg::kIndicatorNum);
-    QLabel* scroll = PaneOf(frame, qb::msg::kIndicatorScroll);
+    QLabel* caps = PaneOf(frame, qb::msg::kIndicatorCaps.id);
+    QLabel* num = PaneOf(frame, qb::msg::kIndicatorNum.id);
+    QLabel* scroll = PaneOf(frame, qb::msg::kIndicatorScroll.id);
     // On: the text; off: an empty pane as wide as the text; unreadable: greyed.
     QVERIFY(caps->isEnabled() && num->isEnabled() && !scroll->isEnabled());
     QCOMPARE(caps->text(), QStringLiteral("CAP"));

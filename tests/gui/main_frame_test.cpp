@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -28,6 +30,7 @@
 #include "app/commands.h"
 #include "app/long_operation.h"
 #include "app/quillbank_doc.h"
+#include "app/recent_file_list.h"
 #include "app/text_view.h"
 #include "support/record_file_builder.h"
 #include "support/recording_host.h"
@@ -135,8 +138,8 @@ class MainFrameTest : public QObject {
     QTest::newRow("129 options") << true << "&Options" << options;
     QTest::newRow("129 search") << true << "Search" << QStringList{"searchFind", "searchFindAgain"};
     QTest::newRow("129 window") << true << "&Window"
-                                << QStringList{"windowNew", "windowCascade", "windowTile",
-                                               "windowArrange", "windowSplit"};
+                                << QStringList{"windowNew",     "windowCascade", "windowTile",
+                                               "windowArrange", "windowSplit",   kSep};
     QTest::newRow("129 navigation")
         << true << " "
         << QStringList{"navLineUp",     "navLineDown",    "navPageUp",  "navPageDown",
@@ -148,7 +151,8 @@ class MainFrameTest : public QObject {
     QFETCH(QString, popup);
     QFETCH(QStringList, names);
     if (document) frame_->NewDocument();
-    QCOMPARE(frame_->menuId(), document ? 129 : 128);
+    QCOMPARE(frame_->menuId(),
+             document ? command::MenuSet::kDocument : command::MenuSet::kNoDocument);
     QMenu* menu = Popup(frame_->menuBar(), popup);
     QVERIFY(menu);
     QCOMPARE(EntryNames(menu->actions()), names);
@@ -168,7 +172,7 @@ class MainFrameTest : public QObject {
              QString("Find\tCrtl-F3"));
     // Closing the last window brings menu 128 back.
     frame_->mdiArea()->closeAllSubWindows();
-    QTRY_COMPARE(frame_->menuId(), 128);
+    QTRY_COMPARE(frame_->menuId(), command::MenuSet::kNoDocument);
   }
 
   void promptsAndTooltips() {
@@ -294,7 +298,7 @@ class MainFrameTest : public QObject {
     QVERIFY(!frame_->OpenDocumentFile(empty));
     QCOMPARE(host_->boxes.size(), size_t(1));  // an empty file closes silently
     QVERIFY(frame_->childFrames().isEmpty());
-    QCOMPARE(frame_->menuId(), 128);
+    QCOMPARE(frame_->menuId(), command::MenuSet::kNoDocument);
 
     CChildFrame* child = frame_->OpenDocumentFile(good);
     QVERIFY(child);
@@ -302,7 +306,7 @@ class MainFrameTest : public QObject {
     QCOMPARE(frame_->windowTitle(), QString("Quillbank Manager - [good.qbd / Line 7]"));
     child->parentWidget()->showNormal();
     QCOMPARE(frame_->windowTitle(), QString("Quillbank Manager - good.qbd / Line 7"));
-    QCOMPARE(frame_->menuId(), 129);
+    QCOMPARE(frame_->menuId(), command::MenuSet::kDocument);
     QCOMPARE(RecentFileList::Entries().value(0), child->document()->pathName());
 
     // The same file by another spelling activates its window.
@@ -330,7 +334,7 @@ class MainFrameTest : public QObject {
     frame_->command("windowSplit")->trigger();
     QCOMPARE(second->paneCount(), 4);
     QCOMPARE(first->document()->views().size(), 5);
-    QVERIFY(!frame_->findChild<QAction*>("windowSplit")->isEnabled());
+    QVERIFY(frame_->findChild<QAction*>("windowSplit")->isEnabled());  // it takes the split away
     // F6 and Shift+F6 go round the panes.
     for (auto [key, pane] : {std::pair{Qt::NoModifier, 1},
                              {Qt::NoModifier, 2},
@@ -343,6 +347,152 @@ class MainFrameTest : public QObject {
     }
     frame_->command("fileClose")->trigger();
     QTRY_VERIFY(frame_->childFrames().isEmpty());
+  }
+
+  void viewCommandsWaitForAView() {
+    // The view carries these out: without a document window they would do
+    // nothing, so they are greyed.
+    for (const command::Spec& spec : command::All())
+      if (spec.view_member) QVERIFY2(!frame_->command(spec.name)->isEnabled(), spec.name);
+    frame_->NewDocument();
+    for (const command::Spec& spec : command::All())
+      if (spec.view_member) QVERIFY2(frame_->command(spec.name)->isEnabled(), spec.name);
+  }
+
+  void viewTicksFollowTheBars() {
+    QAction* toolbar = frame_->command("viewToolbar");
+    QAction* status = frame_->command("viewStatusBar");
+    auto* bar = frame_->findChild<QToolBar*>("toolBar128");
+    QVERIFY(toolbar->isChecked() && status->isChecked());
+    // From the menu without a document, then with one.
+    toolbar->trigger();
+    QVERIFY(!bar->isVisible());
+    QVERIFY(!toolbar->isChecked());
+    frame_->NewDocument();
+    QCOMPARE(frame_->menuId(), command::MenuSet::kDocument);
+    toolbar->trigger();
+    QVERIFY(bar->isVisible() && toolbar->isChecked());
+    // Hidden another way (the toolbar's own context menu): the tick follows.
+    bar->toggleViewAction()->trigger();
+    QVERIFY(!toolbar->isChecked());
+    frame_->statusBar()->hide();
+    QVERIFY(!status->isChecked());
+    status->trigger();
+    QVERIFY(frame_->statusBar()->isVisible() && status->isChecked());
+    // Minimising the frame hides nothing in the menu's eyes.
+    frame_->showMinimized();
+    QVERIFY(status->isChecked());
+  }
+
+  void windowListAndNumberedTitles() {
+    CChildFrame* first = frame_->NewDocument();
+    CChildFrame* second = frame_->NewWindow();
+    CChildFrame* other = frame_->NewDocument();
+    QCOMPARE(first->windowTitle(), QString("Quillbank1:1"));
+    QCOMPARE(second->windowTitle(), QString("Quillbank1:2"));
+    QCOMPARE(other->windowTitle(), QString("Quillbank2"));
+
+    QMenu* menu = Popup(frame_->menuBar(), "&Window");
+    auto entries = [&] {
+      emit menu->aboutToShow();
+      QStringList texts;
+      for (QAction* action : menu->actions())
+        if (action->objectName().startsWith(command::kWindowEntryPrefix))
+          texts.append(action->text() + (action->isChecked() ? " *" : ""));
+      return texts;
+    };
+    QCOMPARE(entries(), (QStringList{"&1 Quillbank1:1", "&2 Quillbank1:2", "&3 Quillbank2 *"}));
+    menu->findChild<QAction*>("windowEntry1")->trigger();
+    QCOMPARE(frame_->activeChild(), first);
+    QCOMPARE(entries(), (QStringList{"&1 Quillbank1:1 *", "&2 Quillbank1:2", "&3 Quillbank2"}));
+
+    // A minimised window comes back when chosen.
+    second->parentWidget()->showMinimized();
+    menu->findChild<QAction*>("windowEntry2")->trigger();
+    QCOMPARE(frame_->activeChild(), second);
+    QVERIFY(!second->parentWidget()->isMinimized());
+
+    // One window left on the document: titled as the document again.
+    second->parentWidget()->close();
+    QTRY_COMPARE(first->windowTitle(), QString("Quillbank1"));
+    QCOMPARE(entries().size(), 2);
+    QCOMPARE(entries().filter(" *").size(), 1);
+    QVERIFY(entries().first().startsWith("&1 Quillbank1"));
+  }
+
+  void tileAndArrangeIcons() {
+    frame_->resize(800, 600);
+    QList<QMdiSubWindow*> windows;
+    for (int i = 0; i < 4; ++i)
+      windows.append(qobject_cast<QMdiSubWindow*>(frame_->NewDocument()->parentWidget()));
+    windows[3]->showMinimized();
+    // Arrange Icons moves the minimised window only.
+    windows[0]->showNormal();
+    windows[0]->setGeometry(10, 20, 200, 150);
+    frame_->command("windowArrange")->trigger();
+    QCOMPARE(windows[0]->geometry(), QRect(10, 20, 200, 150));
+    QVERIFY(windows[3]->isMinimized());
+    QRect area = frame_->mdiArea()->viewport()->rect();
+    QCOMPARE(windows[3]->geometry().bottom(), area.bottom());
+    QCOMPARE(windows[3]->geometry().left(), 0);
+
+    // Tile: one above the other, each as wide as the area, above the icons.
+    frame_->mdiArea()->setActiveSubWindow(windows[1]);
+    frame_->command("windowTile")->trigger();
+    QVERIFY(windows[3]->isMinimized());
+    QList<QMdiSubWindow*> tiled = {windows[0], windows[1], windows[2]};
+    std::sort(tiled.begin(), tiled.end(), [](QMdiSubWindow* a, QMdiSubWindow* b) {
+      return a->geometry().top() < b->geometry().top();
+    });
+    QCOMPARE(tiled.first(), windows[1]);  // the active one on top
+    int y = 0;
+    for (QMdiSubWindow* window : tiled) {
+      QRect r = window->geometry();
+      QCOMPARE(r.left(), 0);
+      QCOMPARE(r.width(), area.width());
+      QCOMPARE(r.top(), y);
+      y = r.bottom() + 1;
+    }
+    QCOMPARE(y, windows[3]->geometry().top());
+  }
+
+  void splitMovesAndGoes() {
+    CChildFrame* child = frame_->NewDocument();
+    auto* rows = child->findChild<QSplitter*>("splitterRows");
+    frame_->command("windowSplit")->trigger();
+    QCOMPARE(child->paneCount(), 4);
+    // Split once more: back to one pane.
+    frame_->command("windowSplit")->trigger();
+    QCOMPARE(child->paneCount(), 1);
+    QCOMPARE(child->document()->views().size(), 1);
+    QVERIFY(frame_->command("windowSplit")->isEnabled());
+
+    // A split bar dragged to the edge takes its row or column away.
+    frame_->command("windowSplit")->trigger();
+    QTest::qWait(0);
+    auto drag = [](QSplitter* splitter, QPoint to) {
+      QSplitterHandle* handle = splitter->handle(1);
+      QPoint from = handle->rect().center();
+      QTest::mousePress(handle, Qt::LeftButton, {}, from);
+      QMouseEvent move(QEvent::MouseMove, QPointF(to), handle->mapToGlobal(QPointF(to)),
+                       Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(handle, &move);
+      QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
+    };
+    // The row bar moved, not to the edge: both rows stay.
+    QList<int> before = rows->sizes();
+    drag(rows, QPoint(0, -20));
+    QCOMPARE(child->paneCount(), 4);
+    QVERIFY(rows->sizes() != before);
+    // Now down to the bottom edge: the lower row goes.
+    drag(rows, QPoint(0, rows->height()));
+    QTRY_COMPARE(child->paneCount(), 2);
+    QCOMPARE(rows->count(), 1);
+    // The column bar to the right edge: one pane is left.
+    auto* row = static_cast<QSplitter*>(rows->widget(0));
+    drag(row, QPoint(row->width(), 0));
+    QTRY_COMPARE(child->paneCount(), 1);
+    QCOMPARE(child->document()->views().size(), 1);
   }
 
   void splitPanesShareScrolling() {
@@ -478,6 +628,49 @@ class MainFrameTest : public QObject {
     QApplication::sendEvent(frame_.get(), &drop);
     QCOMPARE(frame_->childFrames().size(), 1);
     QCOMPARE(frame_->activeChild()->windowTitle(), QString("good.qbd / Dropped"));
+  }
+
+  void recentFilesEnterWhenOpenedAndLeaveWhenGone() {
+    qb::test::TempDir dir;
+    QString bad = QString::fromStdString(dir.Write("bad.qbd", "no record file at all"));
+    // A file that opens but fails its checks enters the list and stays.
+    QVERIFY(!frame_->OpenDocumentFile(bad));
+    QCOMPARE(RecentFileList::Entries().value(0), QFileInfo(bad).canonicalFilePath());
+    // An entry whose file no longer opens leaves the list when chosen.
+    RecentFileList::Add("/gone/other.qbd");
+    QMenu* file = Popup(frame_->menuBar(), "&File");
+    emit file->aboutToShow();
+    QCOMPARE(file->findChild<QAction*>("recentFile1")->text(), QString("&1 /gone/other.qbd"));
+    size_t boxes = host_->boxes.size();
+    file->findChild<QAction*>("recentFile1")->trigger();
+    QCOMPARE(host_->boxes.size(), boxes + 1);
+    QVERIFY(!RecentFileList::Entries().contains("/gone/other.qbd"));
+    QCOMPARE(RecentFileList::Entries().value(0), QFileInfo(bad).canonicalFilePath());
+  }
+
+  void recentFileDisplayNames_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("short") << "/home/ann/a.qbd"
+                           << "/home/ann/a.qbd";
+    QTest::newRow("long") << "/home/ann/records/2026/december/week50/a.qbd"
+                          << "/home/.../week50/a.qbd";
+    QTest::newRow("no folder fits beside the name") << "/home/ann/records/a-long-recording-name.qbd"
+                                                    << "a-long-recording-name.qbd";
+    QTest::newRow("name longer than the entry")
+        << "/home/ann/an-uncommonly-long-recording-name-2026.qbd"
+        << "an-uncommonly-long-recording-name-2026.qbd";
+    QTest::newRow("first folder too long") << "/a-very-long-first-folder-name/x/y/rec.qbd"
+                                           << "rec.qbd";
+    QTest::newRow("in the current folder") << QDir::currentPath() + "/here.qbd"
+                                           << "here.qbd";
+  }
+  void recentFileDisplayNames() {
+    QFETCH(QString, path);
+    QFETCH(QString, shown);
+    QCOMPARE(RecentFileList::DisplayName(path), shown);
+    QVERIFY(RecentFileList::DisplayName(path).size() <= RecentFileList::kMaxDisplayLength ||
+            shown == QFileInfo(path).fileName());
   }
 
   void commandLine() {

@@ -19,8 +19,8 @@ namespace {
 using test::OptionText;
 using test::RecordFileBuilder;
 
-std::string Box(int id) {
-  return std::string("ERROR\n") + LoadMessage(id);
+std::string Box(const Message<>& message) {
+  return std::string("ERROR\n") + LoadMessage(message);
 }
 
 class DocumentLoading : public ::testing::Test {
@@ -59,36 +59,36 @@ TEST_F(DocumentLoading, OptionRecordChecks) {
   const struct {
     const char* name;
     std::string option;
-    int message;  // 0: loads
+    const Message<>* message;  // null: loads
   } table[] = {
-      {"7E1", OptionText("7E1"), 0},
-      {"8E2", OptionText("8E2"), 0},
-      {"7O1", OptionText("7O1"), 0},
-      {"8O2", OptionText("8O2"), 0},
-      {"8N1", OptionText("8N1"), msg::kWrongParity},
-      {"8N2", OptionText("8N2"), msg::kWrongParity},
-      {"lower-case parity", OptionText("8e1"), msg::kWrongParity},
-      {"one character", OptionText("8"), msg::kWrongParity},
-      {"blank after =", OptionText(" 8E1"), msg::kWrongParity},
+      {"7E1", OptionText("7E1"), nullptr},
+      {"8E2", OptionText("8E2"), nullptr},
+      {"7O1", OptionText("7O1"), nullptr},
+      {"8O2", OptionText("8O2"), nullptr},
+      {"8N1", OptionText("8N1"), &msg::kWrongParity},
+      {"8N2", OptionText("8N2"), &msg::kWrongParity},
+      {"lower-case parity", OptionText("8e1"), &msg::kWrongParity},
+      {"one character", OptionText("8"), &msg::kWrongParity},
+      {"blank after =", OptionText(" 8E1"), &msg::kWrongParity},
       {"parity behind a byte above 0x7F",
        OptionText("8\xC5"
                   "E1"),
-       msg::kWrongParity},
-      {"lower-case protocol", OptionText("7E1", "protocol=0x3685e294"), msg::kUnsupportedProtocol},
-      {"other protocol", OptionText("7E1", "protocol=0x1A0A5085"), msg::kUnsupportedProtocol},
-      {"no parameter", "protocol=0x3685E294\n", msg::kInconsistentOptions},
-      {"no = after parameter", "protocol=0x3685E294\nparameter 7E1\n", msg::kInconsistentOptions},
-      {"protocol anywhere", "parameter=8O1 protocol=0x3685E294", 0},
-      {"empty option record", "", msg::kUnsupportedProtocol},
+       &msg::kWrongParity},
+      {"lower-case protocol", OptionText("7E1", "protocol=0x3685e294"), &msg::kUnsupportedProtocol},
+      {"other protocol", OptionText("7E1", "protocol=0x1A0A5085"), &msg::kUnsupportedProtocol},
+      {"no parameter", "protocol=0x3685E294\n", &msg::kInconsistentOptions},
+      {"no = after parameter", "protocol=0x3685E294\nparameter 7E1\n", &msg::kInconsistentOptions},
+      {"protocol anywhere", "parameter=8O1 protocol=0x3685E294", nullptr},
+      {"empty option record", "", &msg::kUnsupportedProtocol},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(row.name);
     bool loaded =
         Load(RecordFileBuilder().Start().Option(row.option).Comment("c").Line("x").End().bytes());
-    EXPECT_EQ(loaded, row.message == 0);
-    EXPECT_EQ(document_.loaded(), row.message == 0);
-    if (row.message != 0) {
-      EXPECT_EQ(LastBox(), Box(row.message));
+    EXPECT_EQ(loaded, row.message == nullptr);
+    EXPECT_EQ(document_.loaded(), row.message == nullptr);
+    if (row.message != nullptr) {
+      EXPECT_EQ(LastBox(), Box(*row.message));
     }
   }
 }

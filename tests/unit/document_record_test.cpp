@@ -125,7 +125,7 @@ TEST_F(DocumentRecord, CutDataCountsAsReadButIsCutShort) {
   DocRecord record;
   ClearErrors();
   EXPECT_TRUE(ReadFirst(bytes, record));
-  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedEnd);
+  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedEnd.id);
   EXPECT_EQ(record.recordStatus(), kStatusCutShort);
   EXPECT_FALSE(record.HasData());
   EXPECT_EQ(record.TextSize(), 0u);
@@ -134,7 +134,7 @@ TEST_F(DocumentRecord, CutDataCountsAsReadButIsCutShort) {
   // A header cut short fails the read.
   ClearErrors();
   EXPECT_FALSE(ReadFirst(std::string("\0\0\0\0\0", 5), record));
-  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedEnd);
+  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedEnd.id);
 }
 
 TEST_F(DocumentRecord, LongestRecordIsReadWhole) {
@@ -179,7 +179,7 @@ TEST(DocumentReader, SequenceCheckNotesABreakAndFollowsTheExpectedNumbers) {
   ASSERT_TRUE(reader.ReadRecord(record));
   EXPECT_EQ(ErrorCode(), 0u);
   ASSERT_TRUE(reader.ReadRecord(record));
-  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedRecordNumber);
+  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedRecordNumber.id);
   ClearErrors();
   ASSERT_TRUE(reader.ReadRecord(record));
   EXPECT_EQ(ErrorCode(), 0u);
@@ -191,7 +191,7 @@ TEST(DocumentReader, SequenceCheckNotesABreakAndFollowsTheExpectedNumbers) {
   EXPECT_EQ(ErrorCode(), 0u);
   EXPECT_EQ(record.number(), 1u);
   EXPECT_FALSE(reader.FindRecordOfKind(record, kKindComment));
-  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedEnd);
+  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kUnexpectedEnd.id);
 }
 
 TEST(DocumentReader, SeekAndOperationsWithoutFile) {
@@ -200,15 +200,15 @@ TEST(DocumentReader, SeekAndOperationsWithoutFile) {
   DocRecord record;
   ClearErrors();
   EXPECT_FALSE(reader.Rewind());
-  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kFileNotOpened);
+  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kFileNotOpened.id);
   ClearErrors();
   EXPECT_EQ(reader.Seek(0, SEEK_SET), -1);
-  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kFileNotOpened);
+  EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kFileNotOpened.id);
   for (bool (RecordFileReader::*read)(DocRecord&) :
        {&RecordFileReader::ReadHeader, &RecordFileReader::ReadRecord}) {
     ClearErrors();
     EXPECT_FALSE((reader.*read)(record));
-    EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kFileNotOpened);
+    EXPECT_EQ(ErrorCode(), kCustomErrorBit + msg::kFileNotOpened.id);
   }
 
   ASSERT_EQ(reader.Open(dir.Write("f.qbd", std::string(25, 'x'))), 0);

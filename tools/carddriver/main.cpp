@@ -268,13 +268,13 @@ class Sessions {
 bool CheckName(const std::string& name, const std::string& socket_path, std::string& error) {
   const std::string driver_path = "\\\\.\\" + name;
   if (driver_path.size() > qb::kMaxDriverPath) {
-    error = qb::FormatText(qb::LoadMessage(qb::msg::kDriverNameTooLong), driver_path.c_str(),
-                           static_cast<unsigned long>(qb::kMaxDriverPath));
+    error = qb::FillMessage(qb::msg::kDriverNameTooLong, driver_path.c_str(),
+                            static_cast<unsigned long>(qb::kMaxDriverPath));
     return false;
   }
   if (socket_path.size() > qb::DeviceChannelMaxPath()) {
-    error = qb::FormatText(qb::LoadMessage(qb::msg::kSocketPathTooLong), socket_path.c_str(),
-                           static_cast<unsigned long>(qb::DeviceChannelMaxPath()));
+    error = qb::FillMessage(qb::msg::kSocketPathTooLong, socket_path.c_str(),
+                            static_cast<unsigned long>(qb::DeviceChannelMaxPath()));
     return false;
   }
   return true;

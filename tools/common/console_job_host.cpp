@@ -179,8 +179,7 @@ int RunConsoleJob(JobEntry entry, int argc, char** argv) {
   while (read < argc && argv[read] != nullptr && argv[read][0] != '\0') ++read;
   if (read > JobArgs::kSlots) {
     host.ShowErrorBox(std::string(LoadMessage(msg::kError)) + "!\n" +
-                      "too many arguments: at most " + std::to_string(JobArgs::kSlots - 1) +
-                      " options\n");
+                      FillMessage(msg::kTooManyArguments, JobArgs::kSlots - 1) + "\n");
     return 1;
   }
   // A program's argument vector is null-terminated, as the jobs need it.

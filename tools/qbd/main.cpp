@@ -178,8 +178,7 @@ int Export(const Arguments& args, QbdHost& host) {
   if (!Load(document, args.plain[0], host, false)) return 1;
   struct stat info;
   if (!args.force && ::lstat(out.c_str(), &info) == 0) {
-    std::fprintf(stderr, "qbd: %s\n",
-                 FormatText(LoadMessage(msg::kExportTargetExists), out.c_str()).c_str());
+    std::fprintf(stderr, "qbd: %s\n", FillMessage(msg::kExportTargetExists, out.c_str()).c_str());
     return 1;
   }
   // A regular file is replaced once the export is complete; a device or

@@ -19,14 +19,6 @@
 
 namespace {
 
-constexpr int kTextTitle = 61020;
-constexpr int kTextRecDays = 61021;
-constexpr int kTextCharsEvent = 61022;
-constexpr int kTextEventHours = 61023;
-constexpr int kTextHoursDay = 61024;
-constexpr int kTextMinimum = 61025;
-constexpr int kTextMegabytes = 61026;
-
 // Sectors per data byte: one sector holds 499 bytes of records.
 constexpr double kSectorsPerByte = 0.002004008016032064;
 constexpr int kFixedSectorBytes = 40;
@@ -49,18 +41,18 @@ double CardCapacityMegabytes(int chars_event, int events_hour, int hours_day, in
 
 CardCapacityCalculator::CardCapacityCalculator(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("capacityCalculator"));
-  setWindowTitle(UiText(kTextTitle));
+  setWindowTitle(UiText(qb::msg::kDialogCalculatorTitle));
 
   qb::AppSettings settings;
   const struct {
-    int label;
+    const qb::Message<>& label;
     const char* name;
     int min, max, value;
   } inputs[kInputs] = {
-      {kTextRecDays, "recDays", 1, 10000, settings.RecDays()},
-      {kTextCharsEvent, "charsEvent", 1, 496, settings.CharsEvent()},
-      {kTextEventHours, "eventHours", 0, 10000, settings.EventHours()},
-      {kTextHoursDay, "hoursDay", 1, 24, settings.HoursDay()},
+      {qb::msg::kDialogCalculatorDays, "recDays", 1, 10000, settings.RecDays()},
+      {qb::msg::kDialogCalculatorCharsEvent, "charsEvent", 1, 496, settings.CharsEvent()},
+      {qb::msg::kDialogCalculatorEventsHour, "eventHours", 0, 10000, settings.EventHours()},
+      {qb::msg::kDialogCalculatorHoursDay, "hoursDay", 1, 24, settings.HoursDay()},
   };
   auto* grid = new QGridLayout;
   for (int i = 0; i < kInputs; ++i) {
@@ -89,10 +81,10 @@ CardCapacityCalculator::CardCapacityCalculator(QWidget* parent) : QDialog(parent
 
   auto* result_row = new QHBoxLayout;
   result_row->addWidget(result_);
-  result_row->addWidget(new QLabel(UiText(kTextMegabytes), this));
+  result_row->addWidget(new QLabel(UiText(qb::msg::kDialogCalculatorMegabytes), this));
   result_row->addStretch();
   auto* result_box = new QVBoxLayout;
-  result_box->addWidget(new QLabel(UiText(kTextMinimum), this));
+  result_box->addWidget(new QLabel(UiText(qb::msg::kDialogCalculatorMinimum), this));
   result_box->addLayout(result_row);
   auto* result_area = new QHBoxLayout;
   result_area->addWidget(icon_, 0, Qt::AlignTop);
@@ -145,8 +137,8 @@ void CardCapacityCalculator::Recompute() {
   bool too_large = megabytes > kMaxMegabytes;
   if (too_large) {
     QApplication::beep();
-    message_->setText(UiText(qb::msg::kCapacityTooMuch)
-                          .arg(QString::fromStdString(qb::FormatText("%.f", kMaxMegabytes))));
+    message_->setText(UiText(qb::msg::kCapacityTooMuch,
+                             QString::fromStdString(qb::FormatText("%.f", kMaxMegabytes))));
   } else {
     message_->clear();
   }

@@ -168,18 +168,15 @@ bool CardFlows::OpenRecordFile(const QString& path) {
     ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kNoTemplate);
     return false;
   }
-  CChildFrame* child = frame_->OpenDocumentFile(path);
-  if (child == nullptr) {
+  std::shared_ptr<CQuillbankManagerDoc> doc = frame_->LoadDocument(path);
+  if (doc == nullptr) {
     ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kCannotCreateDocument);
     return false;
   }
-  auto* doc = qobject_cast<CQuillbankManagerDoc*>(child->document());
-  if (doc == nullptr || !doc->loaded()) {
-    if (doc == nullptr) ShowMessageBox(parent_, QMessageBox::Critical, qb::msg::kWrongTemplate);
-    if (QWidget* window = child->parentWidget()) window->close();
-    return false;
-  }
-  return true;
+  // A document that did not load has shown its own box; it closes here,
+  // before any window is made for it.
+  if (!doc->loaded()) return false;
+  return frame_->ShowDocument(std::move(doc)) != nullptr;
 }
 
 bool CardFlows::CardInfoCommand(bool ask_continue) {

@@ -142,10 +142,10 @@ void SetSerialDriveEnvironment() {
 CardJobLauncher::CardJobLauncher(CProgressDialog* progress, QWidget* parent)
     : progress_(progress), parent_(parent) {}
 
-void CardJobLauncher::ShowWait(int caption_id) {
+void CardJobLauncher::ShowWait(const qb::Message<>& caption) {
   if (progress_ == nullptr) return;
   progress_->Reset();
-  progress_->SetCaption(caption_id);
+  progress_->SetCaption(caption);
   progress_->ShowProgressBar(false);
   progress_->SetText(qb::msg::kPleaseWait);
   progress_->Show(true);

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/job_args.h"
+#include "base/messages.h"
 #include "jobs/read_card.h"
 
 class CProgressDialog;
@@ -72,7 +73,7 @@ class CardJobLauncher {
 
  private:
   // The progress dialog with a caption, "Please wait . . ." and no bar.
-  void ShowWait(int caption_id);
+  void ShowWait(const qb::Message<>& caption);
   void HideWait();
   // Writes the ID file: "comment.txt" in the current folder, or in a
   // private folder of the user's temporary folder when the current one is

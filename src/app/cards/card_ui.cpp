@@ -19,9 +19,6 @@
 namespace cards {
 namespace {
 
-constexpr int kTextNotInteger = 61035;
-constexpr int kTextIntegerRange = 61036;
-
 // A PC-Card seen from above: a rounded body, the label field and the row of
 // contacts at its front edge, in a box of 32 by 32 units.
 void DrawCard(QPainter& painter, const QColor& body) {
@@ -83,7 +80,7 @@ bool ParseInteger(const QString& text, int& value) {
 }
 
 void ShowNotAnInteger(QWidget* parent) {
-  ShowBox(parent, QMessageBox::Warning, UiText(kTextNotInteger));
+  ShowBox(parent, QMessageBox::Warning, UiText(qb::msg::kDialogNotInteger));
 }
 
 bool ReadIntegerField(QLineEdit* field, int min, int max, int& value) {
@@ -97,20 +94,20 @@ bool ReadIntegerField(QLineEdit* field, int min, int max, int& value) {
     ShowNotAnInteger(field->window());
   else
     ShowBox(field->window(), QMessageBox::Warning,
-            UiText(kTextIntegerRange).arg(QString::number(min), QString::number(max)));
+            UiText(qb::msg::kDialogIntegerRange, QString::number(min), QString::number(max)));
   field->setFocus();
   field->selectAll();
   return false;
 }
 
-QString AskSaveFileName(QWidget* parent, const QString& initial, int filter_id,
+QString AskSaveFileName(QWidget* parent, const QString& initial, const qb::Message<>& filter,
                         const QString& default_suffix) {
   QFileDialog dialog(parent);
   dialog.setObjectName(QStringLiteral("saveFileDialog"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  dialog.setNameFilters(DialogFilter(filter_id).split(QStringLiteral(";;")));
+  dialog.setNameFilters(DialogFilter(filter).split(QStringLiteral(";;")));
   dialog.setDefaultSuffix(default_suffix);
   QFileInfo info(initial);
   bool has_folder = initial.contains(QLatin1Char('/'));

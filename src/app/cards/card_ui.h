@@ -39,7 +39,7 @@ void ShowNotAnInteger(QWidget* parent);
 // it has one, else in the current folder), the filter, the default
 // extension, and no question about replacing an existing file. Returns the
 // chosen path, empty when cancelled.
-QString AskSaveFileName(QWidget* parent, const QString& initial, int filter_id,
+QString AskSaveFileName(QWidget* parent, const QString& initial, const qb::Message<>& filter,
                         const QString& default_suffix);
 
 // Waits `ms` milliseconds while the event queue is served.

@@ -1,6 +1,7 @@
 #include "app/cards/device_options_dialog.h"
 #include "app/dialog_buttons.h"
 #include "app/ui_text.h"
+#include "base/messages.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -18,16 +19,6 @@
 #include "app/cards/app_settings.h"
 
 namespace {
-
-constexpr int kTextTitle = 61006;
-constexpr int kTextBaudrate = 61007;
-constexpr int kTextDataBits = 61008;
-constexpr int kTextStopBits = 61009;
-constexpr int kTextParity = 61010;
-constexpr int kTextEven = 61011;
-constexpr int kTextOdd = 61012;
-constexpr int kTextMemory = 61013;
-constexpr int kTextRing = 61014;
 
 // A group box of radio buttons in `columns` columns; each button's id in the
 // button group is its value.
@@ -56,7 +47,7 @@ void Select(QButtonGroup* group, int value) {
 
 DeviceOptionsDialog::DeviceOptionsDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("deviceOptionsDialog"));
-  setWindowTitle(UiText(kTextTitle));
+  setWindowTitle(UiText(qb::msg::kDialogDeviceOptionsTitle));
 
   rates_ = new QButtonGroup(this);
   data_bits_ = new QButtonGroup(this);
@@ -64,21 +55,23 @@ DeviceOptionsDialog::DeviceOptionsDialog(QWidget* parent) : QDialog(parent) {
   parity_ = new QButtonGroup(this);
   std::vector<std::pair<QString, int>> rates;
   for (int rate : kRates) rates.emplace_back(QString::number(rate), rate);
-  QGroupBox* rate_box = RadioGroup(this, UiText(kTextBaudrate), rates_, rates, "baud", 3);
+  QGroupBox* rate_box =
+      RadioGroup(this, UiText(qb::msg::kDialogDeviceOptionsBaudrate), rates_, rates, "baud", 3);
   QGroupBox* data_box =
-      RadioGroup(this, UiText(kTextDataBits), data_bits_,
+      RadioGroup(this, UiText(qb::msg::kDialogDeviceOptionsDataBits), data_bits_,
                  {{QStringLiteral("7"), 7}, {QStringLiteral("8"), 8}}, "dataBits", 1);
   QGroupBox* stop_box =
-      RadioGroup(this, UiText(kTextStopBits), stop_bits_,
+      RadioGroup(this, UiText(qb::msg::kDialogDeviceOptionsStopBits), stop_bits_,
                  {{QStringLiteral("1"), 1}, {QStringLiteral("2"), 2}}, "stopBits", 1);
   // The parity buttons carry the character they stand for.
-  QGroupBox* parity_box =
-      RadioGroup(this, UiText(kTextParity), parity_,
-                 {{UiText(kTextEven), int('E')}, {UiText(kTextOdd), int('O')}}, "parity", 1);
+  QGroupBox* parity_box = RadioGroup(this, UiText(qb::msg::kDialogDeviceOptionsParity), parity_,
+                                     {{UiText(qb::msg::kDialogDeviceOptionsEven), int('E')},
+                                      {UiText(qb::msg::kDialogDeviceOptionsOdd), int('O')}},
+                                     "parity", 1);
   parity_->button('E')->setObjectName(QStringLiteral("parityEven"));
   parity_->button('O')->setObjectName(QStringLiteral("parityOdd"));
-  auto* memory_box = new QGroupBox(UiText(kTextMemory), this);
-  ring_ = new QCheckBox(UiText(kTextRing), memory_box);
+  auto* memory_box = new QGroupBox(UiText(qb::msg::kDialogDeviceOptionsMemory), this);
+  ring_ = new QCheckBox(UiText(qb::msg::kDialogDeviceOptionsRing), memory_box);
   ring_->setObjectName(QStringLiteral("ringMemory"));
   (new QVBoxLayout(memory_box))->addWidget(ring_);
 

@@ -15,17 +15,6 @@
 #include "base/messages.h"
 #include "base/text_format.h"
 
-namespace {
-
-constexpr int kTextTitle = 61015;
-constexpr int kTextDriver = 61016;
-constexpr int kTextQuillbank = 61017;
-constexpr int kTextSelected = 61018;
-constexpr int kTextId = 61019;
-constexpr int kTextTooLong = 61037;
-
-}  // namespace
-
 QString InitCardDialog::DriveLine() {
   qb::AppSettings settings;
   return BytesText(settings.Drive() + " (" + qb::LoadMessage(qb::msg::kSlot) +
@@ -43,9 +32,9 @@ QString InitCardDialog::OptionsLine() {
 
 InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("initCardDialog"));
-  setWindowTitle(UiText(kTextTitle));
+  setWindowTitle(UiText(qb::msg::kDialogInitCardTitle));
 
-  auto* group = new QGroupBox(UiText(kTextSelected), this);
+  auto* group = new QGroupBox(UiText(qb::msg::kDialogInitCardSelected), this);
   drive_ = new QLabel(DriveLine(), group);
   drive_->setObjectName(QStringLiteral("driveLine"));
   drive_->setTextFormat(Qt::PlainText);
@@ -53,8 +42,8 @@ InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
   options_->setObjectName(QStringLiteral("optionsLine"));
   options_->setTextFormat(Qt::PlainText);
   auto* lines = new QFormLayout(group);
-  lines->addRow(UiText(kTextDriver), drive_);
-  lines->addRow(UiText(kTextQuillbank), options_);
+  lines->addRow(UiText(qb::msg::kDialogInitCardDriver), drive_);
+  lines->addRow(UiText(qb::msg::kDialogInitCardDevice), options_);
 
   id_ = new QLineEdit(this);
   id_->setObjectName(QStringLiteral("id"));
@@ -65,7 +54,7 @@ InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
   QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* id_row = new QFormLayout;
-  id_row->addRow(UiText(kTextId), id_);
+  id_row->addRow(UiText(qb::msg::kDialogInitCardId), id_);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);
   layout->addLayout(id_row);
@@ -74,7 +63,8 @@ InitCardDialog::InitCardDialog(QWidget* parent) : QDialog(parent) {
 
 void InitCardDialog::accept() {
   if (id_->text().size() > kMaxIdLength) {
-    ShowBox(this, QMessageBox::Warning, UiText(kTextTooLong).arg(QString::number(kMaxIdLength)));
+    ShowBox(this, QMessageBox::Warning,
+            UiText(qb::msg::kDialogTooLong, QString::number(kMaxIdLength)));
     id_->setFocus();
     return;
   }

@@ -1,6 +1,7 @@
 #include "app/cards/select_drive_dialog.h"
 #include "app/dialog_buttons.h"
 #include "app/ui_text.h"
+#include "base/messages.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -13,11 +14,6 @@
 #include "app/cards/card_ui.h"
 
 namespace {
-
-constexpr int kTextTitle = 61002;
-constexpr int kTextSlot = 61003;
-constexpr int kTextCom = 61004;
-constexpr int kTextBaud = 61005;
 
 constexpr int kSlotMin = 0, kSlotMax = 32;
 constexpr int kComMin = 1, kComMax = 8;
@@ -44,7 +40,7 @@ const QStringList& SelectDriveDialog::ListedDrives() {
 
 SelectDriveDialog::SelectDriveDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("selectDriveDialog"));
-  setWindowTitle(UiText(kTextTitle));
+  setWindowTitle(UiText(qb::msg::kDialogSelectDriveTitle));
 
   drive_ = new QComboBox(this);
   drive_->setObjectName(QStringLiteral("drive"));
@@ -72,9 +68,9 @@ SelectDriveDialog::SelectDriveDialog(QWidget* parent) : QDialog(parent) {
 
   auto* form = new QFormLayout;
   form->addRow(drive_);
-  form->addRow(UiText(kTextSlot), slot_);
-  form->addRow(UiText(kTextCom), com_);
-  form->addRow(UiText(kTextBaud), baud_);
+  form->addRow(UiText(qb::msg::kDialogSelectDriveSlot), slot_);
+  form->addRow(UiText(qb::msg::kDialogSelectDriveCom), com_);
+  form->addRow(UiText(qb::msg::kDialogSelectDriveBaud), baud_);
   form->addRow(UiText(qb::msg::kDeviceLabel), device_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
