@@ -12,6 +12,7 @@ DEFAULT_PACKAGES=(
   clang libclang-rt-14-dev clang-format clang-tidy
   libssl-dev
   bc time
+  libx11-dev
   xvfb xauth imagemagick
   dpkg-dev file desktop-file-utils shared-mime-info xdg-utils lintian appstream
 )

@@ -10,6 +10,7 @@ set(QB_UNIT_TESTS
   cardsim_input_test.cpp
   cardsim_serial_drive_test.cpp
   cardsim_writer_test.cpp
+  document_ansi_charset_test.cpp
   document_line_store_test.cpp
   document_loading_test.cpp
   document_printer_codes_test.cpp

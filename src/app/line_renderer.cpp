@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "app/ansi_text.h"
 #include "document/printer_codes.h"
 #include "document/record_document.h"
 
@@ -25,8 +26,8 @@ const QColor kMarkedText(255, 0, 0);
 
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
-// The display text without trailing white space; a single blank when
-// nothing is left.
+// The display text without trailing white space, in the document's
+// character set; a single blank when nothing is left.
 QString ShownText(const std::string& text) {
   size_t end = text.size();
   while (end > 0) {
@@ -35,7 +36,7 @@ QString ShownText(const std::string& text) {
     --end;
   }
   if (end == 0) return QStringLiteral(" ");
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(end));
+  return AnsiText(std::string_view(text).substr(0, end));
 }
 
 }  // namespace

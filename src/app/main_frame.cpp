@@ -19,11 +19,13 @@
 #include <QToolBar>
 #include <QUrl>
 #include <QWhatsThis>
+#include <array>
 #include <optional>
 
 #include "app/about_dialog.h"
 #include "app/child_frame.h"
 #include "app/commands.h"
+#include "app/lock_key_indicators.h"
 #include "app/long_operation.h"
 #include "app/mdi_arrange.h"
 #include "app/quillbank_doc.h"
@@ -257,14 +259,17 @@ void CMainFrame::BuildStatusBar() {
   connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
     if (message.isEmpty()) bar->showMessage(UiText(qb::msg::kIdleMessage));
   });
-  // Key states cannot be read here portably; the indicators stay greyed.
+  std::array<QLabel*, 3> indicators{};
+  size_t i = 0;
   for (const qb::Message<>* text :
        {&qb::msg::kIndicatorCaps, &qb::msg::kIndicatorNum, &qb::msg::kIndicatorScroll}) {
     auto* indicator = new QLabel(UiText(*text), bar);
     indicator->setObjectName(QStringLiteral("indicator%1").arg(text->id));
-    indicator->setEnabled(false);
     bar->addPermanentWidget(indicator);
+    indicators[i++] = indicator;
   }
+  // The panes show the lock keys; the bar owns what keeps them so.
+  new LockKeyIndicators(indicators, bar);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

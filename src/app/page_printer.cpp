@@ -9,6 +9,7 @@
 #include <ctime>
 #include <utility>
 
+#include "app/ansi_text.h"
 #include "app/cards/app_settings.h"
 #include "base/messages.h"
 #include "document/record_document.h"
@@ -48,7 +49,7 @@ QString HeaderComment(const std::string& comment) {
       begin == std::string::npos ? std::string() : comment.substr(begin, end - begin + 1);
   std::erase_if(trimmed, [](char c) { return c == '\r' || c == '\n'; });
   if (trimmed.size() > kCommentLength) trimmed.resize(kCommentLength);
-  return QString::fromLatin1(trimmed.data(), static_cast<qsizetype>(trimmed.size()));
+  return AnsiText(trimmed);
 }
 
 PagePrinter::PagePrinter(qb::RecordDocument& doc, std::function<int64_t()> clock_ms)

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/ansi_text.h"
 #include "base/messages.h"
 
 CSearchDialog::CSearchDialog(const QString& text, QWidget* parent) : QDialog(parent) {
@@ -16,6 +17,7 @@ CSearchDialog::CSearchDialog(const QString& text, QWidget* parent) : QDialog(par
   prompt->setObjectName(QStringLiteral("prompt"));
   edit_ = new QLineEdit(text, this);
   edit_->setObjectName(QStringLiteral("searchText"));
+  edit_->setValidator(new AnsiTextValidator(edit_));
   prompt->setBuddy(edit_);
 
   auto* buttons = new QDialogButtonBox(this);

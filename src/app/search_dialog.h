@@ -1,5 +1,6 @@
 // The "Search" dialog: asks for the text to find. Its Search button is
-// enabled only while the edit holds at least one character.
+// enabled only while the edit holds at least one character; the edit takes
+// only characters of the document's character set (app/ansi_text.h).
 #pragma once
 
 #include <QDialog>

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/ansi_text.h"
 #include "app/cards/app_settings.h"
 #include "app/long_operation.h"
 #include "app/message_box.h"
@@ -41,6 +42,8 @@ CQuillbankManagerView::CQuillbankManagerView(qb::RecordDocument* doc, QWidget* p
   viewport()->setPalette(palette);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
+          &CQuillbankManagerView::OnVerticalBarAction);
   Views().append(this);
   OnUpdate();
 }
@@ -75,7 +78,7 @@ void CQuillbankManagerView::Redraw() {
   viewport()->update();
 }
 
-void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
+int CQuillbankManagerView::VerticalTarget(ScrollCode code, int position) const {
   int top = top_line_;
   switch (code) {
     case kLineUp:
@@ -103,6 +106,7 @@ void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
   }
   top = std::max(std::min(top, last_line_), 0);
   if (doc_ != nullptr && (code == kLineUp || code == kLineDown)) {
+    // A line step passes lines that take no space, as far as it can.
     bool scan = qb::AppSettings().ScanPrinterEsc() != 0;
     while (top <= last_line_ && IsConsumedLine(*doc_, top, scan)) {
       if (code == kLineUp && top > 0) {
@@ -114,11 +118,45 @@ void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
       }
     }
   }
+  return top;
+}
+
+void CQuillbankManagerView::VScroll(ScrollCode code, int position) {
+  int top = VerticalTarget(code, position);
   bool moved = top != top_line_;
   top_line_ = top;
   SyncScrollBars();
   Redraw();
   if (moved) emit scrolled();
+}
+
+void CQuillbankManagerView::OnVerticalBarAction(int action) {
+  // The bar's arrows and page areas take the view's own steps; the slider
+  // position set here is the value the bar then reports.
+  ScrollCode code;
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      code = kLineUp;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = kLineDown;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = kPageUp;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = kPageDown;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = kTop;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = kBottom;
+      break;
+    default:
+      return;
+  }
+  verticalScrollBar()->setSliderPosition(VerticalTarget(code));
 }
 
 void CQuillbankManagerView::HScroll(ScrollCode code, int position) {
@@ -292,9 +330,12 @@ void CQuillbankManagerView::FindAgain() {
 }
 
 bool CQuillbankManagerView::AskFindText() {
-  CSearchDialog dialog(QString::fromLatin1(doc_->findText()), this);
+  CSearchDialog dialog(AnsiText(doc_->findText()), this);
   if (dialog.exec() != QDialog::Accepted) return false;
-  doc_->SetFindText(dialog.text().toLatin1().toStdString());
+  // The dialog takes only characters of the document's set.
+  std::string text;
+  if (!AnsiBytes(dialog.text(), text)) return false;
+  doc_->SetFindText(text);
   return true;
 }
 
@@ -302,7 +343,7 @@ void CQuillbankManagerView::SearchNext() {
   int line = -1;
   int position = -1;
   if (doc_->FindNext(line, position) < 0) {
-    QString text = UiText(qb::msg::kCannotFind, QString::fromLatin1(doc_->findText()));
+    QString text = UiText(qb::msg::kCannotFind, AnsiText(doc_->findText()));
     ShowBox(this, QMessageBox::Information, text);
     return;
   }

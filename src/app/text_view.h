@@ -87,6 +87,10 @@ class CQuillbankManagerView : public QAbstractScrollArea {
 
  private:
   void Redraw();
+  // The top line a vertical step leads to; every vertical step, from a key,
+  // a command or the scroll bar, goes through this one rule.
+  int VerticalTarget(ScrollCode code, int position = 0) const;
+  void OnVerticalBarAction(int action);
   void SyncScrollBars();
   // The search dialog; false when cancelled.
   bool AskFindText();

@@ -367,6 +367,15 @@ class PrintTest : public QObject {
     QVERIFY(PdfPageText(d.Pdf(), 1).contains(QStringLiteral("Page 4/5")));
   }
 
+  void highBytesPrintAsTheWindowsCharacterSet() {
+    Doc d({"price 5\x80 \x93ok\x94 \x85"}, "\x96tag\x96");
+    QVERIFY(PrintPdf(d.doc, d.Pdf()) == PagePrinter::Result::kPrinted);
+    QString page = PdfPageText(d.Pdf(), 1);
+    QVERIFY2(page.contains(QString::fromUtf16(u"price 5\u20AC \u201Cok\u201D \u2026")),
+             qPrintable(page));
+    QVERIFY2(page.contains(QString::fromUtf16(u"\u2013tag\u2013")), qPrintable(page));
+  }
+
   void headerRuleUnderAllHeaderText() {
     Doc d({"a"}, "Comment on the right");
     Laid laid(d.doc);

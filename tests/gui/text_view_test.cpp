@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -195,6 +196,30 @@ class TextViewTest : public QObject {
     v.view.VScroll(CQuillbankManagerView::kThumbPosition, 2);
     v.view.LineDown();
     QCOMPARE(v.view.topLine(), 3);
+  }
+
+  void scrollBarArrowsStepAsTheLineKeys() {
+    Doc doc({"a", kFormFeed, "b", kCondensedOn, kReset, "c"});
+    View v(doc.doc);
+    QScrollBar* bar = v.view.verticalScrollBar();
+    const struct {
+      QAbstractSlider::SliderAction action;
+      int expected;
+    } steps[] = {
+        {QAbstractSlider::SliderSingleStepAdd, 2}, {QAbstractSlider::SliderSingleStepAdd, 5},
+        {QAbstractSlider::SliderSingleStepAdd, 5}, {QAbstractSlider::SliderSingleStepSub, 2},
+        {QAbstractSlider::SliderSingleStepSub, 0},
+    };
+    for (const auto& step : steps) {
+      bar->triggerAction(step.action);
+      QCOMPARE(v.view.topLine(), step.expected);
+      QCOMPARE(bar->value(), step.expected);
+    }
+    // A click on the lower arrow of the shown bar takes the same step.
+    v.view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v.view));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 3));
+    QCOMPARE(v.view.topLine(), 2);
   }
 
   void emptyDocumentKeepsTopLineZero() {
@@ -393,6 +418,60 @@ class TextViewTest : public QObject {
     v.view.Find();
     QCOMPARE(v.view.topLine(), 1);
     QCOMPARE(doc.doc.findText(), std::string("two"));
+  }
+
+  void highBytesShowAsTheWindowsCharacterSet() {
+    // The view draws 0x80 to 0x9F as the characters that set puts there.
+    QImage shown = Render({"5\x80 \x93q\x94\x96"});
+    QImage expected(shown.size(), shown.format());
+    expected.fill(Qt::white);
+    {
+      QPainter painter(&expected);
+      double scale = QWidget().logicalDpiX() / 254.0;
+      painter.scale(scale, scale);
+      LineFonts fonts;
+      painter.setFont(fonts.wide());
+      painter.drawText(QRectF(0, 0, 5000, 1000), Qt::AlignLeft | Qt::AlignTop,
+                       QString::fromUtf16(u"5\u20AC \u201Cq\u201D\u2013"));
+    }
+    QCOMPARE(InkBounds(shown), InkBounds(expected));
+    QCOMPARE(shown, expected);
+  }
+
+  void findTypedTextInTheWindowsCharacterSet() {
+    Doc doc({"5 EUR", "price 5\x80", "say \x93hi\x94", "end"});
+    View v(doc.doc);
+    // Types the text into the search dialog character by character and
+    // searches; the text of the box that followed, if any.
+    auto find = [&v](const char16_t* typed, QString* shown = nullptr) {
+      QString box_text;
+      QTimer answer;
+      QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<CSearchDialog*>(modal)) {
+          if (shown != nullptr) *shown = dialog->text();
+          auto* edit = dialog->findChild<QLineEdit*>("searchText");
+          edit->clear();
+          for (QChar c : QString::fromUtf16(typed)) edit->insert(QString(c));
+          dialog->findChild<QPushButton*>("search")->click();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+          box_text = box->text();
+          box->accept();
+        }
+      });
+      answer.start(10);
+      v.view.Find();
+      return box_text;
+    };
+    // A character that no line can hold is not taken.
+    QCOMPARE(find(u"5\u03A9\u20AC"), QString());
+    QCOMPARE(doc.doc.findText(), std::string("5\x80"));
+    QCOMPARE(v.view.topLine(), 1);
+    QString shown;
+    QCOMPARE(find(u"\u201Chi\u201D", &shown), QString());
+    QCOMPARE(shown, QString::fromUtf16(u"5\u20AC"));
+    QCOMPARE(v.view.topLine(), 2);
+    QCOMPARE(find(u"5\u20AC\u20AC"), QString::fromUtf16(u"Cannot find the string '5\u20AC\u20AC'"));
   }
 
   void searchButtonFollowsTheText() {
