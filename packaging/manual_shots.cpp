@@ -1,8 +1,10 @@
 // Takes the user manual's screenshots from the real application:
-//   manual_shots OUT_DIR RECORDING.qbd
+//   manual_shots OUT_DIR RECORDING.qbd MARKED.qbd
 // Opens the recording in the main window, then gives the menu commands one
 // after the other and saves a picture of the window each one opens before
-// closing it again. The card commands use the drive the settings name (the
+// closing it again. Last it opens MARKED.qbd, a recording with a manipulated
+// record and a line that mixes a printer code with text, and pictures a strip
+// of the view at each. The card commands use the drive the settings name (the
 // screenshot script serves demo cards there: slot 0 holds recordings, slot 1
 // an empty prepared card). Exit status 1 when a picture is missing.
 #include <QApplication>
@@ -15,9 +17,12 @@
 
 #include "app/application.h"
 #include "app/cards/app_settings.h"
+#include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "app/progress_dialog.h"
+#include "app/quillbank_doc.h"
 #include "app/splash_window.h"
+#include "app/text_view.h"
 
 namespace {
 
@@ -89,12 +94,37 @@ bool OtherDialog(QWidget* widget) {
          qobject_cast<CProgressDialog*>(widget) == nullptr;
 }
 
+// Pictures a strip of the active view from the first line that holds
+// `text`, with one line above it.
+void SaveLinesAt(CMainFrame* frame, const char* text, const char* name) {
+  CChildFrame* child = frame->activeChild();
+  auto* view = child ? qobject_cast<CQuillbankManagerView*>(child->activeView()) : nullptr;
+  if (view == nullptr) {
+    std::fprintf(stderr, "manual_shots: no view for %s\n", name);
+    ++g_missing;
+    return;
+  }
+  for (int line = 0; line <= view->lastLine(); ++line) {
+    if (child->document()->core().GetLineText(line).find(text) == std::string::npos) continue;
+    view->VScroll(CQuillbankManagerView::kThumbPosition, line > 0 ? line - 1 : 0);
+    Pump(kSettleMs);
+    QString file = g_out + '/' + QString::fromLatin1(name) + QStringLiteral(".png");
+    if (view->grab(QRect(0, 0, 720, 64)).save(file, "PNG")) {
+      std::printf("manual_shots: %s\n", qPrintable(file));
+      return;
+    }
+    break;
+  }
+  std::fprintf(stderr, "manual_shots: no picture %s of \"%s\"\n", name, text);
+  ++g_missing;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
-  if (argc != 3) {
-    std::fputs("usage: manual_shots OUT_DIR RECORDING.qbd\n", stderr);
+  if (argc != 4) {
+    std::fputs("usage: manual_shots OUT_DIR RECORDING.qbd MARKED.qbd\n", stderr);
     return 2;
   }
   g_out = QString::fromLocal8Bit(argv[1]);
@@ -122,5 +152,10 @@ int main(int argc, char* argv[]) {
   settings.SetSlot(1);
   ShootModal(frame, "cardInit", "init_card", OtherDialog);
   settings.SetSlot(0);
+
+  if (frame->OpenDocumentFile(QString::fromLocal8Bit(argv[3])) == nullptr) return 1;
+  Pump(kSettleMs);
+  SaveLinesAt(frame, "!!!WARNING!!!", "red_manipulated");
+  SaveLinesAt(frame, "OVERTITRATION", "red_alarm");
   return g_missing == 0 ? 0 : 1;
 }

@@ -47,6 +47,17 @@ printf 'Lab 2 Balance' >id.txt
 prepare demo-card.img 2048
 "$bin/cardsim" record --card demo-card.img --demo 60 --quiet
 "$bin/readcard" driver=demo-card.img prompt=0 recordoutput=demo.qbd >/dev/null
+# A titration with a bell before its alarm line (a printer code mixed with
+# text), and one record changed in the record file afterwards (manipulated).
+prepare marked-card.img 400
+printf '%s\n' 'TITRATOR TX-9   S/N 5521880' 'Method  Chloride 0.1 mol/L' \
+  'Sample  W-2026-118' 'Result  12.41 mg/L' 'Sample  W-2026-119' 'Result  12.38 mg/L' \
+  'Sample  W-2026-120' '\aOVERTITRATION - CHECK BURETTE' 'Operator OP-06' >titration.txt
+"$bin/cardsim" record --card marked-card.img --from titration.txt --quiet
+"$bin/readcard" driver=marked-card.img prompt=0 recordoutput=marked.qbd >/dev/null
+offset=$(grep -obUa '12.41 mg' marked.qbd | head -1 | cut -d: -f1)
+[[ -n "$offset" ]] || { echo "manual_screenshots: no result line in the titration" >&2; exit 1; }
+printf '7' | dd of=marked.qbd bs=1 seek=$((offset + 4)) conv=notrunc status=none
 prepare full.img 400
 "$bin/cardsim" record --card full.img --demo 120 --quiet
 prepare empty.img 400
@@ -61,7 +72,7 @@ done
 grep -q serving carddriver.log || { echo "manual_screenshots: carddriver did not start" >&2; cat carddriver.log >&2; exit 1; }
 
 rm -f "$out"/*.png
-xvfb-run -a -s "-screen 0 1280x800x24" env -u QT_QPA_PLATFORM "$shots" "$out" "$work/demo.qbd"
+xvfb-run -a -s "-screen 0 1280x800x24" env -u QT_QPA_PLATFORM "$shots" "$out" "$work/demo.qbd" "$work/marked.qbd"
 # Every picture the manual shows must have been taken.
 manual="$source_dir/docs/manual/index.html"
 missing=0
