@@ -266,20 +266,23 @@ TEST_F(Qbd, VerifyReportsTheAudit) {
   std::string sound = RecordFileBuilder().Head("c").Line("a").Line("b").End().bytes();
   auto result = Run({"verify", Write(sound)});
   EXPECT_EQ(result.status, 0);
+  // The three header records and two lines; info counts them alike.
+  const std::string records = "records: 5 (header records included, end-of-file record not)\n";
   EXPECT_EQ(result.out,
-            "records: 6\n"
-            "data lines: 2\n"
-            "failed lines: 0\n"
-            "  record checksum: 0\n"
-            "  block check: 0\n"
-            "  no STX: 0\n"
-            "  inverted bounds: 0\n"
-            "  cut short: 0\n"
-            "other records failing their check: 0\n"
-            "record-number breaks: 0\n"
-            "end-of-file record: sound\n"
-            "sha256: 090b56d2a2b1a0a2f7cea6598c77b70ddecfa276fd5ca76ed2f602caae5eff40\n"
-            "result: passed\n");
+            records +
+                "data lines: 2\n"
+                "failed lines: 0\n"
+                "  record checksum: 0\n"
+                "  block check: 0\n"
+                "  no STX: 0\n"
+                "  inverted bounds: 0\n"
+                "  cut short: 0\n"
+                "other records failing their check: 0\n"
+                "record-number breaks: 0\n"
+                "end-of-file record: sound\n"
+                "sha256: 090b56d2a2b1a0a2f7cea6598c77b70ddecfa276fd5ca76ed2f602caae5eff40\n"
+                "result: passed\n");
+  EXPECT_EQ(Run({"info", dir_.File("LOG1.qbd")}).out.substr(0, records.size()), records);
 
   std::string faulty = RecordFileBuilder()
                            .Head("c")
@@ -297,8 +300,9 @@ TEST_F(Qbd, VerifyReportsTheAudit) {
   result = Run({"verify", Write(faulty, "faulty.qbd")});
   EXPECT_EQ(result.status, 2);
   for (const char* expected :
-       {"data lines: 4\n", "failed lines: 3\n", "  record checksum: 1\n", "  block check: 1\n",
-        "  no STX: 1\n", "other records failing their check: 1\n", "record-number breaks: 2\n",
+       {"records: 8 (header records included, end-of-file record not)\n", "data lines: 4\n",
+        "failed lines: 3\n", "  record checksum: 1\n", "  block check: 1\n", "  no STX: 1\n",
+        "other records failing their check: 1\n", "record-number breaks: 2\n",
         "end-of-file record: number 4 but 8 records before it\n", "result: FAILED\n"}) {
     EXPECT_NE(result.out.find(expected), std::string::npos) << expected << result.out;
   }

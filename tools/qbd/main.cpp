@@ -44,6 +44,13 @@ constexpr char kUsage[] =
     "       qbd find FILE TEXT\n"
     "       qbd verify FILE\n";
 
+// What `info` and `verify` count as the records of a file, said the same
+// way by both.
+std::string RecordsLine(uint64_t records) {
+  return "records: " + std::to_string(records) +
+         " (header records included, end-of-file record not)\n";
+}
+
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "qbd: %s\n", problem.c_str());
   std::fputs(kUsage, stderr);
@@ -126,9 +133,8 @@ int Info(const Arguments& args, QbdHost& host) {
           ",\"lines\":" + std::to_string(lines) + ",\"comment\":" + JsonString(document.comment()) +
           ",\"title\":" + JsonString(document.GetTitle()) + "}\n");
   } else {
-    Print("records: " + std::to_string(document.recordCount()) +
-          "\nlines: " + std::to_string(lines) + "\ncomment: " + document.comment() +
-          "\ntitle: " + document.GetTitle() + "\n");
+    Print(RecordsLine(document.recordCount()) + "lines: " + std::to_string(lines) +
+          "\ncomment: " + document.comment() + "\ntitle: " + document.GetTitle() + "\n");
   }
   return 0;
 }
@@ -226,7 +232,7 @@ int Verify(const Arguments& args, QbdHost& host) {
   auto line = [](const char* name, uint64_t value) {
     std::printf("%s: %llu\n", name, static_cast<unsigned long long>(value));
   };
-  line("records", audit.records);
+  Print(RecordsLine(audit.RecordsBeforeEnd()));
   line("data lines", audit.dataLines);
   line("failed lines", audit.failedLines);
   line("  record checksum", audit.checksumFailures);
