@@ -18,6 +18,7 @@
 #include "cardsim/serial_service.h"
 #include "cardsim/transmissions.h"
 #include "common/command_line.h"
+#include "common/program_version.h"
 
 namespace qb::cardsim {
 namespace {
@@ -62,6 +63,9 @@ const char kUsage[] =
     "\n"
     "cardsim dump --card IMG\n"
     "    Print the master sector, the comment and the records of each data sector.\n"
+    "\n"
+    "cardsim --help | --version\n"
+    "    Show this text, or the version.\n"
     "\n"
     "Exit status: 0 on success, 1 on any error (one line on standard error).\n";
 
@@ -280,6 +284,10 @@ int Main(int argc, char** argv) {
   if (argc < 2) return Fail("no command given (see cardsim --help)");
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--version") {
+      std::puts(tools::ProgramVersionLine("cardsim").c_str());
+      return 0;
+    }
     if (arg == "--help" || arg == "-h" || (i == 1 && arg == "help")) {
       std::fputs(kUsage, stdout);
       std::fputs("\n", stdout);

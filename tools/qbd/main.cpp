@@ -5,6 +5,7 @@
 //   qbd export FILE OUT [--force]
 //   qbd find FILE TEXT
 //   qbd verify FILE
+//   qbd --help | --version
 //
 // Exit status 0 on success, 1 when the file cannot be loaded, the command
 // fails or its arguments are wrong; verify exits 2 when any check failed.
@@ -25,6 +26,7 @@
 #include "base/out_of_memory.h"
 #include "base/text_format.h"
 #include "common/command_line.h"
+#include "common/program_version.h"
 #include "document/printer_codes.h"
 #include "document/record_document.h"
 #include "document/text_export.h"
@@ -42,7 +44,8 @@ constexpr char kUsage[] =
     "       qbd show [--json] FILE [--from K] [--count N]\n"
     "       qbd export FILE OUT [--force]\n"
     "       qbd find FILE TEXT\n"
-    "       qbd verify FILE\n";
+    "       qbd verify FILE\n"
+    "       qbd --help | --version\n";
 
 // What `info` and `verify` count as the records of a file, said the same
 // way by both.
@@ -252,6 +255,10 @@ int Verify(const Arguments& args, QbdHost& host) {
 int QbdMain(int argc, char** argv) {
   if (argc < 2) return Usage("");
   std::string command = argv[1];
+  if (command == "--version") {
+    std::puts(tools::ProgramVersionLine("qbd").c_str());
+    return 0;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;
