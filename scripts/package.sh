@@ -82,13 +82,15 @@ fi
 grep -q '^Exec=quillbank-manager %f$' "$root/usr/share/applications/quillbank-manager.desktop" ||
   fail "the desktop entry does not open a file"
 if command -v update-mime-database >/dev/null; then
-  # The MIME package must build into a database that maps *.qbd to our type.
-  cp -r "$root/usr/share/mime" "$root/mime-check"
-  update-mime-database "$root/mime-check" >/dev/null 2>&1 || fail "update-mime-database rejects the MIME package"
-  grep -q '^application/x-quillbank-document:\*\.qbd$' "$root/mime-check/globs" ||
+  # The MIME package must build into a database that maps *.qbd to our type
+  # (in a data folder of its own, mime-db/mime, where lookups find it).
+  mkdir -p "$root/mime-db"
+  cp -r "$root/usr/share/mime" "$root/mime-db/mime"
+  update-mime-database "$root/mime-db/mime" >/dev/null 2>&1 || fail "update-mime-database rejects the MIME package"
+  grep -q '^application/x-quillbank-document:\*\.qbd$' "$root/mime-db/mime/globs" ||
     fail "the MIME database does not map *.qbd"
   # File managers look up the icon the database names for the type.
-  mime_icon=$(sed -n 's/^application\/x-quillbank-document://p' "$root/mime-check/icons" 2>/dev/null)
+  mime_icon=$(sed -n 's/^application\/x-quillbank-document://p' "$root/mime-db/mime/icons" 2>/dev/null)
   [[ -n "$mime_icon" ]] || fail "the MIME database names no icon for the record file type"
 else
   mime_icon=$(sed -n 's/.*<icon name="\([^"]*\)".*/\1/p' "$root/usr/share/mime/packages/quillbank-manager.xml")
@@ -144,6 +146,33 @@ run initcard help >/dev/null || fail "initcard help failed"
 for program in carddriver cardsim qbd; do
   run "$program" --help >/dev/null || fail "$program --help failed"
 done
+# A record file is recognised by its content too, also without its .qbd
+# name: the MIME database's magic rule, looked up as file managers do
+# (GLib's gio; Debian's file(1) has a database of its own and does not ask
+# the desktop's).
+if command -v update-mime-database >/dev/null; then
+  command -v gio >/dev/null || fail "gio is missing (scripts/setup.sh installs libglib2.0-bin)"
+  card="$root/mime-card.img"
+  run cardsim blank --sectors 64 "$card" || fail "cardsim blank failed"
+  run initcard "driver=$card" prompt=0 protocol=0x3685e294 parameter=7E1 >/dev/null ||
+    fail "initcard failed"
+  run cardsim record --card "$card" --demo 1 --quiet || fail "cardsim record failed"
+  (cd "$root" && run readcard "driver=$card" prompt=0 recordoutput=recording.qbd >/dev/null) ||
+    fail "readcard failed"
+  mv "$root/recording.qbd" "$root/recording"
+  content_type() {
+    env -i PATH=/usr/bin:/bin HOME="$home" XDG_DATA_HOME="$home/data" \
+      XDG_DATA_DIRS="$root/mime-db:/usr/share" gio info -a standard::content-type "$1" |
+      sed -n 's/^ *standard::content-type: //p'
+  }
+  found=$(content_type "$root/recording")
+  [[ "$found" == application/x-quillbank-document ]] ||
+    fail "a record file without its .qbd name is taken for ${found:-nothing}"
+  found=$(content_type "$card")
+  [[ "$found" != application/x-quillbank-document ]] || fail "a card image is taken for a record file"
+  echo "package: record files are recognised by their content"
+fi
+
 # The installed application starts (and ends at once: -p with nothing to
 # print) without registering the file type for the user; where its share
 # folder is not one the desktop searches, it does register it.

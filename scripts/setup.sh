@@ -14,7 +14,7 @@ DEFAULT_PACKAGES=(
   bc time
   libx11-dev
   xvfb xauth imagemagick
-  dpkg-dev file desktop-file-utils shared-mime-info xdg-utils lintian appstream
+  dpkg-dev file desktop-file-utils shared-mime-info xdg-utils libglib2.0-bin lintian appstream
 )
 if (($# > 0)); then PACKAGES=("$@"); else PACKAGES=("${DEFAULT_PACKAGES[@]}"); fi
 

@@ -47,6 +47,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     const QString& argument = arguments[i];
     if (argument == QLatin1String("--version"))
       result.version = true;
+    else if (argument == QLatin1String("--help"))
+      result.help = true;
     else if (argument == QLatin1String("--print-to-pdf")) {
       if (i + 1 < arguments.size() && !arguments[i + 1].isEmpty())
         result.print_to_pdf = arguments[++i];
@@ -71,6 +73,18 @@ std::string VersionLine() {
 
 std::string VersionText() {
   return VersionLine() + "\n" + qb::SignatureText() + "\n";
+}
+
+bool DisplayMissing() {
+#ifdef _WIN32
+  return false;
+#else
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  const bool x_display = !qgetenv("DISPLAY").isEmpty();
+  if (platform.isEmpty()) return !x_display && qgetenv("WAYLAND_DISPLAY").isEmpty();
+  if (platform.startsWith("xcb")) return !x_display;
+  return false;
+#endif
 }
 
 void SetProgramLocale() {

@@ -21,6 +21,7 @@ struct CommandLine {
   QStringList files;
   bool dde = false;      // a shell open; the file arrives like any other
   bool version = false;  // print the version and exit
+  bool help = false;     // --help: print the usage and exit
 
   // /p: print the files on the default printer and exit.
   bool print = false;
@@ -36,6 +37,10 @@ CommandLine ParseCommandLine(const QStringList& arguments);
 std::string VersionLine();
 // What --version prints: the version line, then the software signature.
 std::string VersionText();
+// True when the windowing system Qt would use has no display to connect to:
+// no DISPLAY (nor WAYLAND_DISPLAY, unless the platform asked for is xcb).
+// A platform that needs no display (offscreen, ...) has one. Never on Windows.
+bool DisplayMissing();
 // Time and money in English, numbers with the decimal comma, each only when
 // the system offers the locale; never fails.
 void SetProgramLocale();

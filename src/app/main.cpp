@@ -3,6 +3,7 @@
 
 #include "app/application.h"
 #include "app/print_commands.h"
+#include "base/messages.h"
 #include "base/out_of_memory.h"
 
 namespace {
@@ -23,6 +24,10 @@ static int ApplicationMain(int argc, char* argv[]) {
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
   CommandLine command_line = ParseCommandLine(arguments);
+  if (command_line.help) {
+    std::fputs(qb::LoadMessage(qb::msg::kAppUsage), stdout);
+    return 0;
+  }
   if (command_line.version) {
     std::fputs(VersionText().c_str(), stdout);
     return 0;
@@ -45,6 +50,11 @@ static int ApplicationMain(int argc, char* argv[]) {
     return PrintToPdf(command_line.files.first(), command_line.print_to_pdf);
   }
 
+  // Without a display Qt could not start: say so instead of aborting.
+  if (DisplayMissing()) {
+    std::fprintf(stderr, "%s\n", qb::LoadMessage(qb::msg::kNoDisplay));
+    return 1;
+  }
   QApplication application(argc, argv);
   if (!command_line.print && !command_line.files.isEmpty() &&
       HandToRunningInstance(command_line.files))

@@ -2,8 +2,10 @@
 #include "app/ui_text.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
@@ -41,11 +43,19 @@ void Complain(const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
 }
 
-bool AskWithPrintDialog(QPrinter& printer, QWidget* parent) {
+// The print dialog; `pdf_name`, when given, is the file it proposes for
+// printing into a PDF file (in place of its own choice, print.pdf in the
+// home folder). A dialog without such a field (the system's own) keeps its
+// choice.
+bool AskWithPrintDialog(QPrinter& printer, QWidget* parent, const QString& pdf_name) {
   QPrintDialog dialog(&printer, parent);
   dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
   dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  if (!pdf_name.isEmpty()) {
+    if (auto* file_name = dialog.findChild<QLineEdit*>(QStringLiteral("filename")))
+      file_name->setText(QDir::toNativeSeparators(pdf_name));
+  }
   return dialog.exec() == QDialog::Accepted;
 }
 
@@ -56,6 +66,12 @@ void ResetRange(QPrinter& printer) {
 }
 
 }  // namespace
+
+QString ProposedPdfName(const QString& record_path) {
+  if (record_path.isEmpty()) return QString();
+  QFileInfo record(record_path);
+  return QDir(record.absolutePath()).filePath(record.completeBaseName() + QStringLiteral(".pdf"));
+}
 
 DialogLayoutProgress::DialogLayoutProgress(CProgressDialog* dialog, std::function<bool()> gone)
     : dialog_(dialog), gone_(std::move(gone)), pump_(std::make_unique<qb::IntervalTimer>()) {
@@ -88,7 +104,9 @@ PrintCommands::PrintCommands(QWidget* window, QObject* parent)
     : QObject(parent),
       window_(window),
       printer_(QPrinter::HighResolution),
-      print_dialog_(AskWithPrintDialog) {
+      print_dialog_([this](QPrinter& printer, QWidget* parent) {
+        return AskWithPrintDialog(printer, parent, pdf_name_);
+      }) {
   printer_.setPageSize(QPageSize(QPageSize::A4));
 }
 
@@ -108,6 +126,7 @@ void PrintCommands::Attach(CMainFrame* frame) {
 bool PrintCommands::Print(CQuillbankManagerDoc* doc) {
   if (doc == nullptr || busy_) return false;
   ResetRange(printer_);
+  pdf_name_ = ProposedPdfName(QFile::decodeName(doc->core().GetPathName().c_str()));
   if (!print_dialog_(printer_, window_)) return false;
   return RunJob(doc, printer_);
 }

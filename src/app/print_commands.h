@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QPrinter>
+#include <QString>
 #include <functional>
 #include <memory>
 
@@ -24,6 +25,11 @@ namespace qb {
 class IntervalTimer;
 class RecordDocument;
 }  // namespace qb
+
+// The PDF file proposed for printing a record file into one: its name with
+// ".pdf" for its extension, in its folder ("/data/LOG1.qbd" gives
+// "/data/LOG1.pdf"). Empty for a document without a file.
+QString ProposedPdfName(const QString& record_path);
 
 // The page layout's progress in a progress dialog: the bar, percentage and
 // times, the "Computing page layout." texts, and its Cancel. Between the
@@ -56,7 +62,8 @@ class PrintCommands : public QObject {
   QPrinter& printer() { return printer_; }
 
   // Asks for the printer and the pages; true when accepted. Replaceable for
-  // tests (the print dialog by default).
+  // tests (by default the print dialog, which proposes the document's
+  // ProposedPdfName for printing into a PDF file).
   void SetPrintDialog(std::function<bool(QPrinter&, QWidget*)> dialog) {
     print_dialog_ = std::move(dialog);
   }
@@ -92,6 +99,7 @@ class PrintCommands : public QObject {
   QWidget* window_;
   QPrinter printer_;
   std::function<bool(QPrinter&, QWidget*)> print_dialog_;
+  QString pdf_name_;  // the PDF file the print dialog proposes
   QPointer<CProgressDialog> progress_;
   bool busy_ = false;
 };

@@ -10,6 +10,18 @@
 #include "app/ui_text.h"
 #include "base/messages.h"
 
+namespace {
+
+ManualOpener g_opener = &QDesktopServices::openUrl;
+
+}  // namespace
+
+ManualOpener SetManualOpener(ManualOpener opener) {
+  ManualOpener previous = g_opener;
+  g_opener = opener;
+  return previous;
+}
+
 QString UserManualPath() {
   return QDir(QCoreApplication::applicationDirPath())
       .absoluteFilePath(QStringLiteral("../share/doc/quillbank-manager/manual/index.html"));
@@ -22,5 +34,7 @@ void OpenUserManual(QWidget* parent) {
             UiText(qb::msg::kManualMissing, QDir::toNativeSeparators(path)));
     return;
   }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+  if (!g_opener(QUrl::fromLocalFile(path)))
+    ShowBox(parent, QMessageBox::Warning,
+            UiText(qb::msg::kManualNotOpened, QDir::toNativeSeparators(path)));
 }

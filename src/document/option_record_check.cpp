@@ -22,8 +22,7 @@ const Message<>* CheckOptionText(const uint8_t* text, size_t size) {
     ++end;
   }
   if (end - begin < 2) return &msg::kWrongParity;
-  char parity = view[begin + 1];
-  if (parity != 'E' && parity != 'O') return &msg::kWrongParity;
+  if (!ParityReadable(view[begin + 1])) return &msg::kWrongParity;
   return nullptr;
 }
 

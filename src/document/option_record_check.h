@@ -16,4 +16,10 @@ namespace qb {
 // its second character.
 const Message<>* CheckOptionText(const uint8_t* text, size_t size);
 
+// True for the parity letters of the character formats a record file may
+// hold: "E" and "O" (upper case, as the option text gives them).
+constexpr bool ParityReadable(char parity) {
+  return parity == 'E' || parity == 'O';
+}
+
 }  // namespace qb

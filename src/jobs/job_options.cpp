@@ -116,7 +116,8 @@ constexpr const char* kHelpText =
     "  logfile=<filename>       name of logfile (NUL to suppress logfile)\n"
     "  optionfile=<filename>    name of file with additional options\n";
 
-constexpr const char* kHelpSwitches[] = {"help", "/?", "-?", "/h", "-h"};
+// The job's own help switches, and "--help" as the system's programs take it.
+constexpr const char* kHelpSwitches[] = {"help", "/?", "-?", "/h", "-h", "--help"};
 
 // Reads an .ini file named after the program when it is there. A file that
 // is there but does not open fails with the option file's own report.

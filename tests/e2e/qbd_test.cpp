@@ -156,6 +156,44 @@ TEST_F(Qbd, ExportWritesTheExportBytesAndKeepsExistingFiles) {
 // --force replaces a regular file only; a FIFO (like a device) is written
 // through and stays what it is, and the record file itself is never the
 // export's target, through any name.
+TEST_F(Qbd, ExportOfADemoRecordingHasOnePrintedLinePerLine) {
+  // The demo printouts as a user makes them: a prepared card, recorded by
+  // cardsim, read by readcard, exported.
+  const std::string card = dir_.File("card.img");
+  auto run = [this](const std::string& program, const std::vector<std::string>& args) {
+    test::ProgramResult result = RunProgram(program, args, dir_.path(), dir_.path());
+    EXPECT_EQ(result.status, 0) << program << ": " << result.err;
+  };
+  run("cardsim", {"blank", "--sectors", "256", card});
+  run("initcard", {"driver=" + card, "prompt=0", "protocol=0x3685e294", "parameter=7E1"});
+  run("cardsim", {"record", "--card", card, "--demo", "5", "--quiet"});
+  run("readcard", {"driver=" + card, "prompt=0", "recordoutput=demo.qbd"});
+  run("qbd", {"export", "demo.qbd", "demo.txt"});
+  const std::string info = Run({"info", dir_.File("demo.qbd")}).out;
+  const size_t lines_at = info.find("lines: ");
+  ASSERT_NE(lines_at, std::string::npos) << info;
+  const int lines = std::stoi(info.substr(lines_at + 7));
+
+  // Each printout has three transmissions of printer codes alone (reset,
+  // condensed print, form feed); every other line is one printed line, ended
+  // by CR LF. The codes lead the printed line that follows them, and the
+  // last form feed ends the export.
+  const std::string text = test::SlurpFile(dir_.File("demo.txt"));
+  std::vector<std::string> pieces;
+  for (size_t begin = 0;;) {
+    size_t end = text.find("\r\n", begin);
+    pieces.push_back(text.substr(begin, end == std::string::npos ? end : end - begin));
+    if (end == std::string::npos) break;
+    begin = end + 2;
+  }
+  EXPECT_EQ(static_cast<int>(pieces.size()), lines - 5 * 3 + 1);
+  for (const std::string& piece : pieces)
+    EXPECT_EQ(piece.find_first_of("\r\n"), std::string::npos) << piece;
+  EXPECT_EQ(pieces.front().substr(0, 2), "\x1B@");
+  EXPECT_NE(pieces.front().find("QB-LAB"), std::string::npos) << pieces.front();
+  EXPECT_EQ(pieces.back(), "\x0C");
+}
+
 TEST_F(Qbd, ExportForceWritesThroughAFifoAndSparesTheRecordFile) {
   const std::string bytes = test::RecordFileWithLines({"one\r\n", "two\r\n"});
   std::string path = Write(bytes);
@@ -228,20 +266,23 @@ TEST_F(Qbd, VerifyReportsTheAudit) {
   std::string sound = RecordFileBuilder().Head("c").Line("a").Line("b").End().bytes();
   auto result = Run({"verify", Write(sound)});
   EXPECT_EQ(result.status, 0);
+  // The three header records and two lines; info counts them alike.
+  const std::string records = "records: 5 (header records included, end-of-file record not)\n";
   EXPECT_EQ(result.out,
-            "records: 6\n"
-            "data lines: 2\n"
-            "failed lines: 0\n"
-            "  record checksum: 0\n"
-            "  block check: 0\n"
-            "  no STX: 0\n"
-            "  inverted bounds: 0\n"
-            "  cut short: 0\n"
-            "other records failing their check: 0\n"
-            "record-number breaks: 0\n"
-            "end-of-file record: sound\n"
-            "sha256: 090b56d2a2b1a0a2f7cea6598c77b70ddecfa276fd5ca76ed2f602caae5eff40\n"
-            "result: passed\n");
+            records +
+                "data lines: 2\n"
+                "failed lines: 0\n"
+                "  record checksum: 0\n"
+                "  block check: 0\n"
+                "  no STX: 0\n"
+                "  inverted bounds: 0\n"
+                "  cut short: 0\n"
+                "other records failing their check: 0\n"
+                "record-number breaks: 0\n"
+                "end-of-file record: sound\n"
+                "sha256: 090b56d2a2b1a0a2f7cea6598c77b70ddecfa276fd5ca76ed2f602caae5eff40\n"
+                "result: passed\n");
+  EXPECT_EQ(Run({"info", dir_.File("LOG1.qbd")}).out.substr(0, records.size()), records);
 
   std::string faulty = RecordFileBuilder()
                            .Head("c")
@@ -259,8 +300,9 @@ TEST_F(Qbd, VerifyReportsTheAudit) {
   result = Run({"verify", Write(faulty, "faulty.qbd")});
   EXPECT_EQ(result.status, 2);
   for (const char* expected :
-       {"data lines: 4\n", "failed lines: 3\n", "  record checksum: 1\n", "  block check: 1\n",
-        "  no STX: 1\n", "other records failing their check: 1\n", "record-number breaks: 2\n",
+       {"records: 8 (header records included, end-of-file record not)\n", "data lines: 4\n",
+        "failed lines: 3\n", "  record checksum: 1\n", "  block check: 1\n", "  no STX: 1\n",
+        "other records failing their check: 1\n", "record-number breaks: 2\n",
         "end-of-file record: number 4 but 8 records before it\n", "result: FAILED\n"}) {
     EXPECT_NE(result.out.find(expected), std::string::npos) << expected << result.out;
   }

@@ -1,11 +1,15 @@
 // How the programs take their arguments: "--name value", "--name=value",
-// flags and plain words, and the one line each gives for a wrong one.
+// flags and plain words, and the one line each gives for a wrong one;
+// --help and --version beside the card jobs' own help switches.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "support/run_program.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace qb {
@@ -52,6 +56,88 @@ TEST(ToolArguments, WrongArgumentsGiveTheProgramsOwnLine) {
     test::ProgramResult result = test::RunProgram(c.program, c.args, dir.path(), dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.first_line);
+  }
+}
+
+TEST(ToolArguments, HelpAndVersionAsLinuxProgramsGiveThem) {
+  const std::string package = " (Quillbank Manager) " QB_PACKAGE_VERSION "\n";
+  struct Case {
+    const char* program;
+    std::vector<std::string> args;
+    std::string out;  // the start of standard output; the exit status is 0
+  } cases[] = {
+      {"readcard", {"--version"}, "READCARD V0.20\nreadcard" + package},
+      {"initcard", {"prompt=0", "--version"}, "INITCARD V0.20\ninitcard" + package},
+      {"qbd", {"--version"}, "qbd" + package},
+      {"cardsim", {"--version"}, "cardsim" + package},
+      {"carddriver", {"--version"}, "carddriver" + package},
+      // The card jobs' help: "--help" beside their own switches.
+      {"readcard", {"--help"}, "READCARD V0.20 (c) KDV GmbH\nOptions may be given"},
+      {"initcard", {"--help"}, "INITCARD V0.20 (c) KDV GmbH\nOptions may be given"},
+      {"readcard", {"help"}, "READCARD V0.20 (c) KDV GmbH\nOptions may be given"},
+      {"initcard", {"/?"}, "INITCARD V0.20 (c) KDV GmbH\nOptions may be given"},
+      {"qbd", {"--help"}, "usage: qbd info"},
+      {"cardsim", {"--help"}, "usage: cardsim COMMAND"},
+      {"carddriver", {"--help"}, "usage: carddriver --name"},
+  };
+  test::TempDir dir;
+  for (const Case& c : cases) {
+    std::string words = c.program;
+    for (const std::string& arg : c.args) words += " " + arg;
+    SCOPED_TRACE(words);
+    test::ProgramResult result = test::RunProgram(c.program, c.args, dir.path(), dir.path());
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.substr(0, c.out.size()), c.out);
+    EXPECT_EQ(result.err, "");
+  }
+}
+
+TEST(ToolArguments, InitcardWarnsOfACharacterFormatWithoutParity) {
+  test::TempDir dir;
+  const std::string card = dir.File("card.img");
+  ASSERT_EQ(test::RunProgram("cardsim", {"blank", "--sectors", "64", card}, dir.path()).status, 0);
+  const std::string warning =
+      "WARNING: the character format 8N1 has no parity. Quillbank Manager cannot load what is "
+      "recorded with it: it reads character formats with E or O parity (7E1, 7E2, 8E1, 8E2, "
+      "7O1, 7O2, 8O1, 8O2).\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string err;  // the exit status is 0
+  } cases[] = {
+      {{}, warning},  // 8N1 unless told otherwise
+      {{"parameter=8n1"}, warning},
+      {{"parameter=7e1"}, ""},
+      {{"parameter=8O2"}, ""},
+      {{"help"}, ""},  // no card prepared, nothing to warn of
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"driver=" + card, "prompt=0", "protocol=0x3685e294"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    SCOPED_TRACE(args.back());
+    test::ProgramResult result = test::RunProgram("initcard", args, dir.path(), dir.path());
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, c.err);
+  }
+}
+
+TEST(ToolArguments, ApplicationWithoutADisplay) {
+  if (access(test::ProgramPath("quillbank-manager").c_str(), X_OK) != 0)
+    GTEST_SKIP() << "the application is not built";
+  test::TempDir dir;
+  test::ScopedEnv env;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.Set(name, nullptr);
+  // --help needs no display; a start that would show windows says why it
+  // cannot instead of aborting.
+  test::ProgramResult result = test::RunProgram("quillbank-manager", {"--help"}, dir.path());
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.substr(0, 31), "usage: quillbank-manager [FILE.");
+  const std::string file = dir.Write("log.qbd", "");
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"/p", file}, {file}}) {
+    SCOPED_TRACE(args.front());
+    result = test::RunProgram("quillbank-manager", args, dir.path());
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.substr(0, 49), "quillbank-manager: no display to show its windows");
   }
 }
 

@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
@@ -32,6 +33,8 @@
 #include "app/quillbank_doc.h"
 #include "app/recent_file_list.h"
 #include "app/text_view.h"
+#include "app/ui_text.h"
+#include "app/user_manual.h"
 #include "support/record_file_builder.h"
 #include "support/recording_host.h"
 #include "support/temp_dir.h"
@@ -595,6 +598,28 @@ class MainFrameTest : public QObject {
     QString path = catcher.urls[0].toLocalFile();
     QVERIFY2(path.endsWith("/share/doc/quillbank-manager/manual/index.html"), qPrintable(path));
     QVERIFY(QFileInfo(path).isFile());
+  }
+
+  void helpWithoutABrowserNamesTheManual() {
+    // A desktop where no program takes the manual's page: a box says where
+    // the manual is, so that it can be opened by hand.
+    ManualOpener previous = SetManualOpener([](const QUrl&) { return false; });
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&text, &icon] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+      }
+    });
+    frame_->command("helpTopics")->trigger();
+    SetManualOpener(previous);
+    QCOMPARE(icon, QMessageBox::Warning);
+    const QString path = QDir::toNativeSeparators(QDir::cleanPath(UserManualPath()));
+    QVERIFY(QFileInfo(path).isFile());
+    QCOMPARE(text, UiText(qb::msg::kManualNotOpened, path));
+    QVERIFY2(text.endsWith("/share/doc/quillbank-manager/manual/index.html"), qPrintable(text));
   }
 
   void aboutShowsItsBox() {

@@ -6,14 +6,17 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
@@ -511,6 +514,35 @@ class PrintTest : public QObject {
     }
     QCOMPARE(QDir(QString::fromStdString(dir.path())).entryList(QDir::Files | QDir::Hidden),
              (QStringList{"m.pdf", "m.qbd", "plain"}));
+  }
+
+  void printToPdfProposesTheRecordingsName() {
+    // The print dialog proposes NAME.pdf in the recording's folder for
+    // printing into a PDF file, whatever the current folder.
+    qb::test::TempDir dir;
+    std::string path = dir.Write("LOG 7.v2.qbd", qb::test::RecordFileWithLines({"a"}));
+    QCOMPARE(ProposedPdfName("/data/LOG1.qbd"), QStringLiteral("/data/LOG1.pdf"));
+    QCOMPARE(ProposedPdfName(""), QString());
+    CMainFrame frame;
+    PrintCommands commands(&frame);
+    commands.Attach(&frame);
+    QVERIFY(frame.OpenDocumentFile(QString::fromStdString(path)) != nullptr);
+    QString proposed;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&proposed, &poll] {
+      if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+        // As the user chooses printing into a file (the list's last entry).
+        if (auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers")))
+          printers->setCurrentIndex(printers->count() - 1);
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+          proposed = name->text();
+        dialog->reject();
+        poll.stop();
+      }
+    });
+    poll.start(10);
+    frame.command("filePrint")->trigger();
+    QCOMPARE(proposed, QString::fromStdString(dir.File("LOG 7.v2.pdf")));
   }
 
   void printSetupShowsThePageSetup() {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -133,7 +134,9 @@ TEST(CardSimDemo, PrintoutsAreRepeatableFramedAndCarryPrinterCodes) {
   EXPECT_NE(a.bytes, b.bytes);
 
   // Over a run of printouts: each starts with ESC @ and ends with a form
-  // feed, condensed print and the odd bell occur, and every line is framed.
+  // feed, condensed print and the odd bell occur, every line is framed, and
+  // each printed line ends with CR LF while the transmissions of printer
+  // codes alone have none.
   DemoSource source(60, 7, true);
   size_t printouts = 0, condensed = 0, bells = 0;
   Bytes line;
@@ -151,8 +154,19 @@ TEST(CardSimDemo, PrintoutsAreRepeatableFramedAndCarryPrinterCodes) {
     }
     atStart = text == B("\x0C");
     printouts += atStart;
+    const bool codesOnly = text == B("\x1B@") || text == B("\x1B\x0F") || text == B("\x0C");
     condensed += text == B("\x1B\x0F");
     bells += !text.empty() && text[0] == 0x07;
+    const Bytes lineEnd = B("\r\n");
+    const size_t ends = std::count(text.begin(), text.end(), '\n');
+    if (codesOnly) {
+      EXPECT_EQ(ends, 0u);
+    } else {
+      ASSERT_GE(text.size(), 2u);
+      EXPECT_EQ(Bytes(text.end() - 2, text.end()), lineEnd);
+      EXPECT_EQ(ends, 1u);
+      EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), 1);
+    }
   }
   EXPECT_EQ(printouts, 60u);
   EXPECT_EQ(condensed, 60u);

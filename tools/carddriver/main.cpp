@@ -27,6 +27,7 @@
 #include "base/text_format.h"
 #include "cardio/driver_records.h"
 #include "common/command_line.h"
+#include "common/program_version.h"
 #include "driver_service.h"
 #include "platform/device_channel.h"
 
@@ -50,6 +51,7 @@ constexpr char kUsage[] =
     "  --signature TEXT  driver signature to report instead of \"KDV\"\n"
     "  --chs             report the capacity through the geometry only\n"
     "  --help            show this text\n"
+    "  --version         show the version\n"
     "\n"
     "An image that cannot be opened for writing is served as write-protected.\n";
 
@@ -283,6 +285,10 @@ bool CheckName(const std::string& name, const std::string& socket_path, std::str
 }  // namespace
 
 static int DriverMain(int argc, char** argv) {
+  if (qb::tools::HasArgument(argc, argv, "--version")) {
+    std::puts(qb::tools::ProgramVersionLine("carddriver").c_str());
+    return 0;
+  }
   DriverSetup setup;
   bool help = false;
   std::string error;

@@ -109,8 +109,14 @@ class Printer {
     while (count > 0) Byte(static_cast<uint8_t>(text[--count]));
     return *this;
   }
-  // Ends the current line.
+  // Ends the current printed line with CR LF, as an instrument sends it.
   void End() {
+    Byte('\r').Byte('\n');
+    EndCodes();
+  }
+  // Ends a transmission of printer codes only (reset, condensed print, form
+  // feed): it moves the paper or sets the print, so no line end follows.
+  void EndCodes() {
     lines_.ends.push_back(size_);
     lineStart_ = size_;
   }
@@ -158,11 +164,11 @@ const char* const kSeparator = "----------------------------------------";
 void BalancePrintout(Random& random, uint64_t index, int64_t time, Printer& p) {
   const bool german = random.OneIn(4);
   const uint64_t serial = 2210400 + static_cast<uint64_t>(random.Between(0, 99));
-  p.Byte(kEsc).Byte('@').End();
+  p.Byte(kEsc).Byte('@').EndCodes();
   p.Line(german ? "       QB-LAB ANALYSENWAAGE" : "      QB-LAB ANALYTICAL BALANCE");
   p.Text("Model AB-220      S/N ").Number(serial).End();
   p.Line("Software V2.14");
-  p.Byte(kEsc).Byte(0x0F).End();
+  p.Byte(kEsc).Byte(0x0F).EndCodes();
   p.DateTime(time, german);
   p.Text("Balance ID").Column(14).Text("LAB-").Number(serial % 7 + 1).End();
   p.Text(german ? "Bediener" : "Operator").Column(14).Text("OP-");
@@ -209,7 +215,7 @@ void BalancePrintout(Random& random, uint64_t index, int64_t time, Printer& p) {
   }
   p.Line("");
   p.Line(german ? "Unterschrift ....................." : "Signature ........................");
-  p.Byte(kFormFeed).End();
+  p.Byte(kFormFeed).EndCodes();
 }
 
 void TitrationPrintout(Random& random, uint64_t index, int64_t time, Printer& p) {
@@ -218,7 +224,7 @@ void TitrationPrintout(Random& random, uint64_t index, int64_t time, Printer& p)
                                          "M03 Total hardness"};
   static const char* const kUnits[] = {"mg KOH/g", "mg/L", "%", "mmol/L"};
   const size_t method = static_cast<size_t>(random.Between(0, 3));
-  p.Byte(kEsc).Byte('@').End();
+  p.Byte(kEsc).Byte('@').EndCodes();
   p.Line("QB-LAB TITRATOR T-90");
   p.Text("S/N ").Number(serial).Text("    V3.1.2").End();
   p.DateTime(time, false);
@@ -229,7 +235,7 @@ void TitrationPrintout(Random& random, uint64_t index, int64_t time, Printer& p)
   p.Text("Sample ID").Column(11).Text("T").Number(index % 10000, 4, true).Byte('-');
   p.Number(static_cast<uint64_t>(random.Between(1, 9)), 2, true).End();
   p.Text("Weight").Column(11).Fixed(random.Between(5000, 50000), 4, 0).Text(" g").End();
-  p.Byte(kEsc).Byte(0x0F).End();
+  p.Byte(kEsc).Byte(0x0F).EndCodes();
   p.Text("EP").Column(6).Text("Volume/mL").Column(20).Text("Potential/mV").End();
   const int64_t points = random.Between(1, 3);
   int64_t volume = 0;
@@ -246,7 +252,7 @@ void TitrationPrintout(Random& random, uint64_t index, int64_t time, Printer& p)
   p.Number(static_cast<uint64_t>(duration % 60), 2, true).End();
   if (random.OneIn(9)) p.Byte(kBell).Text("Electrode check due").End();
   p.Line(kSeparator);
-  p.Byte(kFormFeed).End();
+  p.Byte(kFormFeed).EndCodes();
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 // thing: weighing series of an analytical balance and titration reports,
 // with their printer codes (ESC @ to reset the printer, ESC SI for condensed
 // print, a form feed after each printout, now and then a BEL). Each line of
-// a printout is one transmission. Everything follows from the seed and the
-// printout's number, so a recording can be repeated byte for byte.
+// a printout is one transmission; a printed line ends with CR LF, as an
+// instrument sends it, while the reset, condensed print and form feed come
+// as transmissions of their own without one. Everything follows from the
+// seed and the printout's number, so a recording can be repeated byte for
+// byte.
 #pragma once
 
 #include <cstddef>

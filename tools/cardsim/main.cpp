@@ -18,6 +18,7 @@
 #include "cardsim/serial_service.h"
 #include "cardsim/transmissions.h"
 #include "common/command_line.h"
+#include "common/program_version.h"
 
 namespace qb::cardsim {
 namespace {
@@ -36,10 +37,12 @@ const char kUsage[] =
     "                     a CR before the LF is dropped), each framed here as STX,\n"
     "                     [CAN,] the text, ETX and the block check. Escapes in the\n"
     "                     text: \\\\ \\e (ESC) \\f (FF) \\a (BEL) \\t \\r \\n \\xHH (any byte).\n"
+    "                     A printed line ends with \\r\\n, as instruments send it.\n"
     "    --from-raw FILE  bytes as they came over the line, already framed; each\n"
     "                     transmission ends with the byte after the first ETX that\n"
     "                     follows an STX, and every byte of the file is recorded.\n"
-    "    --demo N         N printouts of laboratory instruments, a line each.\n"
+    "    --demo N         N printouts of laboratory instruments, a transmission\n"
+    "                     per printed line, ended by CR LF as instruments send it.\n"
     "    --seed S         the demo series (default 1): the same seed, the same bytes.\n"
     "    --can            frame with CAN after STX (--from, --demo).\n"
     "    --fill-last      linear card: write its last sector too, as a faulty device.\n"
@@ -60,6 +63,9 @@ const char kUsage[] =
     "\n"
     "cardsim dump --card IMG\n"
     "    Print the master sector, the comment and the records of each data sector.\n"
+    "\n"
+    "cardsim --help | --version\n"
+    "    Show this text, or the version.\n"
     "\n"
     "Exit status: 0 on success, 1 on any error (one line on standard error).\n";
 
@@ -278,6 +284,10 @@ int Main(int argc, char** argv) {
   if (argc < 2) return Fail("no command given (see cardsim --help)");
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--version") {
+      std::puts(tools::ProgramVersionLine("cardsim").c_str());
+      return 0;
+    }
     if (arg == "--help" || arg == "-h" || (i == 1 && arg == "help")) {
       std::fputs(kUsage, stdout);
       std::fputs("\n", stdout);

@@ -10,13 +10,16 @@
 #endif
 
 #include <cstdio>
+#include <string>
 
 #include "base/error_report.h"
 #include "base/job_args.h"
 #include "base/job_cleanup.h"
 #include "base/job_runner.h"
 #include "base/messages.h"
+#include "common/program_version.h"
 #include "jobs/console_prompt.h"
+#include "jobs/job_banner.h"
 #include "platform/clock.h"
 
 namespace qb {
@@ -167,7 +170,14 @@ void ConsoleJobHost::Redraw() {
   drawn_ = true;
 }
 
-int RunConsoleJob(JobEntry entry, int argc, char** argv) {
+int RunConsoleJob(JobEntry entry, const char* job_name, int argc, char** argv) {
+  if (tools::HasArgument(argc, argv, "--version")) {
+    std::string program(job_name);
+    for (char& c : program) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    std::string text = JobVersionLine(job_name) + "\n" + tools::ProgramVersionLine(program.c_str());
+    std::puts(text.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   ConsoleJobHost host(isatty(STDERR_FILENO) != 0);
   ScopedJobHost scoped(&host);
   GuardTerminal();

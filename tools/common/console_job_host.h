@@ -56,6 +56,8 @@ class ConsoleJobHost : public JobHost {
 // to standard output, its failure ("ERROR!" and the collected texts, one per
 // line) to standard error, and what it opened is closed afterwards. Returns
 // the job's result (0 or 1) as the exit status. More than 63 options fail.
-int RunConsoleJob(JobEntry entry, int argc, char** argv);
+// --version, anywhere among the options, prints the job's version line
+// (`job_name`, e.g. "READCARD") and the package's instead, exit status 0.
+int RunConsoleJob(JobEntry entry, const char* job_name, int argc, char** argv);
 
 }  // namespace qb

@@ -5,6 +5,7 @@
 //   qbd export FILE OUT [--force]
 //   qbd find FILE TEXT
 //   qbd verify FILE
+//   qbd --help | --version
 //
 // Exit status 0 on success, 1 when the file cannot be loaded, the command
 // fails or its arguments are wrong; verify exits 2 when any check failed.
@@ -25,6 +26,7 @@
 #include "base/out_of_memory.h"
 #include "base/text_format.h"
 #include "common/command_line.h"
+#include "common/program_version.h"
 #include "document/printer_codes.h"
 #include "document/record_document.h"
 #include "document/text_export.h"
@@ -42,7 +44,15 @@ constexpr char kUsage[] =
     "       qbd show [--json] FILE [--from K] [--count N]\n"
     "       qbd export FILE OUT [--force]\n"
     "       qbd find FILE TEXT\n"
-    "       qbd verify FILE\n";
+    "       qbd verify FILE\n"
+    "       qbd --help | --version\n";
+
+// What `info` and `verify` count as the records of a file, said the same
+// way by both.
+std::string RecordsLine(uint64_t records) {
+  return "records: " + std::to_string(records) +
+         " (header records included, end-of-file record not)\n";
+}
 
 int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "qbd: %s\n", problem.c_str());
@@ -126,9 +136,8 @@ int Info(const Arguments& args, QbdHost& host) {
           ",\"lines\":" + std::to_string(lines) + ",\"comment\":" + JsonString(document.comment()) +
           ",\"title\":" + JsonString(document.GetTitle()) + "}\n");
   } else {
-    Print("records: " + std::to_string(document.recordCount()) +
-          "\nlines: " + std::to_string(lines) + "\ncomment: " + document.comment() +
-          "\ntitle: " + document.GetTitle() + "\n");
+    Print(RecordsLine(document.recordCount()) + "lines: " + std::to_string(lines) +
+          "\ncomment: " + document.comment() + "\ntitle: " + document.GetTitle() + "\n");
   }
   return 0;
 }
@@ -226,7 +235,7 @@ int Verify(const Arguments& args, QbdHost& host) {
   auto line = [](const char* name, uint64_t value) {
     std::printf("%s: %llu\n", name, static_cast<unsigned long long>(value));
   };
-  line("records", audit.records);
+  Print(RecordsLine(audit.RecordsBeforeEnd()));
   line("data lines", audit.dataLines);
   line("failed lines", audit.failedLines);
   line("  record checksum", audit.checksumFailures);
@@ -246,6 +255,10 @@ int Verify(const Arguments& args, QbdHost& host) {
 int QbdMain(int argc, char** argv) {
   if (argc < 2) return Usage("");
   std::string command = argv[1];
+  if (command == "--version") {
+    std::puts(tools::ProgramVersionLine("qbd").c_str());
+    return 0;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     std::fputs(kUsage, stdout);
     return 0;

@@ -76,6 +76,7 @@ bool AuditRecordFile(const std::string& path, RecordAudit& audit) {
   }
   ClearErrors();  // the walk's own notes are not errors of the audit
 
+  audit.endRecordFound = have_last && record.kind() == kKindEndOfFile;
   if (!have_last) {
     audit.endRecordProblem = "missing";
   } else if (record.kind() != kKindEndOfFile) {

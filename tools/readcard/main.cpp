@@ -3,5 +3,5 @@
 #include "jobs/read_card.h"
 
 int main(int argc, char** argv) {
-  return qb::RunConsoleJob(qb::ReadCardMain, argc, argv);
+  return qb::RunConsoleJob(qb::ReadCardMain, "READCARD", argc, argv);
 }
