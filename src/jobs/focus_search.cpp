@@ -138,6 +138,7 @@ bool Search() {
 bool FocusSearch() {
   CardReadState& state = ReadState();
   state.unreadable = false;
+  state.watchBreak = true;
   SetLogQuiet(true);
   bool found = Search();
   SetLogQuiet(false);
