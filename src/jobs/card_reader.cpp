@@ -35,12 +35,12 @@ void ReportDamage(const Message<unsigned long>& message, uint32_t n) {
 // Whether the user has broken the job; the key is looked at most every
 // kUserBreakPollMs, however fast sectors come.
 bool BreakBeforeRead() {
-  static int64_t next_poll = 0;
+  CardReadState& state = ReadState();
   if (UserBreakNoted()) return true;
-  if (!ReadState().watchBreak) return false;
+  if (!state.watchBreak) return false;
   const int64_t now = CoarseMonotonicMillis();
-  if (now < next_poll) return false;
-  next_poll = now + kUserBreakPollMs;
+  if (now < state.nextBreakPoll) return false;
+  state.nextBreakPoll = now + kUserBreakPollMs;
   return UserBreak();
 }
 

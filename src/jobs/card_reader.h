@@ -42,6 +42,7 @@ struct CardReadState {
   // few reads before it leave typed-ahead answers to the overwrite question
   // alone).
   bool watchBreak = false;
+  int64_t nextBreakPoll = 0;  // coarse milliseconds; 0: at the next read
   // The damaged sector named last, so that a second look at it adds no
   // second message.
   bool damageReported = false;
