@@ -6,6 +6,7 @@
 #include "app/message_box.h"
 #include "app/progress_dialog.h"
 #include "app/ui_text.h"
+#include "base/job_status.h"
 #include "base/messages.h"
 
 GuiJobHost::GuiJobHost(CProgressDialog* shared, QWidget* parent)
@@ -19,8 +20,14 @@ CProgressDialog* GuiJobHost::Dialog() const {
   return own_ ? own_.data() : shared_;
 }
 
-bool GuiJobHost::PollKey(int&) {
-  return false;
+bool GuiJobHost::PollKey(int& key) {
+  CProgressDialog* dialog = Dialog();
+  if (dialog == nullptr) return false;
+  // A click or Escape still waiting in the queue counts now.
+  QCoreApplication::processEvents();
+  if (!dialog->CancelRequested()) return false;
+  key = qb::kKeyEscape;
+  return true;
 }
 
 void GuiJobHost::ShowStatus(const std::string& text) {

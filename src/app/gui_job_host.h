@@ -1,7 +1,7 @@
 // The job host of the application: jobs and long operations report their
 // progress into a progress dialog and ask their questions in message boxes.
-// The console key poll has no equivalent here; Escape in the progress dialog
-// is the user's Cancel.
+// The console key poll is the progress dialog here: its Cancel (the button,
+// or Escape while it has the focus) is the job's Escape key.
 #pragma once
 
 #include <QPointer>
@@ -21,6 +21,9 @@ class GuiJobHost : public qb::JobHost {
   GuiJobHost(CProgressDialog* shared, QWidget* parent);
   ~GuiJobHost() override;
 
+  // Delivers waiting window events, then answers Escape while the user's
+  // Cancel stands in the progress dialog (the flag is left for the flow
+  // that showed the dialog, which clears it); no key otherwise.
   bool PollKey(int& key) override;
   void ShowStatus(const std::string& text) override;
   void SetProgressRange(long low, long high) override;

@@ -56,6 +56,9 @@ class CProgressDialog : public QDialog {
 
   // Whether the cancel flag equals `expected`; the flag is cleared.
   bool CheckProgressCancel(bool expected);
+  // Whether the user has cancelled (Cancel or Escape); the flag stays set
+  // until CheckProgressCancel or Reset.
+  bool CancelRequested() const { return model_.CancelRequested(); }
   // Empty text, position at the range's low end, bar and Cancel hidden,
   // cancel flag cleared, the default icon.
   void Reset();

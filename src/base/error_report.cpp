@@ -19,11 +19,24 @@ std::vector<std::string>& List() {
 
 thread_local uint32_t t_error_code = 0;
 
+bool g_user_break = false;
+
 }  // namespace
 
 void ClearErrors() {
   List().clear();
   t_error_code = 0;
+  g_user_break = false;
+}
+
+void NoteUserBreak() {
+  if (g_user_break) return;
+  g_user_break = true;
+  ReportMessage(msg::kUserBreak);
+}
+
+bool UserBreakNoted() {
+  return g_user_break;
 }
 
 void ReportText(const std::string& text) {

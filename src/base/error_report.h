@@ -20,7 +20,14 @@ constexpr size_t kMaxErrorText = 511;
 constexpr uint32_t kCustomErrorBit = 1u << 29;
 constexpr uint32_t kRuntimeErrorBase = 0x10000;
 
+// Empties the list, clears the coded value and forgets a user's break.
 void ClearErrors();
+
+// The user's break of the running job: the first call reports "User break";
+// the break then holds until ClearErrors, so that every later wait of the job
+// ends at once instead of starting afresh.
+void NoteUserBreak();
+bool UserBreakNoted();
 
 // Fills the format, cuts it to 511 characters and appends it to the list.
 void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));

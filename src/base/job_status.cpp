@@ -28,6 +28,13 @@ bool PollKey(int& key) {
   return CurrentJobHost().PollKey(key);
 }
 
+bool UserBreak() {
+  if (UserBreakNoted()) return true;
+  int key = 0;
+  if (PollKey(key) && key == kKeyEscape) NoteUserBreak();
+  return UserBreakNoted();
+}
+
 void ConsoleOut(const char* format, ...) {
   va_list args;
   va_start(args, format);

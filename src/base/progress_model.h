@@ -47,6 +47,8 @@ class ProgressModel {
   void Cancel() { cancel_ = true; }
   // Whether the cancel flag equals `expected`; the flag is cleared.
   bool CheckProgressCancel(bool expected);
+  // Whether the user has cancelled; the flag stays as it is.
+  bool CancelRequested() const { return cancel_; }
 
   // Empty text, position back to the low end, bar and Cancel hidden, cancel
   // flag cleared.

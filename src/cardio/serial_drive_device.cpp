@@ -24,10 +24,11 @@ namespace qb {
 namespace {
 
 // Longest single block in poll(): the user's Escape is looked for between
-// blocks, so it is noticed within this time (plus the key poll's own).
-constexpr int kSliceMs = 25;
+// blocks, so it is noticed within this time and the key poll's pace, well
+// within 50 ms.
+constexpr int kSliceMs = 10;
 // The key poll runs at most this often, however fast bytes arrive.
-constexpr int64_t kKeyCheckMs = 20;
+constexpr int64_t kKeyCheckMs = kUserBreakPollMs;
 
 // The drive numbers its frames: each request carries on from the sequence
 // byte of the last response. The drive expects that also across openings of
@@ -89,13 +90,14 @@ int SliceUntil(int64_t deadline) {
   return static_cast<int>(std::clamp<int64_t>(left, 0, kSliceMs));
 }
 
-// True when the user has pressed Escape; looks at most every kKeyCheckMs.
+// True when the user has broken the job (reported once, by the job frame);
+// the key itself is looked at most every kKeyCheckMs.
 bool SerialLink::UserBreak() {
+  if (UserBreakNoted()) return true;
   int64_t now = MonotonicMillis();
   if (now - last_key_check_ < kKeyCheckMs) return false;
   last_key_check_ = now;
-  int key = 0;
-  return PollKey(key) && key == kKeyEscape;
+  return qb::UserBreak();
 }
 
 // Milliseconds the line needs for `bytes` bytes of 10 bits, rounded up.
@@ -159,11 +161,10 @@ Send SerialLink::SendBytes(const uint8_t* data, size_t size, int64_t deadline) {
 }
 
 // Reports why a wait for the control byte `expected` ended before it came:
-// the user's Escape or the time-out. True when it did end early.
+// the time-out (a user's break is reported where it was noted). True when it
+// did end early.
 bool EndedEarly(bool user_break, bool timed_out, uint8_t expected) {
-  if (user_break) {
-    ReportMessage(msg::kUserBreak);
-  } else if (timed_out) {
+  if (!user_break && timed_out) {
     ReportMessage(msg::kTimeoutWaiting, static_cast<unsigned>(expected));
   }
   return user_break || timed_out;
@@ -201,10 +202,7 @@ bool SerialLink::ReceiveResponse(FrameReceiver& receiver) {
   uint8_t chunk[kSerialBufferSize + 1];
   for (;;) {
     Wait wait = WaitForInput(deadline);
-    if (wait == Wait::kBreak) {
-      ReportMessage(msg::kUserBreak);
-      return false;
-    }
+    if (wait == Wait::kBreak) return false;
     if (wait == Wait::kTimeout) {
       ReportMessage(msg::kReceiverTimeout);
       return false;

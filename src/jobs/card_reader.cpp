@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/error_report.h"
+#include "base/job_status.h"
 #include "base/messages.h"
 #include "cardio/sector_device.h"
 #include "format/byte_order.h"
@@ -11,6 +12,7 @@
 #include "format/option_text.h"
 #include "format/record_kind.h"
 #include "format/setting_codes.h"
+#include "platform/coarse_clock.h"
 
 namespace qb {
 
@@ -30,6 +32,18 @@ void ReportDamage(const Message<unsigned long>& message, uint32_t n) {
   ReportMessage(message, n);
 }
 
+// Whether the user has broken the job; the key is looked at most every
+// kUserBreakPollMs, however fast sectors come.
+bool BreakBeforeRead() {
+  CardReadState& state = ReadState();
+  if (UserBreakNoted()) return true;
+  if (!state.watchBreak) return false;
+  const int64_t now = CoarseMonotonicMillis();
+  if (now < state.nextBreakPoll) return false;
+  state.nextBreakPoll = now + kUserBreakPollMs;
+  return UserBreak();
+}
+
 }  // namespace
 
 uint32_t NextInRing(uint32_t sector) {
@@ -40,7 +54,20 @@ uint32_t NextInRing(uint32_t sector) {
 SectorCheck CheckSector(uint8_t* buffer, uint32_t n) {
   CardReadState& state = ReadState();
   if (n > state.last) return SectorCheck::kForeign;
+  // Once the user has broken the job, no sector is read any more: whatever
+  // step is under way (the focus search, the walk) fails at once instead of
+  // waiting for the card. The sector counts as unread, so no conclusion is
+  // drawn from it.
+  if (BreakBeforeRead()) {
+    state.unreadable = true;
+    return SectorCheck::kDamaged;
+  }
   if (!ReadSector(buffer, n)) {
+    // A read the user broke off says nothing about the card.
+    if (UserBreakNoted()) {
+      state.unreadable = true;
+      return SectorCheck::kDamaged;
+    }
     ReportDamage(msg::kReadError, n);
     // Beyond the card's end is where a master that claims too many sectors
     // leads: such sectors count as never written. A failed read on the card

@@ -38,6 +38,11 @@ struct CardReadState {
   // A sector could not be read at all (not merely invalid): what a search
   // concluded from it cannot be trusted.
   bool unreadable = false;
+  // Sector reads look for the user's break (from the focus search on; the
+  // few reads before it leave typed-ahead answers to the overwrite question
+  // alone).
+  bool watchBreak = false;
+  int64_t nextBreakPoll = 0;  // coarse milliseconds; 0: at the next read
   // The damaged sector named last, so that a second look at it adds no
   // second message.
   bool damageReported = false;

@@ -138,6 +138,8 @@ bool Search() {
 bool FocusSearch() {
   CardReadState& state = ReadState();
   state.unreadable = false;
+  state.watchBreak = true;
+  state.nextBreakPoll = 0;
   SetLogQuiet(true);
   bool found = Search();
   SetLogQuiet(false);

@@ -122,11 +122,13 @@ bool WriteRecords(RecordOutput& out) {
 
   if (options.filter != kFilterInitOnly) {
     BeginRecordWalk();
-    // A card holds up to millions of records: the progress display and the
-    // Escape poll are served every 50 ms (and for the first record), which
-    // keeps them responsive without costing more than the copying itself.
+    // A card holds up to millions of records: the progress display is served
+    // every 50 ms and the Escape poll every kUserBreakPollMs (both also for
+    // the first record), which keeps them responsive without costing more
+    // than the copying itself.
     constexpr int64_t kUpdateIntervalMs = 50;
     int64_t next_update = CoarseMonotonicMillis();
+    int64_t next_key_poll = next_update;
     for (;;) {
       WalkResult result = NextRecord();
       if (result == WalkResult::kError) return false;
@@ -139,15 +141,15 @@ bool WriteRecords(RecordOutput& out) {
       }
       out.bytes += size;
       int64_t now = CoarseMonotonicMillis();
-      if (now < next_update) continue;
-      next_update = now + kUpdateIntervalMs;
-      SetProgressPos(static_cast<long>(out.bytes));
-      ShowStatus("record #%08lu (%lu bytes)", static_cast<unsigned long>(state.number), out.bytes);
-      int key = 0;
-      if (PollKey(key) && key == kKeyEscape) {
-        ReportMessage(msg::kUserBreak);
-        return false;
+      if (now < next_key_poll) continue;
+      next_key_poll = now + kUserBreakPollMs;
+      if (now >= next_update) {
+        next_update = now + kUpdateIntervalMs;
+        SetProgressPos(static_cast<long>(out.bytes));
+        ShowStatus("record #%08lu (%lu bytes)", static_cast<unsigned long>(state.number),
+                   out.bytes);
       }
+      if (UserBreak()) return false;
     }
   }
 

@@ -35,6 +35,7 @@ bool WriteWholeFile(const std::string& path, bool binary, const uint8_t* bytes, 
 bool OpenCard() {
   const JobOptions& options = Options();
   ReadState().readTime = std::time(nullptr);
+  ReadState().watchBreak = false;
   return OpenSectorDevice(options.driver, options.slot, options.cardsize);
 }
 

@@ -499,16 +499,44 @@ TEST_F(ReadCardTest, EscapeBreaksTheWalk) {
   packer.Add(kKindControl, "\x01");
   for (int i = 0; i < 4; ++i) packer.Add(kKindData, Pattern(20, i));
   WriteRun(packer);
-  // The key is looked at after the first record (then every 50 ms).
+  // The key is looked at from the focus search on (every few milliseconds);
+  // the step it breaks adds its own failure after it.
   host_.keys = {kKeyEscape};
   dir_.Write("out.qbd", "an earlier read");
   EXPECT_FALSE(Read());
-  EXPECT_EQ(ErrorList().back(), "User break");
+  EXPECT_EQ(ErrorList().front(), "User break");
   // The earlier file of that name stays as it was, and nothing unfinished is
   // left beside it.
   EXPECT_EQ(dir_.Read("out.qbd"), "an earlier read");
   for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
     EXPECT_EQ(entry.path().filename().string().find(".out.qbd"), std::string::npos);
+}
+
+// A key the user pressed while the card is searched ends the search before
+// its next read, and the break holds for the rest of the job: nothing more
+// is read, however slow the card.
+TEST_F(ReadCardTest, EscapeEndsTheFocusSearchBeforeItsNextRead) {
+  image_.Create(5000);
+  ASSERT_TRUE(Init());
+  RecordArea area;
+  area.fill(0xFF);
+  Put16(&area[0], 1);
+  area[2] = kKindData;
+  for (uint32_t i = 1; i < 4097; ++i) image_.WriteData(2 + i, 2 + i, area);
+  ClearErrors();
+  ClearCleanups();
+  ASSERT_TRUE(OpenSectorDevice(image_.path(), 0, 0));
+  ASSERT_TRUE(ReadMasterSector());
+  Trace().reads.clear();
+  host_.keys = {kKeyEscape};
+  EXPECT_FALSE(FocusSearch());
+  EXPECT_EQ(Trace().reads.size(), 0u);
+  ASSERT_FALSE(ErrorList().empty());
+  EXPECT_EQ(ErrorList().front(), "User break");
+  std::vector<uint8_t> sector(kSectorSize);
+  EXPECT_FALSE(ReadValidSector(sector.data(), 3));
+  EXPECT_EQ(Trace().reads.size(), 0u);
+  RunCleanups();
 }
 
 TEST_F(ReadCardTest, FocusSearchCostsAtMost32Reads) {

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,7 @@
 #include "base/error_report.h"
 #include "base/job_cleanup.h"
 #include "base/job_runner.h"
+#include "base/job_status.h"
 #include "base/messages.h"
 #include "base/text_format.h"
 #include "cardio/serial_drive_device.h"
@@ -295,7 +297,11 @@ bool CardJobLauncher::WakeSerialDrive() {
     pass = (pass + 1) % 100;
     QCoreApplication::processEvents();
     if (progress_->CheckProgressCancel(true)) break;
-    cards::PumpFor(kWakeRetryMs);
+    // The pause between tries ends early on Cancel.
+    QElapsedTimer pause;
+    pause.start();
+    while (pause.elapsed() < kWakeRetryMs && !progress_->CancelRequested())
+      cards::PumpFor(qb::kUserBreakPollMs);
     if (progress_->CheckProgressCancel(true)) break;
     awake = qb::SendSerialIdentification();
   }
