@@ -15,6 +15,13 @@
 namespace qb {
 namespace {
 
+// The program and its arguments as one line, for the failure messages.
+std::string CommandLine(const char* program, const std::vector<std::string>& args) {
+  std::string words = program;
+  for (const std::string& arg : args) words += " " + arg;
+  return words;
+}
+
 TEST(ToolArguments, WrongArgumentsGiveTheProgramsOwnLine) {
   struct Case {
     const char* program;
@@ -50,9 +57,7 @@ TEST(ToolArguments, WrongArgumentsGiveTheProgramsOwnLine) {
   };
   test::TempDir dir;
   for (const Case& c : cases) {
-    std::string words = c.program;
-    for (const std::string& arg : c.args) words += " " + arg;
-    SCOPED_TRACE(words);
+    SCOPED_TRACE(CommandLine(c.program, c.args));
     test::ProgramResult result = test::RunProgram(c.program, c.args, dir.path(), dir.path());
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err.substr(0, result.err.find('\n')), c.first_line);
@@ -82,9 +87,7 @@ TEST(ToolArguments, HelpAndVersionAsLinuxProgramsGiveThem) {
   };
   test::TempDir dir;
   for (const Case& c : cases) {
-    std::string words = c.program;
-    for (const std::string& arg : c.args) words += " " + arg;
-    SCOPED_TRACE(words);
+    SCOPED_TRACE(CommandLine(c.program, c.args));
     test::ProgramResult result = test::RunProgram(c.program, c.args, dir.path(), dir.path());
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out.substr(0, c.out.size()), c.out);
