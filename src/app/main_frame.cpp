@@ -385,7 +385,7 @@ QList<CChildFrame*> CMainFrame::childFrames() const {
   return result;
 }
 
-CChildFrame* CMainFrame::AddChild(std::shared_ptr<CQuillbankManagerDoc> doc) {
+CChildFrame* CMainFrame::ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc) {
   auto* child = new CChildFrame(std::move(doc));
   QMdiSubWindow* window = mdi_->addSubWindow(child);
   window->setAttribute(Qt::WA_DeleteOnClose);
@@ -424,19 +424,15 @@ std::shared_ptr<CQuillbankManagerDoc> CMainFrame::LoadDocument(const QString& pa
   return doc;
 }
 
-CChildFrame* CMainFrame::ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc) {
-  return AddChild(std::move(doc));
-}
-
 CChildFrame* CMainFrame::NewDocument() {
   auto doc = std::make_shared<CQuillbankManagerDoc>();
   doc->NewDocument(++new_count_);
-  return AddChild(std::move(doc));
+  return ShowDocument(std::move(doc));
 }
 
 CChildFrame* CMainFrame::NewWindow() {
   CChildFrame* child = activeChild();
-  return child ? AddChild(child->sharedDocument()) : nullptr;
+  return child ? ShowDocument(child->sharedDocument()) : nullptr;
 }
 
 QStringList CMainFrame::AskForFiles() {

@@ -95,7 +95,6 @@ class CMainFrame : public QMainWindow {
   // Numbers the windows of documents shown in more than one.
   void NumberWindows();
   void Run(Command& command);
-  CChildFrame* AddChild(std::shared_ptr<CQuillbankManagerDoc> doc);
   QStringList AskForFiles();
 
   static constexpr int kWindowListSize = 9;

@@ -138,6 +138,12 @@ void ResetJobOptions() {
   Options() = JobOptions{};
 }
 
+int JobArgumentCount(int argc, char** argv) {
+  int count = 1;
+  while (count < argc && !EndsArguments(argv[count])) ++count;
+  return count;
+}
+
 bool ShowHelpIfAsked(char** argv) {
   if (argv == nullptr) return false;
   for (char** arg = argv + 1; !EndsArguments(*arg); ++arg) {

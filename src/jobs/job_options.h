@@ -62,6 +62,9 @@ void ResetJobOptions();
 // The arguments of a job run from entry 1 up to the first null or empty
 // entry; whatever follows is not read.
 
+// How many entries of `argv` (`argc` of them) a job reads, entry 0 included.
+int JobArgumentCount(int argc, char** argv);
+
 // True when one of the arguments is a help switch ("help", "/?", "-?", "/h", "-h", any case, the
 // whole argument); the help text has then been written to the console.
 bool ShowHelpIfAsked(char** argv);

@@ -174,12 +174,7 @@ class CardCancelTest : public QObject {
         server_ = std::make_unique<qb::test::DemoDriver>(*dir_, image_);
         QVERIFY(server_->ready());
       } else {
-        serial_ = std::make_unique<qb::test::SerialCardServer>(
-            image_, dir_->File("cardsim.err"), std::vector<std::string>{"--pace", "9600"});
-        QVERIFY(!serial_->slave().empty());
-        qb::AppSettings settings;
-        settings.SetDrive("Quillbank");
-        settings.SetDevice(serial_->slave());
+        QVERIFY(ServeSerial({"--pace", "9600"}));
       }
       answers.Press(QMessageBox::Ok);  // the card's information
       answers.Save(record);
@@ -223,12 +218,7 @@ class CardCancelTest : public QObject {
     QCOMPARE(qb::test::MakeCard(*dir_, image_, 48, "Asleep", 5), std::string());
     const std::string card = qb::test::SlurpFile(image_);
     env_->Set("DD_TSOHSTX", "5000");
-    serial_ = std::make_unique<qb::test::SerialCardServer>(
-        image_, dir_->File("cardsim.err"), std::vector<std::string>{"--fault", "no-stx"});
-    QVERIFY(!serial_->slave().empty());
-    qb::AppSettings settings;
-    settings.SetDrive("Quillbank");
-    settings.SetDevice(serial_->slave());
+    QVERIFY(ServeSerial({"--fault", "no-stx"}));
 
     QueuedPress press;
     QTimer watch;
@@ -253,6 +243,18 @@ class CardCancelTest : public QObject {
   }
 
  private:
+  // Serves the card image as the serial drive (cardsim serial with `options`)
+  // and points the Drive setting at it.
+  bool ServeSerial(std::vector<std::string> options) {
+    serial_ = std::make_unique<qb::test::SerialCardServer>(image_, dir_->File("cardsim.err"),
+                                                           std::move(options));
+    if (serial_->slave().empty()) return false;
+    qb::AppSettings settings;
+    settings.SetDrive("Quillbank");
+    settings.SetDevice(serial_->slave());
+    return true;
+  }
+
   std::unique_ptr<qb::test::ScopedEnv> env_;
   std::unique_ptr<qb::test::AppFixture> app_;
   qb::test::TempDir* dir_ = nullptr;

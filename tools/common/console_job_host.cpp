@@ -20,6 +20,7 @@
 #include "common/program_version.h"
 #include "jobs/console_prompt.h"
 #include "jobs/job_banner.h"
+#include "jobs/job_options.h"
 #include "platform/clock.h"
 
 namespace qb {
@@ -183,11 +184,8 @@ int RunConsoleJob(JobEntry entry, const char* job_name, int argc, char** argv) {
   GuardTerminal();
   ClearErrors();
   ClearCleanups();
-  // The jobs read the arguments up to the first empty one; only those must
-  // fit the job's argument slots.
-  int read = 1;
-  while (read < argc && argv[read] != nullptr && argv[read][0] != '\0') ++read;
-  if (read > JobArgs::kSlots) {
+  // Only the arguments the job reads must fit its argument slots.
+  if (JobArgumentCount(argc, argv) > JobArgs::kSlots) {
     host.ShowErrorBox(std::string(LoadMessage(msg::kError)) + "!\n" +
                       FillMessage(msg::kTooManyArguments, JobArgs::kSlots - 1) + "\n");
     return 1;
