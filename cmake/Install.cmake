@@ -31,6 +31,20 @@ foreach(program readcard initcard qbd cardsim carddriver)
 endforeach()
 install(TARGETS ${QB_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+if(WIN32)
+  # Windows: the programs, the application with what it loads, the user
+  # manual and the copyright file, in the same layout (the setup program
+  # installs this tree); the desktop's files and the Debian package are
+  # Linux's.
+  if(QB_BUILD_GUI)
+    install(TARGETS quillbank-manager RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(DIRECTORY ${QB_MANUAL_DIR}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillbank-manager/manual)
+    include(cmake/WindowsRuntime.cmake)
+  endif()
+  install(FILES ${QB_PACKAGING_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillbank-manager)
+  return()
+endif()
+
 # Manual pages, compressed as Debian keeps them.
 find_program(QB_GZIP gzip REQUIRED)
 set(QB_MAN_DIR ${CMAKE_BINARY_DIR}/share/man/man1)

@@ -35,3 +35,18 @@ if(TARGET cardsim_lib)
 endif()
 add_test(NAME core_tests COMMAND core_tests --gtest_brief=1)
 set_tests_properties(core_tests PROPERTIES TIMEOUT 900)
+
+# The application's Qt Test programs, but for those that need the card
+# driver's channel server or the simulator's serial line (POSIX programs),
+# start the programs through the POSIX test runner, or check the Linux
+# desktop's file type installation (shared-mime-info, symbolic links).
+if(QB_BUILD_GUI)
+  set(QB_POSIX_ONLY_GUI_TESTS
+    card_cancel_test.cpp
+    card_commands_test.cpp
+    card_dialogs_test.cpp
+    card_serial_test.cpp
+    export_command_test.cpp
+    file_type_install_test.cpp)
+  add_subdirectory(gui)
+endif()

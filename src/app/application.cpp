@@ -1,25 +1,18 @@
 #include "app/application.h"
 #include "app/ui_text.h"
 
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QMimeDatabase>
-#include <QProcess>
 #include <QScreen>
-#include <QStandardPaths>
 #include <clocale>
 
 #include "app/app_pictures.h"
 #include "app/card_commands.h"
 #include "app/cards/app_settings.h"
 #include "app/child_frame.h"
+#include "app/file_type_registration.h"
 #include "app/gui_job_host.h"
 #include "app/main_frame.h"
 #include "app/print_commands.h"
@@ -29,6 +22,7 @@
 #include "base/messages.h"
 #include "base/self_check.h"
 #include "base/software_signature.h"
+#include "platform/login_session.h"
 
 namespace {
 
@@ -88,20 +82,21 @@ bool DisplayMissing() {
 }
 
 void SetProgramLocale() {
-  SetCategory(LC_TIME, {"en_GB.UTF-8", "en_US.UTF-8"});
-  SetCategory(LC_MONETARY, {"en_GB.UTF-8", "en_US.UTF-8"});
-  SetCategory(LC_NUMERIC, {"de_DE.UTF-8"});
+  // The POSIX names, then the Windows run-time library's.
+  SetCategory(LC_TIME, {"en_GB.UTF-8", "en_US.UTF-8", "English_United Kingdom.1252"});
+  SetCategory(LC_MONETARY, {"en_GB.UTF-8", "en_US.UTF-8", "English_United Kingdom.1252"});
+  SetCategory(LC_NUMERIC, {"de_DE.UTF-8", "German_Germany.1252"});
 }
 
 // One running instance per user and login session: the session's runtime
 // folder is part of the name, so separate sessions (and test runs with
 // folders of their own) do not hand files to each other.
 QString InstanceServerName() {
-  QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  QByteArray session = QByteArray::fromStdString(qb::LoginSession());
   return QStringLiteral("quillbank-manager-%1-%2")
-      .arg(static_cast<qulonglong>(getuid()))
-      .arg(QString::fromLatin1(
-          QCryptographicHash::hash(runtime, QCryptographicHash::Sha1).toHex().left(12)));
+      .arg(QString::fromStdString(qb::LoginUser()),
+           QString::fromLatin1(
+               QCryptographicHash::hash(session, QCryptographicHash::Sha1).toHex().left(12)));
 }
 
 bool HandToRunningInstance(const QStringList& files) {
@@ -111,75 +106,13 @@ bool HandToRunningInstance(const QStringList& files) {
   if (!socket.waitForConnected(kConnectTimeoutMs)) return false;
   socket.write(files.join('\n').toUtf8());
   socket.write("\n");
-  socket.flush();
+  // A named pipe (Windows) drops what is not yet written when it closes.
+  while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kConnectTimeoutMs)) {
+  }
   socket.disconnectFromServer();
   if (socket.state() != QLocalSocket::UnconnectedState)
     socket.waitForDisconnected(kConnectTimeoutMs);
   return true;
-}
-
-namespace {
-
-// Writes the file only when its content differs, so that an ordinary
-// start-up touches nothing on disk.
-bool WriteText(const QString& path, const QString& text) {
-  QByteArray bytes = text.toUtf8();
-  QFile file(path);
-  if (file.open(QIODevice::ReadOnly) && file.readAll() == bytes) return true;
-  file.close();
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  return file.write(bytes) == bytes.size();
-}
-
-// A field of the document template string.
-QString TemplateField(int index) {
-  return UiText(qb::msg::kDocTemplate).split('\n').value(index);
-}
-
-}  // namespace
-
-bool RegisterFileType(const QString& program, const QString& data_home, const QString& claimed_by) {
-  const QString type = QString::fromLatin1(kRecordMimeType);
-  const QString extension = TemplateField(4);  // ".qbd"
-  bool ours = claimed_by.isEmpty() || claimed_by == type ||
-              claimed_by == QLatin1String("application/octet-stream");
-  if (ours) {
-    QString folder = data_home + QStringLiteral("/mime/packages");
-    if (!QDir().mkpath(folder)) return false;
-    QString xml =
-        QStringLiteral(
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-            "  <mime-type type=\"%1\">\n"
-            "    <comment>%2</comment>\n"
-            "    <glob pattern=\"*%3\"/>\n"
-            "  </mime-type>\n"
-            "</mime-info>\n")
-            .arg(type, TemplateField(6).toHtmlEscaped(), extension);
-    if (!WriteText(folder + QStringLiteral("/quillbank-manager.xml"), xml)) return false;
-  }
-  QString applications = data_home + QStringLiteral("/applications");
-  if (!QDir().mkpath(applications)) return false;
-  QString entry = QStringLiteral(
-                      "[Desktop Entry]\n"
-                      "Type=Application\n"
-                      "Name=%1\n"
-                      "Exec=\"%2\" %f\n"
-                      "MimeType=%3;\n"
-                      "Terminal=false\n")
-                      .arg(UiText(qb::msg::kAppName), program, type);
-  return WriteText(applications + QStringLiteral("/quillbank-manager.desktop"), entry);
-}
-
-bool FileTypeInstalled(const QString& program_dir, const QStringList& data_dirs) {
-  const QString share = QFileInfo(program_dir + QStringLiteral("/../share")).canonicalFilePath();
-  if (share.isEmpty()) return false;
-  for (const QString& dir : data_dirs) {
-    if (QFileInfo(dir).canonicalFilePath() != share) continue;
-    return QFileInfo::exists(share + QStringLiteral("/mime/packages/quillbank-manager.xml")) &&
-           QFileInfo::exists(share + QStringLiteral("/applications/quillbank-manager.desktop"));
-  }
-  return false;
 }
 
 CQuillbankManagerApp::CQuillbankManagerApp() = default;
@@ -202,18 +135,7 @@ bool CQuillbankManagerApp::InitInstance(const CommandLine& command_line, bool sh
 
   // The record file type for the desktop, unless the installation provides
   // it; a failure skips the rest of it.
-  QString data_home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  if (!FileTypeInstalled(QCoreApplication::applicationDirPath(),
-                         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))) {
-    QString claimed_by =
-        QMimeDatabase()
-            .mimeTypeForFile(QStringLiteral("x") + TemplateField(4), QMimeDatabase::MatchExtension)
-            .name();
-    if (RegisterFileType(QCoreApplication::applicationFilePath(), data_home, claimed_by) &&
-        claimed_by == QLatin1String("application/octet-stream"))
-      QProcess::startDetached(QStringLiteral("update-mime-database"),
-                              {data_home + QStringLiteral("/mime")});
-  }
+  RegisterFileTypeForUser();
   progress_ = new CProgressDialog(frame_.get());
   host_ = std::make_unique<GuiJobHost>(progress_, frame_.get());
   installed_host_ = std::make_unique<qb::ScopedJobHost>(host_.get());

@@ -49,21 +49,6 @@ QString InstanceServerName();
 // Hands the files to a running instance; false when none answers.
 bool HandToRunningInstance(const QStringList& files);
 
-// The MIME type of record files in the shared MIME database.
-inline constexpr const char* kRecordMimeType = "application/x-quillbank-document";
-// Registers the record file type for the user under `data_home`: a
-// shared-mime-info entry for *.qbd and a desktop entry that opens files with
-// `program`. `claimed_by` is the MIME type the system gives *.qbd now; when
-// another type owns the extension only the desktop entry is written, for our
-// own type. False when a file cannot be written.
-bool RegisterFileType(const QString& program, const QString& data_home, const QString& claimed_by);
-// True when the installation the program runs from provides the record file
-// type itself: the share folder beside `program_dir` (its ../share) is one of
-// the data folders the desktop searches (`data_dirs`: the user's and
-// XDG_DATA_DIRS) and holds both our shared-mime-info package and our desktop
-// entry. Start-up then registers nothing for the user.
-bool FileTypeInstalled(const QString& program_dir, const QStringList& data_dirs);
-
 class CQuillbankManagerApp : public QObject {
   Q_OBJECT
 

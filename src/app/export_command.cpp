@@ -1,8 +1,6 @@
 #include "app/export_command.h"
 #include "app/ui_text.h"
 
-#include <sys/stat.h>
-
 #include <QFileInfo>
 
 #include "app/cards/app_settings.h"
@@ -10,6 +8,7 @@
 #include "app/quillbank_doc.h"
 #include "base/messages.h"
 #include "document/text_export.h"
+#include "platform/file_status.h"
 
 QString DefaultExportPath(const CQuillbankManagerDoc& doc) {
   return cards::FromLocalPath(
@@ -26,8 +25,7 @@ bool ExportCommand(CQuillbankManagerDoc* doc, QWidget* parent, qb::JobHost& host
       cards::LocalPath(folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/')));
   const std::string path = cards::LocalPath(chosen);
 
-  struct stat status;
-  if (::lstat(path.c_str(), &status) == 0 &&
+  if (qb::PathStatus(path, false) == 0 &&
       ShowBox(parent, QMessageBox::Warning, UiText(qb::msg::kDestinationExists, chosen),
               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
     return false;

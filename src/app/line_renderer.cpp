@@ -47,12 +47,20 @@ QRectF FromYUp(double left, double top, double right, double bottom) {
 
 QFont MakeLineFont(double height, double width, QFont::Weight weight) {
   QFont font(QStringLiteral("Courier New"));
+  // Where Courier New is missing and the system does not stand in for it
+  // (Wine), its metric twin.
+  font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
   font.setStyleHint(QFont::TypeWriter, QFont::PreferQuality);
   font.setFixedPitch(true);
   font.setWeight(weight);
   font.setPixelSize(static_cast<int>(std::lround(height / kCellHeightPerSize)));
   double natural = QFontMetricsF(font).averageCharWidth();
   if (natural > 0) font.setStretch(static_cast<int>(std::lround(100 * width / natural)));
+  // Font engines that round the stretched width down to whole units (those
+  // of Windows) reach the asked width a step or two later.
+  for (int step = 0;
+       step < 3 && natural > 0 && QFontMetricsF(font).averageCharWidth() < width - 0.5; ++step)
+    font.setStretch(font.stretch() + 1);
   return font;
 }
 

@@ -43,7 +43,10 @@ static int ApplicationMain(int argc, char* argv[]) {
       PrintToPdfUsage();
       return 2;
     }
+#ifndef _WIN32
+    // Windows always has its display, and its fonts come through it.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     g_default_handler = qInstallMessageHandler(HeadlessMessages);
     QApplication application(argc, argv);
     SetProgramLocale();

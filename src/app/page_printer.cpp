@@ -13,6 +13,7 @@
 #include "app/cards/app_settings.h"
 #include "base/messages.h"
 #include "document/record_document.h"
+#include "platform/posix_names.h"
 
 namespace {
 

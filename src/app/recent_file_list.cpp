@@ -45,6 +45,17 @@ qsizetype FirstFolderEnd(const QString& path, QChar sep, qsizetype name_start) {
   return path.indexOf(sep, root + 1);
 }
 
+// True when both paths name one file: made absolute (on Windows with the
+// current drive), compared as the system compares names.
+bool SamePath(const QString& a, const QString& b) {
+#ifdef _WIN32
+  constexpr Qt::CaseSensitivity kNameCase = Qt::CaseInsensitive;
+#else
+  constexpr Qt::CaseSensitivity kNameCase = Qt::CaseSensitive;
+#endif
+  return QFileInfo(a).absoluteFilePath().compare(QFileInfo(b).absoluteFilePath(), kNameCase) == 0;
+}
+
 }  // namespace
 
 QStringList RecentFileList::Entries() {
@@ -60,7 +71,7 @@ QStringList RecentFileList::Entries() {
 
 void RecentFileList::Add(const QString& path) {
   QStringList entries = Entries();
-  entries.removeAll(path);
+  entries.removeIf([&path](const QString& entry) { return SamePath(entry, path); });
   entries.prepend(path);
   while (entries.size() > kSize) entries.removeLast();
   WriteEntries(entries);
@@ -68,7 +79,8 @@ void RecentFileList::Add(const QString& path) {
 
 void RecentFileList::Remove(const QString& path) {
   QStringList entries = Entries();
-  if (entries.removeAll(path) > 0) WriteEntries(entries);
+  if (entries.removeIf([&path](const QString& entry) { return SamePath(entry, path); }) > 0)
+    WriteEntries(entries);
 }
 
 QString RecentFileList::DisplayName(const QString& path, int max) {

@@ -25,6 +25,7 @@ CSplashWindow* g_current = nullptr;
 // high, the way the splash's font heights are meant.
 QFont SplashFont(int cell_height, int weight) {
   QFont font(QStringLiteral("Arial"));
+  font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
   font.setWeight(static_cast<QFont::Weight>(weight));
   font.setPixelSize(cell_height);
   const QFontMetrics metrics(font);

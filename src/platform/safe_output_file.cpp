@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/finished_file.h"
 #include "platform/name_suffix.h"
 
 namespace qb {
@@ -26,23 +27,6 @@ std::string UniqueSuffix() {
   uint64_t mix = (static_cast<uint64_t>(getpid()) << 40) ^ static_cast<uint64_t>(now.tv_nsec) ^
                  (static_cast<uint64_t>(now.tv_sec) << 20) ^ (++counter * 0x9E3779B97F4A7C15ull);
   return NameSuffix(mix);
-}
-
-// Flushes a folder's entries to its disk; file systems that cannot do that
-// count as done.
-int SyncFolder(const std::string& folder) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return 0;  // a folder that cannot be read cannot be synced either
-  int error = 0;
-  if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS && errno != ENOTSUP) error = errno;
-  ::close(fd);
-  return error;
-}
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace

@@ -79,8 +79,13 @@ class AppSettingsTest : public QObject {
     // The test runs with its own configuration folder; the store must land
     // there, under the company and application keys.
     QSettings store = Store();
+#ifdef _WIN32
+    QCOMPARE(store.fileName(),
+             QStringLiteral("\\HKEY_CURRENT_USER\\Software\\KDV GmbH\\Quillbank Manager"));
+#else
     QVERIFY(store.fileName().endsWith("/KDV GmbH/Quillbank Manager.conf"));
     QVERIFY(store.fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+#endif
   }
 
   void EmptyStoreGivesDefaults() {

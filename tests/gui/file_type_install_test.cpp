@@ -9,6 +9,7 @@
 #include <QXmlStreamReader>
 
 #include "app/application.h"
+#include "app/file_type_registration.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -33,6 +33,9 @@ class LockKeysTest : public QObject {
   void cleanup() { LockKeyIndicators::SetReader({}); }
 
   void greyedWhereTheKeysCannotBeRead() {
+#ifdef _WIN32
+    QSKIP("Windows tells the key state under every platform plugin");
+#endif
     LockKeys keys = ReadPlatformLockKeys();
     QVERIFY(!keys.caps && !keys.num && !keys.scroll);
     CMainFrame frame;

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
@@ -83,9 +84,27 @@ QString Run(const QString& program, const QStringList& arguments) {
 }
 
 int PdfPages(const std::string& pdf) {
+#ifdef _WIN32
+  // poppler's programs cannot be started from Windows: the page objects of
+  // Qt's PDF, counted.
+  QFile file(QString::fromStdString(pdf));
+  if (!file.open(QIODevice::ReadOnly)) return 0;
+  static const QRegularExpression kPage(QStringLiteral("/Type\\s*/Page(?!s)"));
+  return static_cast<int>(QString::fromLatin1(file.readAll()).count(kPage));
+#else
   QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
   return pages.match(Run("pdfinfo", {QString::fromStdString(pdf)})).captured(1).toInt();
+#endif
 }
+
+// A test that reads the text of a PDF through poppler's Linux programs is
+// skipped on Windows; the Windows PDFs are compared with the Linux ones end
+// to end there.
+#ifdef _WIN32
+#define NEEDS_PDF_TEXT() QSKIP("PDF text comes from poppler's Linux programs")
+#else
+#define NEEDS_PDF_TEXT()
+#endif
 
 // The text of one page (from 1), in its layout.
 QString PdfPageText(const std::string& pdf, int page) {
@@ -268,6 +287,7 @@ class PrintTest : public QObject {
   }
 
   void withoutEscapeScanningAllBodyTextIsCondensed() {
+    NEEDS_PDF_TEXT();
     // 100 characters: two rows in the normal font, one condensed.
     std::string wide_line = std::string(90, 'w') + " " + kTen;
     Doc d(Join({Repeat(wide_line, 100), {kTen}}));
@@ -284,6 +304,7 @@ class PrintTest : public QObject {
   }
 
   void condensedModeCarriesAcrossPages() {
+    NEEDS_PDF_TEXT();
     // ESC SI at the start holds for the whole printout, also where a page
     // starts more than 100 lines after it; ESC @ ends it.
     Doc d(Join({{kCondensedOn}, Repeat(kTen, 150), {kFormFeed, kTen, kReset, kTen}}));
@@ -342,6 +363,7 @@ class PrintTest : public QObject {
   }
 
   void pagesOfThePdf() {
+    NEEDS_PDF_TEXT();
     std::string comment = "  " + std::string(70, 'c') + "\r\n" + std::string(30, 'd') + "  ";
     Doc d({"p1", kFormFeed, "p2", kFormFeed, "p3", kFormFeed, "p4", kFormFeed, "p5", kFormFeed,
            kFormFeed},
@@ -371,6 +393,7 @@ class PrintTest : public QObject {
   }
 
   void highBytesPrintAsTheWindowsCharacterSet() {
+    NEEDS_PDF_TEXT();
     Doc d({"price 5\x80 \x93ok\x94 \x85"}, "\x96tag\x96");
     QVERIFY(PrintPdf(d.doc, d.Pdf()) == PagePrinter::Result::kPrinted);
     QString page = PdfPageText(d.Pdf(), 1);
@@ -487,14 +510,21 @@ class PrintTest : public QObject {
     // A PDF file that cannot be made or written says why, and nothing takes
     // its name.
     std::string plain = dir.Write("plain", "x");
+#ifdef _WIN32
+    constexpr int kFileAsFolder = ENOENT;  // Windows finds no such path
+#else
+    constexpr int kFileAsFolder = ENOTDIR;
+#endif
     std::vector<std::pair<std::string, int>> failures = {{dir.File("no/such/dir/x.pdf"), ENOENT},
-                                                         {plain + "/x.pdf", ENOTDIR},
-                                                         {"/dev/full", ENOSPC}};
+                                                         {plain + "/x.pdf", kFileAsFolder}};
+#ifndef _WIN32
+    failures.emplace_back("/dev/full", ENOSPC);
     if (::geteuid() != 0) {
       QVERIFY(QDir().mkpath(QString::fromStdString(dir.File("locked"))));
       QVERIFY(::chmod(dir.File("locked").c_str(), 0555) == 0);
       failures.emplace_back(dir.File("locked/x.pdf"), EACCES);
     }
+#endif
     for (const auto& [target, error] : failures) {
       commands.printer().setOutputFileName(QString::fromStdString(target));
       QString seen;
@@ -521,8 +551,11 @@ class PrintTest : public QObject {
     // printing into a PDF file, whatever the current folder.
     qb::test::TempDir dir;
     std::string path = dir.Write("LOG 7.v2.qbd", qb::test::RecordFileWithLines({"a"}));
-    QCOMPARE(ProposedPdfName("/data/LOG1.qbd"), QStringLiteral("/data/LOG1.pdf"));
+    QCOMPARE(ProposedPdfName("/data/LOG1.qbd"), QFileInfo("/data/LOG1.pdf").absoluteFilePath());
     QCOMPARE(ProposedPdfName(""), QString());
+#ifdef _WIN32
+    QSKIP("Windows' print dialog is the system's: its file name cannot be read here");
+#endif
     CMainFrame frame;
     PrintCommands commands(&frame);
     commands.Attach(&frame);
@@ -546,6 +579,9 @@ class PrintTest : public QObject {
   }
 
   void printSetupShowsThePageSetup() {
+#ifdef _WIN32
+    QSKIP("Windows' page setup is the system's dialog, for a system printer only");
+#endif
     CMainFrame frame;
     PrintCommands commands(&frame);
     commands.Attach(&frame);
@@ -575,6 +611,7 @@ class PrintTest : public QObject {
   }
 
   void printToPdfWithoutADisplay() {
+    NEEDS_PDF_TEXT();
     Doc d({"first", kFormFeed, "second"}, "Headless");
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

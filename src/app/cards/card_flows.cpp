@@ -1,14 +1,9 @@
 #include "app/cards/card_flows.h"
 #include "app/ui_text.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -22,19 +17,9 @@
 #include "base/messages.h"
 #include "base/safe_file_name.h"
 #include "base/text_format.h"
+#include "platform/finished_file.h"
 
 namespace {
-
-// Syncs the object at `path` opened with `flags`.
-bool SyncPath(const std::string& path, int flags) {
-  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
-  bool ok = ::fsync(fd) == 0;
-  int saved = errno;
-  ::close(fd);
-  errno = saved;
-  return ok;
-}
 
 // The leading digits of `text` as a number (0 when there are none), capped.
 qint64 LeadingNumber(const QString& text) {
@@ -97,13 +82,6 @@ QString CardInfoText(const qb::CardInfo& info, const std::string& id) {
   return BytesText(text);
 }
 
-bool FlushToDisk(const std::string& path) {
-  if (!SyncPath(path, O_RDONLY)) return false;
-  size_t slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  return SyncPath(folder, O_RDONLY | O_DIRECTORY);
-}
-
 CardFlows::CardFlows(CardJobLauncher& launcher, CMainFrame* frame, QWidget* parent)
     : launcher_(launcher), frame_(frame), parent_(parent) {}
 
@@ -150,14 +128,12 @@ bool CardFlows::CardReadCommand() {
   if (!launcher_.RunRead(local)) return false;
 
   // Read permission only: every write bit goes.
-  struct stat status;
-  if (::stat(local.c_str(), &status) != 0 ||
-      ::chmod(local.c_str(), status.st_mode & 07555 & ~static_cast<mode_t>(0222)) != 0)
+  if (qb::MakeReadOnly(local) != 0)
     ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotProtect);
 
   // The file is the only copy once the card is emptied: it must be on disk
   // first, or the card is left as it is.
-  if (!FlushToDisk(local) || !launcher_.RunInit(true))
+  if (qb::SyncFileAndFolder(local) != 0 || !launcher_.RunInit(true))
     ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotDeleteCard);
 
   return OpenRecordFile(path);

@@ -24,10 +24,6 @@ QString NumberRecordPath(const QString& chosen);
 // The text of the Card Info box.
 QString CardInfoText(const qb::CardInfo& info, const std::string& id);
 
-// Flushes the file's data and its folder entry to stable storage; false
-// (errno set) when that fails.
-bool FlushToDisk(const std::string& path);
-
 class CardFlows {
  public:
   // `frame` opens the record file of a read (none: no document template);

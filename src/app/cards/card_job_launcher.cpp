@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "base/text_format.h"
 #include "cardio/serial_drive_device.h"
 #include "jobs/init_card.h"
+#include "platform/posix_names.h"
 
 namespace {
 
@@ -125,8 +127,8 @@ qb::JobArgs ReadArgs(const std::string& record_output) {
 
 void SetSerialDriveEnvironment() {
   qb::AppSettings settings;
-  setenv("DD_COM", qb::FormatText("%i", settings.Com()).c_str(), 1);
-  setenv("DD_BAUDRATE", qb::FormatText("%i", settings.Baud()).c_str(), 1);
+  qputenv("DD_COM", QByteArray::fromStdString(qb::FormatText("%i", settings.Com())));
+  qputenv("DD_BAUDRATE", QByteArray::fromStdString(qb::FormatText("%i", settings.Baud())));
   // An emptied Device setting gives back what the user started the
   // application with.
   static const std::optional<std::string> kStartDevice =
@@ -134,11 +136,11 @@ void SetSerialDriveEnvironment() {
                                : std::nullopt;
   std::string device = settings.Device();
   if (!device.empty())
-    setenv("DD_DEVICE", device.c_str(), 1);
+    qputenv("DD_DEVICE", QByteArray::fromStdString(device));
   else if (kStartDevice)
-    setenv("DD_DEVICE", kStartDevice->c_str(), 1);
+    qputenv("DD_DEVICE", QByteArray::fromStdString(*kStartDevice));
   else
-    unsetenv("DD_DEVICE");
+    qunsetenv("DD_DEVICE");
 }
 
 CardJobLauncher::CardJobLauncher(CProgressDialog* progress, QWidget* parent)
@@ -169,12 +171,13 @@ std::string CardJobLauncher::WriteIdFile(const std::string& id) {
     return id_file_;
   }
   int first_error = errno;
-  std::string pattern = cards::LocalPath(QDir::tempPath()) + "/quillbank-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) {
+  QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/quillbank-XXXXXX"));
+  if (!folder.isValid()) {
     errno = first_error;
     return std::string();
   }
-  id_folder_ = pattern;
+  folder.setAutoRemove(false);
+  id_folder_ = cards::LocalPath(folder.path());
   std::string path = id_folder_ + "/" + kIdFileName;
   if (!WriteNewFile(path, id)) {
     int error = errno;
