@@ -110,7 +110,7 @@ enum class PageEnd : uint8_t {
 struct Page {
   PageEnd end = PageEnd::kRecordingEnd;
   int32_t width = 0;
-  int32_t height = 0;  // the page length in force when the page began
+  int32_t height = 0;  // the page length in force when the page ended
   std::vector<TextRun> texts;
   std::vector<BitImage> images;
   std::vector<Rule> rules;

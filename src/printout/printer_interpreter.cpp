@@ -175,6 +175,7 @@ bool PrinterInterpreter::Finish() {
     // Nothing follows: the next page would begin after the last line.
     PageStart next{state_, origin_.line + 1, 0, 0};
     builder_.page().end = PageEnd::kRecordingEnd;
+    builder_.page().height = state_.pageLength;
     stopped_ = !sink_.PageDone(builder_.page(), next);
     BeginPage();
   }
@@ -189,6 +190,7 @@ void PrinterInterpreter::EndPage(PageEnd end, size_t resume, uint32_t blanks_aft
                                  bool line_goes_on) {
   PageStart next{state_, origin_.line, static_cast<uint32_t>(resume), blanks_after};
   builder_.page().end = end;
+  builder_.page().height = state_.pageLength;
   if (!sink_.PageDone(builder_.page(), next)) stopped_ = true;
   BeginPage();
   if (!stopped_ && line_goes_on && resume < size_) BeginLineSpan();
