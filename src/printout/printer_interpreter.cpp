@@ -491,9 +491,9 @@ void PrinterInterpreter::Execute() {
       const bool valid =
           mode < 8 || (settings_.model == PrinterModel::kTwentyFourPin &&
                        (mode == 32 || mode == 33 || mode == 38 || mode == 39 || mode == 40));
-      const char* letters = "KLYZ";
+      constexpr uint8_t kLetters[4] = {'K', 'L', 'Y', 'Z'};
       for (size_t i = 0; i < 4 && valid; ++i) {
-        if (letters[i] == params_[0]) state_.imageModes[i] = mode;
+        if (kLetters[i] == params_[0]) state_.imageModes[i] = mode;
       }
       return;
     }
