@@ -51,8 +51,8 @@ void PageBuilder::AddGlyph(const ItemOrigin& origin, char32_t character, const G
   if (!keep_items_) return;
   if (!page_.texts.empty()) {
     TextRun& run = page_.texts.back();
-    if (run.origin.line == origin.line && run.y == box.y && run.advance == box.advance &&
-        run.cellWidth == box.cellWidth && run.height == box.height &&
+    if (run.origin.line == origin.line && run.y == box.y && run.lineTop == box.lineTop &&
+        run.advance == box.advance && run.cellWidth == box.cellWidth && run.height == box.height &&
         run.baseline == box.baseline && run.style == style && run.x + run.Width() == box.x) {
       if (!Take(sizeof(char32_t))) return;
       run.text.push_back(character);

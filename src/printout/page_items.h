@@ -110,7 +110,9 @@ enum class PageEnd : uint8_t {
 struct Page {
   PageEnd end = PageEnd::kRecordingEnd;
   int32_t width = 0;
-  int32_t height = 0;  // the page length in force when the page ended
+  // The page length in force when the page ended (the paper it took when a
+  // new page length set the top of the page below what was printed).
+  int32_t height = 0;
   std::vector<TextRun> texts;
   std::vector<BitImage> images;
   std::vector<Rule> rules;

@@ -187,10 +187,10 @@ void PrinterInterpreter::BeginLineSpan() {
 }
 
 void PrinterInterpreter::EndPage(PageEnd end, size_t resume, uint32_t blanks_after,
-                                 bool line_goes_on) {
+                                 bool line_goes_on, int32_t height) {
   PageStart next{state_, origin_.line, static_cast<uint32_t>(resume), blanks_after};
   builder_.page().end = end;
-  builder_.page().height = state_.pageLength;
+  builder_.page().height = height > 0 ? height : state_.pageLength;
   if (!sink_.PageDone(builder_.page(), next)) stopped_ = true;
   BeginPage();
   if (!stopped_ && line_goes_on && resume < size_) BeginLineSpan();
@@ -509,13 +509,14 @@ void PrinterInterpreter::Execute() {
     case 'A':
       state_.lineSpacing = n * metrics_.spacingStep;
       return;
-    case 'C':
-      if (n != 0) {
-        SetPageLength(int64_t{n} * state_.lineSpacing);
-      } else {
-        SetPageLength(int64_t{params_[1]} * kUnitsPerInch);
-      }
+    case 'C': {
+      // In lines (1 to 127) or, after a 0, in inches; the current line
+      // becomes the top of the page.
+      const bool set = n != 0 ? n <= 127 && SetPageLength(int64_t{n} * state_.lineSpacing)
+                              : SetPageLength(int64_t{params_[1]} * kUnitsPerInch);
+      if (set) TopOfPageHere(pos_ + 1);
       return;
+    }
     case 'J':
       MoveDown(n * metrics_.feedStep, pos_ + 1);
       return;
@@ -710,11 +711,23 @@ void PrinterInterpreter::Reset() {
   state_.y = std::min(y, state_.bottomLimit - 1);
 }
 
-void PrinterInterpreter::SetPageLength(int64_t length) {
-  if (length < kMinPageLength || length > kMaxPageLength) return;
+bool PrinterInterpreter::SetPageLength(int64_t length) {
+  if (length < kMinPageLength || length > kMaxPageLength) return false;
   state_.pageLength = static_cast<int32_t>(length);
   state_.bottomLimit = state_.pageLength;
   state_.topMargin = 0;
+  return true;
+}
+
+void PrinterInterpreter::TopOfPageHere(size_t resume) {
+  const int32_t above = state_.y;
+  state_.y = 0;
+  if (above == 0) return;
+  if (builder_.HasContent()) {
+    // What was printed above stays on a page of the paper it took.
+    EndPage(PageEnd::kOverflow, resume, 0, true, above);
+  }
+  // Otherwise the paper fed so far lies before the page's top: nothing.
 }
 
 void PrinterInterpreter::LineFeed(size_t resume) {

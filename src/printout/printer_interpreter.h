@@ -164,14 +164,20 @@ class PrinterInterpreter {
   void FormFeed(size_t resume);
   void VerticalTab(size_t resume);
   void HorizontalTab();
-  void EndPage(PageEnd end, size_t resume, uint32_t blanks_after, bool line_goes_on);
+  // Hands the page over; `height` (when above 0) replaces the page length
+  // as its height.
+  void EndPage(PageEnd end, size_t resume, uint32_t blanks_after, bool line_goes_on,
+               int32_t height = 0);
   void BeginPage();
   void BeginLineSpan();
   void StartImage(uint8_t mode, uint32_t columns);
   void StartNineDotImage(uint8_t mode, uint32_t columns);
   void OpenImageItem();
   void CloseImageItem();
-  void SetPageLength(int64_t length);
+  // False (and nothing changed) for a length the printer does not take.
+  bool SetPageLength(int64_t length);
+  // ESC C: the current line becomes the top of a page.
+  void TopOfPageHere(size_t resume);
 };
 
 }  // namespace qb

@@ -400,6 +400,21 @@ TEST(PrintoutInterpreter, PagesBreakAtFormFeedsPageLengthAndMargins) {
                    5) +
            std::string(12, '\n') + "Z",
        2, 1, 0, PageEnd::kOverflow, 4320},
+      {"page length sets the top of the page below what was printed",
+       "A\r\n\x1B"
+       "C\x0A" +
+           std::string(10, '\n') + "Z",
+       3, 2, 0, PageEnd::kOverflow, 3600},
+      {"page length sets the top of the page after bare feeds",
+       "\r\n\r\n\x1B"
+       "C\x0AZ",
+       1, 0, 0, PageEnd::kRecordingEnd, 3600},
+      {"page length beyond 127 lines ignored",
+       "\x1B"
+       "C\x80"
+       "A" +
+           lf71 + "Z",
+       2, 1, 71 * 360 - 25257, PageEnd::kOverflow, 25257},
       {"skip over perforation",
        "\x1B"
        "C\x0A\x1BN\x02"
@@ -451,6 +466,12 @@ TEST(PrintoutInterpreter, PagesBreakAtFormFeedsPageLengthAndMargins) {
     EXPECT_EQ(pages[static_cast<size_t>(z.page)].height, row.z_page_height);
     for (size_t p = 1; p + 1 < pages.size(); ++p) EXPECT_TRUE(pages[p].Empty()) << p;
   }
+  // The page ended by a new top of the page is as long as the paper it took.
+  EXPECT_EQ(PrintPages({"A\r\n\x1B"
+                        "C\x0A"
+                        "B"})[0]
+                .height,
+            360);
   // Paper sizes.
   PrintoutSettings fanfold;
   fanfold.paper = Paper::kFanfold12;
