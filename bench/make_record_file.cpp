@@ -1,9 +1,13 @@
 // Writes a large record file for the benchmarks: start, option and comment
 // records, N data records holding printout lines of a balance (about 150
 // bytes each, a form feed every 1000 lines, a start marker every 100000),
-// and the end-of-file record. The same N gives the same bytes.
+// and the end-of-file record. The same N gives the same bytes. With "plot",
+// the lines are oscilloscope screen dumps instead: a title, 98 bit-image
+// strips of 480 dot columns (8-dot, 120 per inch) and a form feed for every
+// 100 lines.
 //
-//   make_record_file N OUT
+//   make_record_file N OUT [plot]
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -33,11 +37,30 @@ std::string Framed(const std::string& text) {
   return frame + static_cast<char>(check);
 }
 
+// Line `i` of the plot recordings: a title, a strip of dots, or the end of
+// the printout.
+std::string PlotLine(long i) {
+  const long row = i % 100;
+  if (row == 0)
+    return "\x1B@Scope QB-OS 2042  CH1 2 V/div  5 ms/div\r\n\x1B"
+           "3\x18";
+  if (row == 99)
+    return "\x1B"
+           "2Trigger CH1 rising 0.5 V\r\n\x0C";
+  std::string strip = "\x1BL\xE0\x01";
+  for (int x = 0; x < 480; ++x) {
+    const int level = static_cast<int>(400 + 390 * std::sin(x / 30.0 + i * 0.01)) / 100;
+    strip += static_cast<char>(x == 0 || x == 479 || level == row % 8 ? 0xFF : 0x00);
+  }
+  return strip + "\r\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_record_file N OUT\n");
+  const bool plot = argc == 4 && std::string(argv[3]) == "plot";
+  if (argc != 3 && !plot) {
+    std::fprintf(stderr, "usage: make_record_file N OUT [plot]\n");
     return 1;
   }
   long lines = std::atol(argv[1]);
@@ -56,6 +79,10 @@ int main(int argc, char** argv) {
   for (long i = 0; i < lines; ++i) {
     if (i % 100000 == 0)
       Put(qb::kKindControl, std::string(1, static_cast<char>(qb::kControlStart)));
+    if (plot) {
+      Put(qb::kKindData, Framed(PlotLine(i)));
+      continue;
+    }
     if (i % 1000 == 999) {
       Put(qb::kKindData, Framed("\x0C"));
       continue;

@@ -27,6 +27,10 @@ set(QB_UNIT_TESTS
   job_options_test.cpp
   outside_text_test.cpp
   platform_safe_output_file_test.cpp
+  printout_character_tables_test.cpp
+  printout_interpreter_test.cpp
+  printout_layout_test.cpp
+  printout_text_test.cpp
   read_card_test.cpp
   sector_device_test.cpp
   serial_protocol_test.cpp

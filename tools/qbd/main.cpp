@@ -5,6 +5,7 @@
 //   qbd export FILE OUT [--force]
 //   qbd find FILE TEXT
 //   qbd verify FILE
+//   qbd text FILE [--codepage NAME] [--pins 9|24]
 //   qbd --help | --version
 //
 // Exit status 0 on success, 1 when the file cannot be loaded, the command
@@ -33,6 +34,9 @@
 #include "file_digest.h"
 #include "json_text.h"
 #include "platform/posix_names.h"
+#include "printout/document_source.h"
+#include "printout/printout_settings.h"
+#include "printout/printout_text.h"
 #include "qbd_host.h"
 #include "record_audit.h"
 
@@ -45,6 +49,7 @@ constexpr char kUsage[] =
     "       qbd export FILE OUT [--force]\n"
     "       qbd find FILE TEXT\n"
     "       qbd verify FILE\n"
+    "       qbd text FILE [--codepage NAME] [--pins 9|24]\n"
     "       qbd --help | --version\n";
 
 // What `info` and `verify` count as the records of a file, said the same
@@ -71,6 +76,7 @@ struct Arguments {
   bool force = false;
   long long from = 0;
   long long count = -1;  // all
+  PrintoutSettings printer;
   std::vector<std::string> plain;
 };
 
@@ -102,6 +108,20 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem
       const std::string* value = line.Peek();
       if (!ParseCount(value != nullptr ? value->c_str() : nullptr, target)) {
         problem = arg + " needs a number of 0 or more";
+        return false;
+      }
+      line.Skip();
+    } else if (!options_end && arg == "--codepage") {
+      const std::string* value = line.Peek();
+      if (value == nullptr || !ParseCharacterTable(*value, args.printer.table)) {
+        problem = "--codepage needs one of 437, 850, 852, 858, 1252, latin1";
+        return false;
+      }
+      line.Skip();
+    } else if (!options_end && arg == "--pins") {
+      const std::string* value = line.Peek();
+      if (value == nullptr || !ParsePrinterModel(*value, args.printer.model)) {
+        problem = "--pins needs 9 or 24";
         return false;
       }
       line.Skip();
@@ -252,6 +272,27 @@ int Verify(const Arguments& args, QbdHost& host) {
   return audit.Passed() ? 0 : 2;
 }
 
+int Text(const Arguments& args, QbdHost& host) {
+  if (args.plain.size() != 1) return Usage("text needs one FILE");
+  RecordDocument document;
+  if (!Load(document, args.plain[0], host, false)) return 1;
+  QbdHost::CatchInterrupt();
+  DocumentSource source(document);
+  bool written = WritePrintoutText(source, args.printer, [&host](const std::string& text) {
+    if (host.CheckProgressCancel()) return false;
+    Print(text);
+    return std::ferror(stdout) == 0;
+  });
+  if (document.FileChanged()) {
+    std::fprintf(stderr, "%s\n", FillMessage(msg::kRecordFileChanged, args.plain[0]).c_str());
+    return 1;
+  }
+  if (!written && !host.interrupted()) {
+    std::fprintf(stderr, "qbd: cannot write the text: %s\n", std::strerror(errno));
+  }
+  return written ? 0 : 1;
+}
+
 int QbdMain(int argc, char** argv) {
   if (argc < 2) return Usage("");
   std::string command = argv[1];
@@ -280,6 +321,8 @@ int QbdMain(int argc, char** argv) {
     status = Find(args, host);
   } else if (command == "verify") {
     status = Verify(args, host);
+  } else if (command == "text") {
+    status = Text(args, host);
   } else {
     return Usage("unknown command " + command);
   }

@@ -1,0 +1,158 @@
+#include "printout/character_tables.h"
+
+#include <array>
+
+#include "document/ansi_charset.h"
+
+namespace qb {
+namespace {
+
+using UpperHalf = std::array<char16_t, 128>;
+
+// The characters of the bytes 0x80 to 0xFF, from the code pages' published
+// mappings.
+constexpr UpperHalf kCp437 = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
+    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+    0x00FF, 0x00D6, 0x00DC, 0x00A2, 0x00A3, 0x00A5, 0x20A7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
+    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x2310, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x2561, 0x2562, 0x2556, 0x2555, 0x2563, 0x2551, 0x2557,
+    0x255D, 0x255C, 0x255B, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x255E, 0x255F,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x2567, 0x2568, 0x2564, 0x2565, 0x2559,
+    0x2558, 0x2552, 0x2553, 0x256B, 0x256A, 0x2518, 0x250C, 0x2588, 0x2584, 0x258C, 0x2590, 0x2580,
+    0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4, 0x03A6, 0x0398, 0x03A9, 0x03B4,
+    0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
+    0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
+};
+
+constexpr UpperHalf kCp850 = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF,
+    0x00EE, 0x00EC, 0x00C4, 0x00C5, 0x00C9, 0x00E6, 0x00C6, 0x00F4, 0x00F6, 0x00F2, 0x00FB, 0x00F9,
+    0x00FF, 0x00D6, 0x00DC, 0x00F8, 0x00A3, 0x00D8, 0x00D7, 0x0192, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
+    0x00F1, 0x00D1, 0x00AA, 0x00BA, 0x00BF, 0x00AE, 0x00AC, 0x00BD, 0x00BC, 0x00A1, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x00C0, 0x00A9, 0x2563, 0x2551, 0x2557,
+    0x255D, 0x00A2, 0x00A5, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x00E3, 0x00C3,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4, 0x00F0, 0x00D0, 0x00CA, 0x00CB,
+    0x00C8, 0x0131, 0x00CD, 0x00CE, 0x00CF, 0x2518, 0x250C, 0x2588, 0x2584, 0x00A6, 0x00CC, 0x2580,
+    0x00D3, 0x00DF, 0x00D4, 0x00D2, 0x00F5, 0x00D5, 0x00B5, 0x00FE, 0x00DE, 0x00DA, 0x00DB, 0x00D9,
+    0x00FD, 0x00DD, 0x00AF, 0x00B4, 0x00AD, 0x00B1, 0x2017, 0x00BE, 0x00B6, 0x00A7, 0x00F7, 0x00B8,
+    0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,
+};
+
+constexpr UpperHalf kCp852 = {
+    0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x016F, 0x0107, 0x00E7, 0x0142, 0x00EB, 0x0150, 0x0151,
+    0x00EE, 0x0179, 0x00C4, 0x0106, 0x00C9, 0x0139, 0x013A, 0x00F4, 0x00F6, 0x013D, 0x013E, 0x015A,
+    0x015B, 0x00D6, 0x00DC, 0x0164, 0x0165, 0x0141, 0x00D7, 0x010D, 0x00E1, 0x00ED, 0x00F3, 0x00FA,
+    0x0104, 0x0105, 0x017D, 0x017E, 0x0118, 0x0119, 0x00AC, 0x017A, 0x010C, 0x015F, 0x00AB, 0x00BB,
+    0x2591, 0x2592, 0x2593, 0x2502, 0x2524, 0x00C1, 0x00C2, 0x011A, 0x015E, 0x2563, 0x2551, 0x2557,
+    0x255D, 0x017B, 0x017C, 0x2510, 0x2514, 0x2534, 0x252C, 0x251C, 0x2500, 0x253C, 0x0102, 0x0103,
+    0x255A, 0x2554, 0x2569, 0x2566, 0x2560, 0x2550, 0x256C, 0x00A4, 0x0111, 0x0110, 0x010E, 0x00CB,
+    0x010F, 0x0147, 0x00CD, 0x00CE, 0x011B, 0x2518, 0x250C, 0x2588, 0x2584, 0x0162, 0x016E, 0x2580,
+    0x00D3, 0x00DF, 0x00D4, 0x0143, 0x0144, 0x0148, 0x0160, 0x0161, 0x0154, 0x00DA, 0x0155, 0x0170,
+    0x00FD, 0x00DD, 0x0163, 0x00B4, 0x00AD, 0x02DD, 0x02DB, 0x02C7, 0x02D8, 0x00A7, 0x00F7, 0x00B8,
+    0x00B0, 0x00A8, 0x02D9, 0x0171, 0x0158, 0x0159, 0x25A0, 0x00A0,
+};
+
+// Code page 858 is 850 with the euro sign in place of the dotless i.
+constexpr uint8_t kCp858EuroByte = 0xD5;
+
+// The international character sets: the twelve ASCII positions each
+// replaces, in the order of kNationalPositions.
+constexpr std::array<uint8_t, 12> kNationalPositions = {0x23, 0x24, 0x40, 0x5B, 0x5C, 0x5D,
+                                                        0x5E, 0x60, 0x7B, 0x7C, 0x7D, 0x7E};
+struct NationalSet {
+  uint8_t number;
+  std::array<char16_t, 12> characters;
+};
+constexpr NationalSet kNationalSets[] = {
+    {0, {u'#', u'$', u'@', u'[', u'\\', u']', u'^', u'`', u'{', u'|', u'}', u'~'}},  // USA
+    {1,
+     {u'#', u'$', u'\u00E0', u'\u00B0', u'\u00E7', u'\u00A7', u'^', u'`', u'\u00E9', u'\u00F9',
+      u'\u00E8', u'\u00A8'}},  // France
+    {2,
+     {u'#', u'$', u'\u00A7', u'\u00C4', u'\u00D6', u'\u00DC', u'^', u'`', u'\u00E4', u'\u00F6',
+      u'\u00FC', u'\u00DF'}},                                                             // Germany
+    {3, {u'\u00A3', u'$', u'@', u'[', u'\\', u']', u'^', u'`', u'{', u'|', u'}', u'~'}},  // UK
+    {4,
+     {u'#', u'$', u'@', u'\u00C6', u'\u00D8', u'\u00C5', u'^', u'`', u'\u00E6', u'\u00F8',
+      u'\u00E5', u'~'}},  // Denmark I
+    {5,
+     {u'#', u'\u00A4', u'\u00C9', u'\u00C4', u'\u00D6', u'\u00C5', u'\u00DC', u'\u00E9', u'\u00E4',
+      u'\u00F6', u'\u00E5', u'\u00FC'}},  // Sweden
+    {6,
+     {u'#', u'$', u'@', u'\u00B0', u'\\', u'\u00E9', u'^', u'\u00F9', u'\u00E0', u'\u00F2',
+      u'\u00E8', u'\u00EC'}},  // Italy
+    {7,
+     {u'\u20A7', u'$', u'@', u'\u00A1', u'\u00D1', u'\u00BF', u'^', u'`', u'\u00A8', u'\u00F1',
+      u'}', u'~'}},                                                                      // Spain I
+    {8, {u'#', u'$', u'@', u'[', u'\u00A5', u']', u'^', u'`', u'{', u'|', u'}', u'~'}},  // Japan
+    {9,
+     {u'#', u'\u00A4', u'\u00C9', u'\u00C6', u'\u00D8', u'\u00C5', u'\u00DC', u'\u00E9', u'\u00E6',
+      u'\u00F8', u'\u00E5', u'\u00FC'}},  // Norway
+    {10,
+     {u'#', u'$', u'\u00C9', u'\u00C6', u'\u00D8', u'\u00C5', u'\u00DC', u'\u00E9', u'\u00E6',
+      u'\u00F8', u'\u00E5', u'\u00FC'}},  // Denmark II
+    {11,
+     {u'#', u'$', u'\u00E1', u'\u00A1', u'\u00D1', u'\u00BF', u'\u00E9', u'`', u'\u00ED', u'\u00F1',
+      u'\u00F3', u'\u00FA'}},  // Spain II
+    {12,
+     {u'#', u'$', u'\u00E1', u'\u00A1', u'\u00D1', u'\u00BF', u'\u00E9', u'\u00FC', u'\u00ED',
+      u'\u00F1', u'\u00F3', u'\u00FA'}},  // Latin America
+    {13, {u'#', u'$', u'@', u'[', u'\u20A9', u']', u'^', u'`', u'{', u'|', u'}', u'~'}},  // Korea
+    {64,
+     {u'#', u'$', u'\u00A7', u'\u00B0', u'\u2019', u'\u201D', u'\u00B6', u'`', u'\u00A9', u'\u00AE',
+      u'\u2020', u'\u2122'}},  // Legal
+};
+
+const NationalSet* FindNationalSet(uint8_t number) {
+  for (const NationalSet& set : kNationalSets) {
+    if (set.number == number) return &set;
+  }
+  return nullptr;
+}
+
+// The lower half: ASCII with the international set's replacements; DEL
+// prints nothing.
+char32_t LowerHalf(uint8_t international, uint8_t byte) {
+  if (byte < 0x20 || byte == 0x7F) return 0;
+  if (international != 0) {
+    const NationalSet* set = FindNationalSet(international);
+    for (size_t i = 0; set != nullptr && i < kNationalPositions.size(); ++i) {
+      if (kNationalPositions[i] == byte) return set->characters[i];
+    }
+  }
+  return byte;
+}
+
+}  // namespace
+
+bool KnownInternationalSet(uint8_t number) {
+  return FindNationalSet(number) != nullptr;
+}
+
+PrintedCharacter CharacterOf(CharacterTable table, uint8_t international, uint8_t byte) {
+  if (byte < 0x80) return {LowerHalf(international, byte), false};
+  const size_t upper = byte - 0x80u;
+  switch (table) {
+    case CharacterTable::kCp437:
+      return {kCp437[upper], false};
+    case CharacterTable::kCp850:
+      return {kCp850[upper], false};
+    case CharacterTable::kCp852:
+      return {kCp852[upper], false};
+    case CharacterTable::kCp858:
+      return {byte == kCp858EuroByte ? U'\u20AC' : kCp850[upper], false};
+    case CharacterTable::kCp1252: {
+      // The set's five empty positions stand for control characters there.
+      char32_t character = AnsiCharacter(byte);
+      return {character >= 0x80 && character < 0xA0 ? 0 : character, false};
+    }
+    case CharacterTable::kLatin1:
+      return {byte < 0xA0 ? 0 : static_cast<char32_t>(byte), false};
+    case CharacterTable::kItalic:
+      return {byte < 0xA0 ? 0 : LowerHalf(international, static_cast<uint8_t>(byte - 0x80)), true};
+  }
+  return {0, false};
+}
+
+}  // namespace qb
