@@ -5,6 +5,7 @@
 #include "app/print_commands.h"
 #include "base/messages.h"
 #include "base/out_of_memory.h"
+#include "platform/parent_console.h"
 
 namespace {
 
@@ -70,5 +71,6 @@ static int ApplicationMain(int argc, char* argv[]) {
 }
 
 int main(int argc, char* argv[]) {
+  qb::UseParentConsole();
   return qb::RunMainGuarded("quillbank-manager", ApplicationMain, argc, argv);
 }
