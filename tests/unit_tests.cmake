@@ -23,6 +23,7 @@ set(QB_UNIT_TESTS
   format_record_file_test.cpp
   format_sector_test.cpp
   format_setting_codes_test.cpp
+  format_sha256_test.cpp
   init_card_test.cpp
   job_options_test.cpp
   outside_text_test.cpp
