@@ -15,6 +15,7 @@ set(QB_UNIT_TESTS
   document_loading_test.cpp
   document_printer_codes_test.cpp
   document_record_test.cpp
+  document_recording_facts_test.cpp
   document_text_export_test.cpp
   drive_names_test.cpp
   format_comment_sector_test.cpp

@@ -31,10 +31,10 @@ __attribute__((target("sha,sse4.1,ssse3"))) void Sha256BlocksShaExtensions(uint3
   const __m128i byte_swap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
   __m128i tmp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state));
   __m128i state1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4));
-  tmp = _mm_shuffle_epi32(tmp, 0xB1);             // CDAB
-  state1 = _mm_shuffle_epi32(state1, 0x1B);       // EFGH
+  tmp = _mm_shuffle_epi32(tmp, 0xB1);                // CDAB
+  state1 = _mm_shuffle_epi32(state1, 0x1B);          // EFGH
   __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);  // ABEF
-  state1 = _mm_blend_epi16(state1, tmp, 0xF0);      // CDGH
+  state1 = _mm_blend_epi16(state1, tmp, 0xF0);       // CDGH
 
   for (size_t b = 0; b < blocks; ++b, data += 64) {
     const __m128i abef = state0;
@@ -44,11 +44,12 @@ __attribute__((target("sha,sse4.1,ssse3"))) void Sha256BlocksShaExtensions(uint3
     for (int g = 0; g < 16; ++g) {
       __m128i& current = m[g % 4];
       if (g < 4) {
-        current = _mm_shuffle_epi8(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)), byte_swap);
+        current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)),
+                                   byte_swap);
       }
       __m128i msg = _mm_add_epi32(
-          current, _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256RoundConstants + 4 * g)));
+          current,
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(kSha256RoundConstants + 4 * g)));
       state1 = _mm_sha256rnds2_epu32(state1, state0, msg);
       if (g >= 3 && g <= 14) {
         __m128i& next = m[(g + 1) % 4];
