@@ -3,6 +3,7 @@
 set(QB_UNIT_TESTS
   base_error_report_test.cpp
   base_job_frame_test.cpp
+  base_json_value_test.cpp
   base_messages_test.cpp
   base_progress_test.cpp
   card_driver_test.cpp
@@ -14,6 +15,7 @@ set(QB_UNIT_TESTS
   document_line_store_test.cpp
   document_loading_test.cpp
   document_printer_codes_test.cpp
+  document_read_report_test.cpp
   document_record_test.cpp
   document_recording_facts_test.cpp
   document_text_export_test.cpp

@@ -6,12 +6,29 @@
 #include "base/job_log.h"
 #include "base/job_status.h"
 #include "base/messages.h"
+#include "format/byte_order.h"
+#include "format/record_kind.h"
 #include "jobs/card_reader.h"
+#include "jobs/job_options.h"
 
 namespace qb {
 namespace {
 
 constexpr uint32_t kFirstStep = 0x08000000;  // 2^27: 28 probes in all
+// How far a rescue read looks past a damaged sector for one that shows
+// where the run of sequence numbers goes.
+constexpr uint32_t kRescueLookAhead = 8;
+
+bool Rescue() {
+  return Options().rescue != 0;
+}
+
+// True when the sector (already probed into `sector`) begins with the
+// "(init)" record the card's preparation writes into F.
+bool BeginsWithInit(const uint8_t* sector) {
+  const uint8_t* area = sector + kRecordAreaOffset;
+  return Get16(area) == 1 && area[2] == kKindControl && area[3] == kControlInit;
+}
 
 uint32_t Sequence(const uint8_t* sector) {
   return ReadSectorHeader(sector).sequence;
@@ -40,7 +57,7 @@ bool FindStart(uint8_t* buffer, SectorCheck f1, bool f1_is_copy) {
     return true;
   }
   const SectorCheck check = CheckSector(buffer, start);
-  if (check == SectorCheck::kDamaged) return FailAt(start);
+  if (check == SectorCheck::kDamaged && !Rescue()) return FailAt(start);
   // Older data behind F1: in F1 itself, in the start sector, or at the
   // ring's end (one more read, for a start sector that is not the
   // recording's).
@@ -51,11 +68,34 @@ bool FindStart(uint8_t* buffer, SectorCheck f1, bool f1_is_copy) {
     state.start = state.first;
     return true;
   }
+  if (Rescue()) {
+    // What cannot be told apart is read from F on a linear card, and from
+    // the oldest sector on a ring (the walk skips what is damaged).
+    state.start = state.ring ? start : state.first;
+    return true;
+  }
   if (!state.ring) return FailAt(start);
   if (check != SectorCheck::kValid) return FailAt(start);
   if (f1 != SectorCheck::kValid) return FailAt(state.f1);
   state.start = start;
   return true;
+}
+
+// Whether `sector` is the recording's and carries `sequence`: a sector of
+// the run of consecutive sequence numbers the search follows. A rescue read
+// looks past a damaged sector: when one of the next few carries the number
+// the run gives it, the damaged sector lies inside the run too.
+bool InRun(uint8_t* buffer, uint32_t sector, uint32_t sequence) {
+  size_t fill = 0;
+  SectorCheck check = CheckDataSector(buffer, sector, fill);
+  if (check == SectorCheck::kValid) return Sequence(buffer) == sequence;
+  if (check != SectorCheck::kDamaged || !Rescue()) return false;
+  for (uint32_t k = 1; k <= kRescueLookAhead && sector <= UINT32_MAX - k; ++k) {
+    check = CheckDataSector(buffer, sector + k, fill);
+    if (check == SectorCheck::kValid) return Sequence(buffer) == sequence + k;
+    if (check == SectorCheck::kForeign) return false;
+  }
+  return false;
 }
 
 // The search proper; the caller keeps the log quiet around it.
@@ -69,13 +109,13 @@ bool Search() {
   state.f0 = first;
   state.select = 0;
   bool first_valid = ProbeSector(buffer, first, fill);
+  state.firstHoldsInit = first_valid && BeginsWithInit(buffer);
   if (first_valid && (Sequence(buffer) & kAlternateSequenceBit) == 0) {
     // The run of consecutive sequence numbers that starts at F ends at F0.
     state.e = Sequence(buffer);
     for (uint32_t step = kFirstStep; step != 0;) {
       // A step that would pass the largest sector number cannot hit.
-      if (state.f0 <= UINT32_MAX - step && ProbeSector(buffer, state.f0 + step, fill) &&
-          Sequence(buffer) == state.e + step) {
+      if (state.f0 <= UINT32_MAX - step && InRun(buffer, state.f0 + step, state.e + step)) {
         state.f0 += step;
         state.e += step;
       }
@@ -109,7 +149,8 @@ bool Search() {
 
   ShowStatus("read focus %d", 0);
   size_t fill0 = 0;
-  if (!ProbeSector(buffer, state.f0, fill0)) fill0 = 0;
+  const SectorCheck f0 = CheckDataSector(buffer, state.f0, fill0);
+  if (f0 != SectorCheck::kValid) fill0 = 0;
   ShowStatus("read focus %d", 1);
   size_t fill1 = 0;
   const SectorCheck f1 = CheckDataSector(buffer, state.f1, fill1);
@@ -122,14 +163,16 @@ bool Search() {
     state.select = 0;
     state.fill = static_cast<uint16_t>(fill0);
   }
-  if (fill0 == 0 && state.fill == 0) {
+  // A rescue read goes on past a damaged newest sector: the walk skips it.
+  if (fill0 == 0 && state.fill == 0 && !(Rescue() && f0 == SectorCheck::kDamaged)) {
     ReportMessage(msg::kFocusSearchFailed);
     return false;
   }
   // The sector after the newest one is written on a card that is whole
   // only by the device's own hand: a damaged one may be the true newest
-  // sector, or a sector of the run the search took for its end.
-  if (f1 == SectorCheck::kDamaged) return FailAt(state.f1);
+  // sector, or a sector of the run the search took for its end. A rescue
+  // read takes what it has.
+  if (f1 == SectorCheck::kDamaged && !Rescue()) return FailAt(state.f1);
   return FindStart(buffer, f1, f1_is_copy);
 }
 
@@ -146,7 +189,9 @@ bool FocusSearch() {
   // The search takes a sector it cannot read for one that was never
   // written; its answer would then end the recording early, and a card
   // emptied after such a read would lose the rest.
-  if (!found || state.unreadable) return false;
+  // A rescue read goes on past sectors it could not read, but never past
+  // the user's break.
+  if (!found || UserBreakNoted() || (state.unreadable && !Rescue())) return false;
   LogMessage(msg::kStart, static_cast<unsigned long>(state.start));
   LogMessage(msg::kFocus, static_cast<unsigned long>(state.f0),
              static_cast<unsigned long>(state.f1), static_cast<unsigned>(state.fill),

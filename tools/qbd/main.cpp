@@ -31,7 +31,7 @@
 #include "document/record_document.h"
 #include "document/text_export.h"
 #include "file_digest.h"
-#include "json_text.h"
+#include "base/json_text.h"
 #include "platform/posix_names.h"
 #include "qbd_host.h"
 #include "record_audit.h"

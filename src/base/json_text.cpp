@@ -1,4 +1,4 @@
-#include "json_text.h"
+#include "base/json_text.h"
 
 #include <cstdio>
 
