@@ -294,16 +294,19 @@ bool JsonValue::GetString(std::string& value) const {
 }
 
 bool JsonValue::GetBytes(std::string& value) const {
-  if (type_ != Type::kString) return false;
+  return type_ == Type::kString && TextToBytes(text_, value);
+}
+
+bool JsonValue::TextToBytes(const std::string& text, std::string& value) {
   std::string bytes;
-  for (size_t i = 0; i < text_.size(); ++i) {
-    auto c = static_cast<unsigned char>(text_[i]);
+  for (size_t i = 0; i < text.size(); ++i) {
+    auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
       bytes += static_cast<char>(c);
-    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text_.size() &&
-               (static_cast<unsigned char>(text_[i + 1]) & 0xC0) == 0x80) {
+    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() &&
+               (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
       bytes +=
-          static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text_[i + 1]) & 0x3F));
+          static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
       ++i;
     } else {
       return false;

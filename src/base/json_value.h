@@ -40,6 +40,8 @@ class JsonValue {
   // A string whose characters are all U+0000-U+00FF as the bytes they
   // stand for (what JsonString wrote); false for any other character.
   bool GetBytes(std::string& value) const;
+  // The same for any text read as JSON (a member's name).
+  static bool TextToBytes(const std::string& text, std::string& bytes);
 
  private:
   friend class JsonParser;

@@ -360,13 +360,14 @@ bool ParseReadReport(const std::string& text, ReadReport& report, std::string& p
     in.Text(*card, "readDate", report.readDate);
     if (const JsonValue* settings = in.Object(*card, "settings", false)) {
       for (const auto& member : settings->members()) {
+        std::string key;
         std::string value;
-        if (!member.second.GetBytes(value)) {
-          in.Fail(member.first, "is not a text");
+        if (!JsonValue::TextToBytes(member.first, key) || !member.second.GetBytes(value)) {
+          in.Fail("settings", "holds an entry of the wrong form");
           break;
         }
         if (report.settings.size() < ReadReport::kMaxListed)
-          report.settings.emplace_back(member.first, value);
+          report.settings.emplace_back(key, value);
       }
     }
   }
