@@ -1,6 +1,5 @@
 #include "document/printed_date.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace qb {
@@ -61,8 +60,18 @@ bool DateAt(const uint8_t* text, size_t size, size_t at, Date& date, size_t& end
   return false;
 }
 
+// Appends `value` as `count` digits with leading zeros.
+void AppendDigits(std::string& out, int value, int count) {
+  char digits[4];
+  for (int i = count - 1; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  out.append(digits, static_cast<size_t>(count));
+}
+
 // The first time after `from` on the same printed line.
-bool TimeAfter(const uint8_t* text, size_t size, size_t from, std::string& time) {
+bool TimeAfter(const uint8_t* text, size_t size, size_t from, PrintedTime& time) {
   for (size_t at = from; at + 5 <= size && !IsLineEnd(text[at]); ++at) {
     if (text[at + 2] != ':') continue;
     int hour = Digits(text, size, at, 2);
@@ -79,13 +88,9 @@ bool TimeAfter(const uint8_t* text, size_t size, size_t from, std::string& time)
       }
     }
     if (!Alone(text, size, at, end)) continue;
-    char buffer[16];
-    if (second >= 0) {
-      (void)std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", hour, minute, second);
-    } else {
-      (void)std::snprintf(buffer, sizeof buffer, "%02d:%02d", hour, minute);
-    }
-    time = buffer;
+    time.hour = static_cast<uint8_t>(hour);
+    time.minute = static_cast<uint8_t>(minute);
+    time.second = static_cast<int8_t>(second);
     return true;
   }
   return false;
@@ -93,21 +98,50 @@ bool TimeAfter(const uint8_t* text, size_t size, size_t from, std::string& time)
 
 }  // namespace
 
-bool FindPrintedDateTime(const uint8_t* text, size_t size, std::string& found) {
+bool FindPrintedTime(const uint8_t* text, size_t size, PrintedTime& found) {
   // Most lines hold no time at all: one quick look decides for them.
   if (text == nullptr || std::memchr(text, ':', size) == nullptr) return false;
+  // A date has its '-' four places or its '.' two places after its start:
+  // only such places are looked at, in the order of the dates' starts.
   for (size_t at = 0; at + 10 <= size; ++at) {
-    if (!IsDigit(text[at])) continue;
+    if ((text[at + 4] != '-' && text[at + 2] != '.') || !IsDigit(text[at])) continue;
     Date date;
     size_t end = 0;
-    std::string time;
+    PrintedTime time;
     if (!DateAt(text, size, at, date, end) || !TimeAfter(text, size, end, time)) continue;
-    char buffer[16];
-    (void)std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", date.year, date.month, date.day);
-    found = std::string(buffer) + " " + time;
+    time.year = static_cast<uint16_t>(date.year);
+    time.month = static_cast<uint8_t>(date.month);
+    time.day = static_cast<uint8_t>(date.day);
+    found = time;
     return true;
   }
   return false;
+}
+
+std::string PrintedTimeText(const PrintedTime& time) {
+  std::string out;
+  out.reserve(20);
+  AppendDigits(out, time.year, 4);
+  out += '-';
+  AppendDigits(out, time.month, 2);
+  out += '-';
+  AppendDigits(out, time.day, 2);
+  out += ' ';
+  AppendDigits(out, time.hour, 2);
+  out += ':';
+  AppendDigits(out, time.minute, 2);
+  if (time.second >= 0) {
+    out += ':';
+    AppendDigits(out, time.second, 2);
+  }
+  return out;
+}
+
+bool FindPrintedDateTime(const uint8_t* text, size_t size, std::string& found) {
+  PrintedTime time;
+  if (!FindPrintedTime(text, size, time)) return false;
+  found = PrintedTimeText(time);
+  return true;
 }
 
 }  // namespace qb

@@ -11,8 +11,23 @@
 
 namespace qb {
 
-// The first date with a time in the text, as "YYYY-MM-DD HH:MM" or
-// "YYYY-MM-DD HH:MM:SS"; false when the text holds none.
+struct PrintedTime {
+  uint16_t year = 0;
+  uint8_t month = 0;
+  uint8_t day = 0;
+  uint8_t hour = 0;
+  uint8_t minute = 0;
+  int8_t second = -1;  // -1 when not printed
+};
+
+// The first date with a time in the text; false when the text holds none.
+// Cheap enough to look at every line of a file while it is indexed.
+bool FindPrintedTime(const uint8_t* text, size_t size, PrintedTime& found);
+
+// "YYYY-MM-DD HH:MM" or "YYYY-MM-DD HH:MM:SS".
+std::string PrintedTimeText(const PrintedTime& time);
+
+// FindPrintedTime with the result as text.
 bool FindPrintedDateTime(const uint8_t* text, size_t size, std::string& found);
 
 }  // namespace qb

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "document/doc_record.h"
-#include "document/printed_date.h"
 #include "format/byte_order.h"
 #include "format/record_kind.h"
 
@@ -86,10 +85,11 @@ void RecordingFactsCollector::AddData(const RecordHeader& header, const uint8_t*
   FindTextBounds(data, header.length, start, end);
   if (end < start || start >= header.length) return;
   if (end >= header.length) end = header.length - 1;
-  std::string printed;
-  if (!FindPrintedDateTime(data + start, static_cast<size_t>(end - start + 1), printed)) return;
-  if (facts_.firstPrinted.empty()) facts_.firstPrinted = printed;
-  facts_.lastPrinted = printed;
+  PrintedTime printed;
+  if (!FindPrintedTime(data + start, static_cast<size_t>(end - start + 1), printed)) return;
+  if (!printed_) first_printed_ = printed;
+  printed_ = true;
+  last_printed_ = printed;
 }
 
 void RecordingFactsCollector::AddControl(const RecordHeader& header, const uint8_t* data,
@@ -192,6 +192,10 @@ void RecordingFactsCollector::DecideOverwritten() {
 }
 
 void RecordingFactsCollector::Finish(uint64_t size) {
+  if (printed_) {
+    facts_.firstPrinted = PrintedTimeText(first_printed_);
+    facts_.lastPrinted = PrintedTimeText(last_printed_);
+  }
   if (gap_pending_ && last_.kind == kKindEndOfFile && last_fault_ == 0) {
     // The end-of-file record confirms records missing before it.
     ++facts_.gapCount;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "document/printed_date.h"
 #include "format/option_text.h"
 #include "format/record_file.h"
 
@@ -150,6 +151,10 @@ class RecordingFactsCollector {
   bool first_card_record_valid_ = true;
   // The session the lines go to is the last listed one.
   bool session_listed_ = false;
+  // The printed times, as text only at the end.
+  bool printed_ = false;
+  PrintedTime first_printed_;
+  PrintedTime last_printed_;
 
   void CheckNumber(const RecordHeader& header);
   void AddData(const RecordHeader& header, const uint8_t* data, int fault);
