@@ -86,7 +86,7 @@ void RecordingFactsCollector::AddData(const RecordHeader& header, const uint8_t*
   if (end < start || start >= header.length) return;
   if (end >= header.length) end = header.length - 1;
   PrintedTime printed;
-  if (!FindPrintedTime(data + start, static_cast<size_t>(end - start + 1), printed)) return;
+  if (!FindPrintedTime(data + start, static_cast<size_t>(end - start) + 1, printed)) return;
   if (!printed_) first_printed_ = printed;
   printed_ = true;
   last_printed_ = printed;

@@ -40,7 +40,7 @@ uint32_t BigEndian32(const uint8_t* p) {
 void Sha256BlocksPortable(uint32_t state[8], const uint8_t* data, size_t blocks) {
   for (size_t b = 0; b < blocks; ++b, data += 64) {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i) w[i] = BigEndian32(data + 4 * i);
+    for (size_t i = 0; i < 16; ++i) w[i] = BigEndian32(data + 4 * i);
     for (int i = 16; i < 64; ++i) {
       uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
       uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);

@@ -41,7 +41,7 @@ __attribute__((target("sha,sse4.1,ssse3"))) void Sha256BlocksShaExtensions(uint3
     const __m128i cdgh = state1;
     __m128i m[4];
     // Sixteen groups of four rounds; the schedule runs ahead of them.
-    for (int g = 0; g < 16; ++g) {
+    for (size_t g = 0; g < 16; ++g) {
       __m128i& current = m[g % 4];
       if (g < 4) {
         current = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)),
