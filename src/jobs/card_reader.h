@@ -38,6 +38,7 @@ struct CardReadState {
   // F still begins with the "(init)" record the card's preparation wrote: a
   // ring that has come round has overwritten it.
   bool firstHoldsInit = false;
+  bool firstDamaged = false;  // F failed its check (a rescue read went on)
   // A sector could not be read at all (not merely invalid): what a search
   // concluded from it cannot be trusted.
   bool unreadable = false;

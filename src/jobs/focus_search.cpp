@@ -1,6 +1,7 @@
 #include "jobs/focus_search.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "base/error_report.h"
 #include "base/job_log.h"
@@ -81,19 +82,51 @@ bool FindStart(uint8_t* buffer, SectorCheck f1, bool f1_is_copy) {
   return true;
 }
 
+// CheckDataSector, with the buffer cleared first: after a read that failed
+// it holds nothing of an earlier sector.
+SectorCheck CheckForRescue(uint8_t* buffer, uint32_t sector, size_t& fill) {
+  std::memset(buffer, 0xFF, kSectorSize);
+  return CheckDataSector(buffer, sector, fill);
+}
+
+// For a sector that failed its checksum but was read: its header still names
+// the recording. A rescue read then takes its sequence number as a hint of
+// where it lies in the run (its records are skipped all the same).
+bool StillNamesRecording(const uint8_t* buffer) {
+  return ReadSectorHeader(buffer).master == ReadState().master;
+}
+
 // Whether `sector` is the recording's and carries `sequence`: a sector of
 // the run of consecutive sequence numbers the search follows. A rescue read
-// looks past a damaged sector: when one of the next few carries the number
-// the run gives it, the damaged sector lies inside the run too.
+// takes the number a damaged sector's header still gives, or else looks
+// past it: when one of the next few carries the number the run gives it,
+// the damaged sector lies inside the run too.
 bool InRun(uint8_t* buffer, uint32_t sector, uint32_t sequence) {
   size_t fill = 0;
-  SectorCheck check = CheckDataSector(buffer, sector, fill);
+  SectorCheck check = CheckForRescue(buffer, sector, fill);
   if (check == SectorCheck::kValid) return Sequence(buffer) == sequence;
   if (check != SectorCheck::kDamaged || !Rescue()) return false;
+  if (StillNamesRecording(buffer)) return Sequence(buffer) == sequence;
   for (uint32_t k = 1; k <= kRescueLookAhead && sector <= UINT32_MAX - k; ++k) {
     check = CheckDataSector(buffer, sector + k, fill);
     if (check == SectorCheck::kValid) return Sequence(buffer) == sequence + k;
     if (check == SectorCheck::kForeign) return false;
+  }
+  return false;
+}
+
+// For a rescue read of a card whose F is damaged: the sequence number F
+// carries, told by the next sector of the run behind it that can be read.
+bool FirstSequenceBehind(uint8_t* buffer, uint32_t first, uint32_t last, uint32_t& sequence) {
+  size_t fill = 0;
+  for (uint32_t k = 1; k <= kRescueLookAhead && first + k <= last; ++k) {
+    SectorCheck check = CheckDataSector(buffer, first + k, fill);
+    if (check == SectorCheck::kForeign) return false;
+    if (check != SectorCheck::kValid) continue;
+    const uint32_t found = Sequence(buffer);
+    if ((found & kAlternateSequenceBit) != 0) return false;
+    sequence = found - k;
+    return true;
   }
   return false;
 }
@@ -108,11 +141,17 @@ bool Search() {
 
   state.f0 = first;
   state.select = 0;
-  bool first_valid = ProbeSector(buffer, first, fill);
+  const SectorCheck first_check = CheckDataSector(buffer, first, fill);
+  bool first_valid = first_check == SectorCheck::kValid;
   state.firstHoldsInit = first_valid && BeginsWithInit(buffer);
-  if (first_valid && (Sequence(buffer) & kAlternateSequenceBit) == 0) {
+  state.firstDamaged = first_check == SectorCheck::kDamaged;
+  uint32_t first_sequence = first_valid ? Sequence(buffer) : 0;
+  if (state.firstDamaged && Rescue() && FirstSequenceBehind(buffer, first, last, first_sequence)) {
+    first_valid = true;  // the run starts at F all the same
+  }
+  if (first_valid && (first_sequence & kAlternateSequenceBit) == 0) {
     // The run of consecutive sequence numbers that starts at F ends at F0.
-    state.e = Sequence(buffer);
+    state.e = first_sequence;
     for (uint32_t step = kFirstStep; step != 0;) {
       // A step that would pass the largest sector number cannot hit.
       if (state.f0 <= UINT32_MAX - step && InRun(buffer, state.f0 + step, state.e + step)) {
@@ -124,7 +163,7 @@ bool Search() {
     }
   } else if (first_valid) {
     state.f0 = last;
-    state.e = Sequence(buffer);
+    state.e = first_sequence;
   } else if (first < last && ProbeSector(buffer, first + 1, fill) &&
              (Sequence(buffer) & kAlternateSequenceBit) != 0) {
     state.f0 = first;
@@ -137,23 +176,34 @@ bool Search() {
     return false;
   }
 
-  if (state.f0 >= last) {
-    if (!state.ring) {
-      ReportMessage(msg::kUnexpectedEndOfFocus);
-      return false;
-    }
-    state.f1 = first;
-  } else {
-    state.f1 = state.f0 + 1;
-  }
-
-  ShowStatus("read focus %d", 0);
+  // A rescue read takes a damaged sector after the newest one whose header
+  // follows on as the newest: the walk then ends by skipping it.
+  SectorCheck f0 = SectorCheck::kValid;
+  SectorCheck f1 = SectorCheck::kValid;
   size_t fill0 = 0;
-  const SectorCheck f0 = CheckDataSector(buffer, state.f0, fill0);
-  if (f0 != SectorCheck::kValid) fill0 = 0;
-  ShowStatus("read focus %d", 1);
   size_t fill1 = 0;
-  const SectorCheck f1 = CheckDataSector(buffer, state.f1, fill1);
+  for (uint64_t extended = 0;; ++extended) {
+    if (state.f0 >= last) {
+      if (!state.ring) {
+        ReportMessage(msg::kUnexpectedEndOfFocus);
+        return false;
+      }
+      state.f1 = first;
+    } else {
+      state.f1 = state.f0 + 1;
+    }
+    ShowStatus("read focus %d", 0);
+    f0 = CheckForRescue(buffer, state.f0, fill0);
+    if (f0 != SectorCheck::kValid) fill0 = 0;
+    ShowStatus("read focus %d", 1);
+    f1 = CheckForRescue(buffer, state.f1, fill1);
+    const bool follows_on = f1 == SectorCheck::kDamaged && Rescue() &&
+                            StillNamesRecording(buffer) && Sequence(buffer) == state.e + 1 &&
+                            !(state.f0 + 1 >= last && !state.ring);
+    if (!follows_on || extended > static_cast<uint64_t>(last - first)) break;
+    state.f0 = state.f1;
+    ++state.e;
+  }
   const bool f1_is_copy =
       f1 == SectorCheck::kValid && Sequence(buffer) == (state.e | kAlternateSequenceBit);
   if (f1_is_copy && fill1 >= fill0) {

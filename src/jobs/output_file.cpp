@@ -103,7 +103,9 @@ void AppendReadFacts() {
   facts.newestSector = state.select == 1 ? state.f1 : state.f0;
   // A ring read from behind its newest sector has come round; so has one
   // whose first data sector no longer begins with the card's "(init)".
-  facts.overwritten = state.start != state.first || (state.ring && !state.firstHoldsInit);
+  // (A damaged F tells nothing.)
+  facts.overwritten =
+      state.start != state.first || (state.ring && !state.firstDamaged && !state.firstHoldsInit);
   // A linear card takes no sector beyond L - 1: once that is written, the
   // device records nothing more.
   facts.cardFull = !state.ring && state.f0 + 1 >= state.last;
