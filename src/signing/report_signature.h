@@ -27,6 +27,12 @@ bool SigningAvailable();
 bool SignWithKeyFile(const std::string& key_path, const std::string& message,
                      std::string& signature, std::string& problem);
 
+// Signs the read report beside the record file `record_path` with the key
+// and writes the signature beside it (write beside, then rename). False
+// with the reason in `problem` (one line).
+bool SignReportFile(const std::string& key_path, const std::string& record_path,
+                    std::string& problem);
+
 // A public key read once for checking many signatures.
 class SignatureKey {
  public:

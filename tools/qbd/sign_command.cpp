@@ -8,7 +8,6 @@
 #include "base/text_format.h"
 #include "document/read_report.h"
 #include "document/record_file_scan.h"
-#include "platform/safe_output_file.h"
 #include "signing/report_signature.h"
 
 namespace qb {
@@ -45,25 +44,11 @@ bool SignOne(const std::string& key_path, const std::string& path) {
     Say(FillMessage(msg::kSignRefused, path.c_str(), LoadMessage(msg::kFindingChanged)));
     return false;
   }
-  std::string signature;
-  if (!SignWithKeyFile(key_path, text, signature, problem)) {
+  if (!SignReportFile(key_path, path, problem)) {
     Say(FillMessage(msg::kSignRefused, path.c_str(), problem.c_str()));
     return false;
   }
   const std::string signature_path = ReportSignaturePath(path);
-  SafeOutputFile file;
-  error = file.Open(signature_path);
-  if (error == 0 && !file.Write(signature.data(), signature.size()))
-    error = errno != 0 ? errno : EIO;
-  if (error == 0) {
-    error = file.Commit();
-  } else {
-    file.Discard();
-  }
-  if (error != 0) {
-    Say(FillMessage(msg::kSignRefused, path.c_str(), std::strerror(error)));
-    return false;
-  }
   std::printf("%s\n", FillMessage(msg::kSignWritten, path.c_str(), signature_path.c_str()).c_str());
   return true;
 }

@@ -37,6 +37,10 @@ class AppSettings {
   void SetScanPrinterEsc(int value);
   int ShowUnknownPrinterEsc() const;
   void SetShowUnknownPrinterEsc(int value);
+  // The lab's private key (a PEM file) Card Read signs read reports with;
+  // empty: reports are not signed. Only the path is kept.
+  std::string SignKey() const;
+  void SetSignKey(const std::string& value);
 
   // DosDrive: the serial card drive.
   int Com() const;
