@@ -14,6 +14,7 @@
 #include "app/long_operation.h"
 #include "app/message_box.h"
 #include "app/printer_emulation_dialog.h"
+#include "app/recording_marks.h"
 #include "app/search_dialog.h"
 #include "base/messages.h"
 #include "document/record_document.h"
@@ -303,8 +304,16 @@ void CQuillbankManagerView::paintEvent(QPaintEvent*) {
   for (int line = std::max(top_line_ - kFontReplayLines, 0); line < top_line_; ++line) {
     RenderLine(nullptr, rect, *doc_, line, options, fonts_);
   }
+  RecordingMarks marks(doc_->facts(), settings.ShowSessions() != 0,
+                       settings.ShowRecordingWarnings() != 0);
   int drawn = 0;
-  for (int line = top_line_; line <= last_line_; ++line, ++drawn) {
+  for (int line = top_line_; line <= last_line_ + 1; ++line, ++drawn) {
+    // What the recording tells goes above the line it concerns (and after
+    // the last line, below it).
+    for (const RecordingMark& mark : marks.Before(line)) {
+      rect.setTop(rect.top() + RenderRecordingMark(&painter, rect, mark));
+    }
+    if (line > last_line_) break;
     if (rect.height() <= 0) lines_per_page_ = drawn + 1;
     double height = RenderLine(&painter, rect, *doc_, line, options, fonts_);
     if (rect.top() + height > rect.bottom()) {
