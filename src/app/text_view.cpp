@@ -1,6 +1,7 @@
 #include "app/text_view.h"
 #include "app/ui_text.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -364,4 +365,26 @@ void CQuillbankManagerView::PrinterEmulation() {
   CPrinterEmulationDialog dialog(this);
   if (dialog.exec() != QDialog::Accepted) return;
   for (CQuillbankManagerView* view : AllViews()) view->OnUpdate();
+}
+
+void CQuillbankManagerView::NextManipulated() {
+  if (doc_ == nullptr) return;
+  const std::vector<uint32_t>& lines = doc_->facts().manipulatedLines;
+  auto next = std::upper_bound(lines.begin(), lines.end(), static_cast<uint32_t>(top_line_));
+  if (next == lines.end()) {
+    QApplication::beep();
+    return;
+  }
+  VScroll(kThumbPosition, static_cast<int>(*next));
+}
+
+void CQuillbankManagerView::PreviousManipulated() {
+  if (doc_ == nullptr) return;
+  const std::vector<uint32_t>& lines = doc_->facts().manipulatedLines;
+  auto next = std::lower_bound(lines.begin(), lines.end(), static_cast<uint32_t>(top_line_));
+  if (next == lines.begin()) {
+    QApplication::beep();
+    return;
+  }
+  VScroll(kThumbPosition, static_cast<int>(*(next - 1)));
 }
