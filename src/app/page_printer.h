@@ -2,7 +2,9 @@
 // area, the header (title and version, banner, comment, rule), the footer
 // (print date, file name, page of pages, rule) and the body, whose lines are
 // drawn by the same one-line routine as on screen, with the page layout's
-// breaks. One object serves one print job at a time.
+// breaks. The last page's body ends with the integrity summary, in the
+// footer's font; when the body has no room left for it, it takes a page of
+// its own. One object serves one print job at a time.
 #pragma once
 
 #include <QFont>
@@ -51,7 +53,12 @@ class PagePrinter {
   // Computes the layout unless it is current; false when cancelled.
   bool Layout(LayoutProgress* progress);
   const PageLayout& layout() const { return layout_; }
-  int pageCount() const { return layout_.pageCount(); }
+  // The pages of the job: the layout's, and the page of the integrity
+  // summary when it has one of its own.
+  int pageCount() const;
+  // The integrity summary of the job (set by BeginJob).
+  const QString& summary() const { return summary_; }
+  void SetSummary(const QString& summary) { summary_ = summary; }
 
   // Maps the A4 page (2100 by 2970 units, y downward) onto the drawing
   // rectangle in device units, less 2 units in width and height.
@@ -78,6 +85,11 @@ class PagePrinter {
   void DrawHeader(QPainter& painter, const QRectF& band);
   void DrawFooter(QPainter& painter, const QRectF& band, int n);
   void DrawBody(QPainter& painter, const QRectF& body, int n);
+  // The summary's height in the body's width.
+  double SummaryHeight(const QRectF& body) const;
+  void DrawSummary(QPainter& painter, const QRectF& body, double top);
+  // Whether the summary goes onto a page of its own (the layout done).
+  bool SummaryPage() const;
 
   qb::RecordDocument& doc_;
   PageLayout layout_;
@@ -85,4 +97,5 @@ class PagePrinter {
   LineFonts fonts_;
   QFont header_font_;
   QString print_date_;
+  QString summary_;
 };
