@@ -147,6 +147,8 @@ const Spec kCommands[] = {
      nullptr},
     {"fileExport", &msg::kMenuFileExport, nullptr, &msg::kPromptFileExport, kNoKey, kDoc | kJob,
      false, nullptr, nullptr},
+    {"fileReadReport", &msg::kMenuFileReadReport, nullptr, &msg::kPromptFileReadReport, kNoKey,
+     kDoc | kHeldOff, false, nullptr, nullptr},
     {"filePrint", &msg::kMenuFilePrint, nullptr, &msg::kPromptFilePrint, Ctrl(Qt::Key_P),
      kDoc | kJob, false, Printer, nullptr},
     {"filePrintDirect", nullptr, nullptr, &msg::kPromptFilePrintDirect, kNoKey, kDoc | kJob, false,
@@ -275,8 +277,8 @@ const std::vector<Popup>& Menu(MenuSet menu) {
   };
   static const std::vector<Popup> kDocumentMenu = {
       {msg::kMenuFile,
-       {"fileOpen", "fileClose", kSep, "fileExport", kSep, "filePrint", "filePrintSetup", kSep,
-        kRecentFiles, kSep, "fileExit"}},
+       {"fileOpen", "fileClose", kSep, "fileExport", "fileReadReport", kSep, "filePrint",
+        "filePrintSetup", kSep, kRecentFiles, kSep, "fileExit"}},
       {msg::kMenuCard, kCard},
       {msg::kMenuOptions, kOptions},
       {msg::kMenuSearch, {"searchFind", "searchFindAgain"}},

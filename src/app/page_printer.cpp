@@ -37,6 +37,47 @@ QPen PrintingPen() {
 
 }  // namespace
 
+QFont PageBandFont() {
+  return MakeLineFont(kHeaderHeight, kHeaderWidth, QFont::Bold);
+}
+
+void DrawPageHeader(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& comment) {
+  painter.setFont(font);
+  painter.setPen(PrintingPen());
+  QRectF used;
+  QString title = UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion);
+  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, title, &used);
+  double h1 = used.height();
+  QRectF below(QPointF(band.left(), band.top() + h1), band.bottomRight());
+  painter.drawText(below, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                   UiText(qb::msg::kBanner), &used);
+  double offset = h1 + used.height();
+
+  // The comment on the right, below title and banner; the rule goes under
+  // the lowest text of the header.
+  if (!comment.isEmpty()) {
+    QRectF rest(QPointF(band.left(), band.top() + offset), band.bottomRight());
+    painter.drawText(rest, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, comment, &used);
+    offset = std::max(offset, used.bottom() - band.top());
+  }
+  double y = band.top() + offset + kRuleGap;
+  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
+}
+
+void DrawPageFooter(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& print_date, const QString& file_name, int n, int count) {
+  painter.setFont(font);
+  painter.setPen(PrintingPen());
+  QString left = UiText(qb::msg::kPrinted) + QLatin1Char(' ') + print_date + QLatin1Char('\n') +
+                 UiText(qb::msg::kFile) + QStringLiteral(": ") + file_name;
+  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, left);
+  QString page = QStringLiteral("%1 %2/%3").arg(UiText(qb::msg::kPage)).arg(n).arg(count);
+  painter.drawText(band, Qt::AlignRight | Qt::AlignTop, page);
+  double y = band.top() - kRuleGap;
+  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
+}
+
 QString PrintDateNow() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -60,7 +101,7 @@ PagePrinter::PagePrinter(qb::RecordDocument& doc, std::function<int64_t()> clock
     : doc_(doc),
       layout_(std::move(clock_ms)),
       fonts_(kNormalWidth, kCondensedWidth, kBodyWeight),
-      header_font_(MakeLineFont(kHeaderHeight, kHeaderWidth, QFont::Bold)) {}
+      header_font_(PageBandFont()) {}
 
 void PagePrinter::BeginJob() {
   print_date_ = PrintDateNow();
@@ -112,8 +153,9 @@ bool PagePrinter::PrintPage(QPainter& painter, int n) {
   if (count == -1 || n > count) return false;
   PageRects rects = PageRectsFor();
   painter.setBackgroundMode(Qt::TransparentMode);
-  DrawHeader(painter, rects.header);
-  DrawFooter(painter, rects.footer, n);
+  DrawPageHeader(painter, rects.header, header_font_, HeaderComment(doc_.comment()));
+  DrawPageFooter(painter, rects.footer, header_font_, print_date_,
+                 QString::fromStdString(doc_.GetFileName()), n, count);
   if (doc_.GetLastLineIndex() < 0 || count == 0) return false;
   if (n > layout_.pageCount()) {
     // The summary's own page.
@@ -124,43 +166,6 @@ bool PagePrinter::PrintPage(QPainter& painter, int n) {
   if (n == layout_.pageCount() && !SummaryPage())
     DrawSummary(painter, rects.body, layout_.lastPageBottom());
   return true;
-}
-
-void PagePrinter::DrawHeader(QPainter& painter, const QRectF& band) {
-  painter.setFont(header_font_);
-  painter.setPen(PrintingPen());
-  QRectF used;
-  QString title = UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion);
-  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, title, &used);
-  double h1 = used.height();
-  QRectF below(QPointF(band.left(), band.top() + h1), band.bottomRight());
-  painter.drawText(below, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   UiText(qb::msg::kBanner), &used);
-  double offset = h1 + used.height();
-
-  // The comment on the right, below title and banner; the rule goes under
-  // the lowest text of the header.
-  QString comment = HeaderComment(doc_.comment());
-  if (!comment.isEmpty()) {
-    QRectF rest(QPointF(band.left(), band.top() + offset), band.bottomRight());
-    painter.drawText(rest, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, comment, &used);
-    offset = std::max(offset, used.bottom() - band.top());
-  }
-  double y = band.top() + offset + kRuleGap;
-  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
-}
-
-void PagePrinter::DrawFooter(QPainter& painter, const QRectF& band, int n) {
-  painter.setFont(header_font_);
-  painter.setPen(PrintingPen());
-  QString left = UiText(qb::msg::kPrinted) + QLatin1Char(' ') + print_date_ + QLatin1Char('\n') +
-                 UiText(qb::msg::kFile) + QStringLiteral(": ") +
-                 QString::fromStdString(doc_.GetFileName());
-  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, left);
-  QString page = QStringLiteral("%1 %2/%3").arg(UiText(qb::msg::kPage)).arg(n).arg(pageCount());
-  painter.drawText(band, Qt::AlignRight | Qt::AlignTop, page);
-  double y = band.top() - kRuleGap;
-  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
 }
 
 void PagePrinter::DrawBody(QPainter& painter, const QRectF& body, int n) {

@@ -32,6 +32,17 @@ QString PrintDateNow();
 // LF removed, at most its first 80 characters.
 QString HeaderComment(const std::string& comment);
 
+// The header band of a printed page: title and version, the banner, the
+// comment (as HeaderComment gives it) on the right, and the rule under them.
+void DrawPageHeader(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& comment);
+// The footer band: "Printed" and the date, "File:" and the file name, the
+// page of pages on the right, and the rule above them.
+void DrawPageFooter(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& print_date, const QString& file_name, int n, int count);
+// The font of header and footer (height 40, width 13, bold).
+QFont PageBandFont();
+
 class PagePrinter {
  public:
   enum class Result {
@@ -82,8 +93,6 @@ class PagePrinter {
   const LineFonts& bodyFonts() const { return fonts_; }
 
  private:
-  void DrawHeader(QPainter& painter, const QRectF& band);
-  void DrawFooter(QPainter& painter, const QRectF& band, int n);
   void DrawBody(QPainter& painter, const QRectF& body, int n);
   // The summary's height in the body's width.
   double SummaryHeight(const QRectF& body) const;

@@ -132,11 +132,18 @@ class MainFrameTest : public QObject {
     QTest::newRow("128 options") << false << "&Options" << options;
     QTest::newRow("128 view") << false << "&View" << QStringList{"viewToolbar", "viewStatusBar"};
     QTest::newRow("128 help") << false << "&Help" << QStringList{"helpTopics", kSep, "helpAbout"};
-    QTest::newRow("129 file") << true << "&File"
-                              << QStringList{
-                                     "fileOpen",  "fileClose",      kSep, "fileExport", kSep,
-                                     "filePrint", "filePrintSetup", kSep, kRecent,      kSep,
-                                     "fileExit"};
+    QTest::newRow("129 file") << true << "&File" << QStringList{"fileOpen",
+                                                                "fileClose",
+                                                                kSep,
+                                                                "fileExport",
+                                                                "fileReadReport",
+                                                                kSep,
+                                                                "filePrint",
+                                                                "filePrintSetup",
+                                                                kSep,
+                                                                kRecent,
+                                                                kSep,
+                                                                "fileExit"};
     QTest::newRow("129 card") << true << "&Card" << card;
     // The calculator is one command in both menus and on the toolbar.
     QTest::newRow("129 options") << true << "&Options" << options;
