@@ -1,6 +1,7 @@
 #include "app/page_printer.h"
 #include "app/ui_text.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
 #include <QPrinter>
@@ -11,6 +12,7 @@
 
 #include "app/ansi_text.h"
 #include "app/cards/app_settings.h"
+#include "app/integrity_summary.h"
 #include "base/messages.h"
 #include "document/record_document.h"
 #include "platform/posix_names.h"
@@ -27,12 +29,55 @@ constexpr QFont::Weight kBodyWeight = QFont::Medium;  // 500
 constexpr double kPenWidth = 3;
 constexpr double kRuleGap = 2;
 constexpr int kCommentLength = 80;
+constexpr double kSummaryGap = 40;  // above the summary
+constexpr int kSummaryFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
 QPen PrintingPen() {
   return QPen(QBrush(Qt::black), kPenWidth, Qt::SolidLine);
 }
 
 }  // namespace
+
+QFont PageBandFont() {
+  return MakeLineFont(kHeaderHeight, kHeaderWidth, QFont::Bold);
+}
+
+void DrawPageHeader(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& comment) {
+  painter.setFont(font);
+  painter.setPen(PrintingPen());
+  QRectF used;
+  QString title = UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion);
+  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, title, &used);
+  double h1 = used.height();
+  QRectF below(QPointF(band.left(), band.top() + h1), band.bottomRight());
+  painter.drawText(below, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                   UiText(qb::msg::kBanner), &used);
+  double offset = h1 + used.height();
+
+  // The comment on the right, below title and banner; the rule goes under
+  // the lowest text of the header.
+  if (!comment.isEmpty()) {
+    QRectF rest(QPointF(band.left(), band.top() + offset), band.bottomRight());
+    painter.drawText(rest, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, comment, &used);
+    offset = std::max(offset, used.bottom() - band.top());
+  }
+  double y = band.top() + offset + kRuleGap;
+  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
+}
+
+void DrawPageFooter(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& print_date, const QString& file_name, int n, int count) {
+  painter.setFont(font);
+  painter.setPen(PrintingPen());
+  QString left = UiText(qb::msg::kPrinted) + QLatin1Char(' ') + print_date + QLatin1Char('\n') +
+                 UiText(qb::msg::kFile) + QStringLiteral(": ") + file_name;
+  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, left);
+  QString page = QStringLiteral("%1 %2/%3").arg(UiText(qb::msg::kPage)).arg(n).arg(count);
+  painter.drawText(band, Qt::AlignRight | Qt::AlignTop, page);
+  double y = band.top() - kRuleGap;
+  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
+}
 
 QString PrintDateNow() {
   std::time_t now = std::time(nullptr);
@@ -57,7 +102,7 @@ PagePrinter::PagePrinter(qb::RecordDocument& doc, std::function<int64_t()> clock
     : doc_(doc),
       layout_(std::move(clock_ms)),
       fonts_(kNormalWidth, kCondensedWidth, kBodyWeight),
-      header_font_(MakeLineFont(kHeaderHeight, kHeaderWidth, QFont::Bold)) {}
+      header_font_(PageBandFont()) {}
 
 void PagePrinter::BeginJob() {
   print_date_ = PrintDateNow();
@@ -65,7 +110,33 @@ void PagePrinter::BeginJob() {
   options_.scan_printer_esc = settings.ScanPrinterEsc() != 0;
   options_.show_unknown_printer_esc = settings.ShowUnknownPrinterEsc() != 0;
   options_.target = LineTarget::kPrinter;
+  summary_ = IntegritySummary(doc_);
   layout_.Invalidate();
+}
+
+double PagePrinter::SummaryHeight(const QRectF& body) const {
+  if (summary_.isEmpty()) return 0;
+  QRectF bounds(body.left(), 0, body.width(), kPageHeight);
+  return kSummaryGap +
+         QFontMetricsF(header_font_).boundingRect(bounds, kSummaryFlags, summary_).height();
+}
+
+bool PagePrinter::SummaryPage() const {
+  if (summary_.isEmpty() || layout_.pageCount() < 1) return false;
+  const QRectF body = PageRectsFor().body;
+  return layout_.lastPageBottom() + SummaryHeight(body) > body.bottom();
+}
+
+int PagePrinter::pageCount() const {
+  return layout_.pageCount() + (SummaryPage() ? 1 : 0);
+}
+
+void PagePrinter::DrawSummary(QPainter& painter, const QRectF& body, double top) {
+  if (summary_.isEmpty()) return;
+  painter.setFont(header_font_);
+  painter.setPen(PrintingPen());
+  QRectF rect(QPointF(body.left(), top + kSummaryGap), body.bottomRight());
+  painter.drawText(rect, kSummaryFlags, summary_);
 }
 
 bool PagePrinter::Layout(LayoutProgress* progress) {
@@ -79,53 +150,23 @@ void PagePrinter::MapPage(QPainter& painter, const QRect& drawing) {
 }
 
 bool PagePrinter::PrintPage(QPainter& painter, int n) {
-  int count = layout_.pageCount();
+  int count = pageCount();
   if (count == -1 || n > count) return false;
   PageRects rects = PageRectsFor();
   painter.setBackgroundMode(Qt::TransparentMode);
-  DrawHeader(painter, rects.header);
-  DrawFooter(painter, rects.footer, n);
+  DrawPageHeader(painter, rects.header, header_font_, HeaderComment(doc_.comment()));
+  DrawPageFooter(painter, rects.footer, header_font_, print_date_,
+                 QString::fromStdString(doc_.GetFileName()), n, count);
   if (doc_.GetLastLineIndex() < 0 || count == 0) return false;
-  DrawBody(painter, rects.body, n);
-  return true;
-}
-
-void PagePrinter::DrawHeader(QPainter& painter, const QRectF& band) {
-  painter.setFont(header_font_);
-  painter.setPen(PrintingPen());
-  QRectF used;
-  QString title = UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion);
-  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, title, &used);
-  double h1 = used.height();
-  QRectF below(QPointF(band.left(), band.top() + h1), band.bottomRight());
-  painter.drawText(below, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   UiText(qb::msg::kBanner), &used);
-  double offset = h1 + used.height();
-
-  // The comment on the right, below title and banner; the rule goes under
-  // the lowest text of the header.
-  QString comment = HeaderComment(doc_.comment());
-  if (!comment.isEmpty()) {
-    QRectF rest(QPointF(band.left(), band.top() + offset), band.bottomRight());
-    painter.drawText(rest, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, comment, &used);
-    offset = std::max(offset, used.bottom() - band.top());
+  if (n > layout_.pageCount()) {
+    // The summary's own page.
+    DrawSummary(painter, rects.body, rects.body.top() - kSummaryGap);
+    return true;
   }
-  double y = band.top() + offset + kRuleGap;
-  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
-}
-
-void PagePrinter::DrawFooter(QPainter& painter, const QRectF& band, int n) {
-  painter.setFont(header_font_);
-  painter.setPen(PrintingPen());
-  QString left = UiText(qb::msg::kPrinted) + QLatin1Char(' ') + print_date_ + QLatin1Char('\n') +
-                 UiText(qb::msg::kFile) + QStringLiteral(": ") +
-                 QString::fromStdString(doc_.GetFileName());
-  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, left);
-  QString page =
-      QStringLiteral("%1 %2/%3").arg(UiText(qb::msg::kPage)).arg(n).arg(layout_.pageCount());
-  painter.drawText(band, Qt::AlignRight | Qt::AlignTop, page);
-  double y = band.top() - kRuleGap;
-  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
+  DrawBody(painter, rects.body, n);
+  if (n == layout_.pageCount() && !SummaryPage())
+    DrawSummary(painter, rects.body, layout_.lastPageBottom());
+  return true;
 }
 
 void PagePrinter::DrawBody(QPainter& painter, const QRectF& body, int n) {
@@ -147,7 +188,7 @@ PagePrinter::Result PagePrinter::Print(QPrinter& printer, LayoutProgress* progre
 PagePrinter::Result PagePrinter::Print(QPagedPaintDevice& device, int from_page, int to_page,
                                        LayoutProgress* progress) {
   if (!Layout(progress)) return Result::kNothing;
-  int count = layout_.pageCount();
+  int count = pageCount();
   int from = std::max(from_page, 1);
   int to = to_page > 0 ? std::min(to_page, count) : count;
   if (count < 1 || from > to) return Result::kNothing;

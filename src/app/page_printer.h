@@ -2,7 +2,9 @@
 // area, the header (title and version, banner, comment, rule), the footer
 // (print date, file name, page of pages, rule) and the body, whose lines are
 // drawn by the same one-line routine as on screen, with the page layout's
-// breaks. One object serves one print job at a time.
+// breaks. The last page's body ends with the integrity summary, in the
+// footer's font; when the body has no room left for it, it takes a page of
+// its own. One object serves one print job at a time.
 #pragma once
 
 #include <QFont>
@@ -30,6 +32,17 @@ QString PrintDateNow();
 // LF removed, at most its first 80 characters.
 QString HeaderComment(const std::string& comment);
 
+// The header band of a printed page: title and version, the banner, the
+// comment (as HeaderComment gives it) on the right, and the rule under them.
+void DrawPageHeader(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& comment);
+// The footer band: "Printed" and the date, "File:" and the file name, the
+// page of pages on the right, and the rule above them.
+void DrawPageFooter(QPainter& painter, const QRectF& band, const QFont& font,
+                    const QString& print_date, const QString& file_name, int n, int count);
+// The font of header and footer (height 40, width 13, bold).
+QFont PageBandFont();
+
 class PagePrinter {
  public:
   enum class Result {
@@ -51,7 +64,12 @@ class PagePrinter {
   // Computes the layout unless it is current; false when cancelled.
   bool Layout(LayoutProgress* progress);
   const PageLayout& layout() const { return layout_; }
-  int pageCount() const { return layout_.pageCount(); }
+  // The pages of the job: the layout's, and the page of the integrity
+  // summary when it has one of its own.
+  int pageCount() const;
+  // The integrity summary of the job (set by BeginJob).
+  const QString& summary() const { return summary_; }
+  void SetSummary(const QString& summary) { summary_ = summary; }
 
   // Maps the A4 page (2100 by 2970 units, y downward) onto the drawing
   // rectangle in device units, less 2 units in width and height.
@@ -75,9 +93,12 @@ class PagePrinter {
   const LineFonts& bodyFonts() const { return fonts_; }
 
  private:
-  void DrawHeader(QPainter& painter, const QRectF& band);
-  void DrawFooter(QPainter& painter, const QRectF& band, int n);
   void DrawBody(QPainter& painter, const QRectF& body, int n);
+  // The summary's height in the body's width.
+  double SummaryHeight(const QRectF& body) const;
+  void DrawSummary(QPainter& painter, const QRectF& body, double top);
+  // Whether the summary goes onto a page of its own (the layout done).
+  bool SummaryPage() const;
 
   qb::RecordDocument& doc_;
   PageLayout layout_;
@@ -85,4 +106,5 @@ class PagePrinter {
   LineFonts fonts_;
   QFont header_font_;
   QString print_date_;
+  QString summary_;
 };

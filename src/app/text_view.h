@@ -75,6 +75,10 @@ class CQuillbankManagerView : public QAbstractScrollArea {
   void FindAgain();
   // The printer emulation dialog; OK redraws every view.
   void PrinterEmulation();
+  // Scrolls the next (previous) line whose record fails its check to the
+  // top; a beep when there is none.
+  void NextManipulated();
+  void PreviousManipulated();
 
  signals:
   // The top line or the horizontal position changed.
