@@ -1,63 +1,27 @@
 #include "app/page_printer.h"
-#include "app/ui_text.h"
 
+#include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPen>
-#include <QPrinter>
 #include <algorithm>
-#include <cmath>
-#include <ctime>
 #include <utility>
 
-#include "app/ansi_text.h"
 #include "app/cards/app_settings.h"
-#include "base/messages.h"
 #include "document/record_document.h"
-#include "platform/posix_names.h"
 
 namespace {
 
-// Body fonts: normal width 24, condensed width 13; header and footer: width
-// 13, bold. All of height 40.
+// Body fonts: normal width 24, condensed width 13, both of height 40.
 constexpr double kNormalWidth = 24;
 constexpr double kCondensedWidth = 13;
-constexpr double kHeaderHeight = 40;
-constexpr double kHeaderWidth = 13;
 constexpr QFont::Weight kBodyWeight = QFont::Medium;  // 500
-constexpr double kPenWidth = 3;
-constexpr double kRuleGap = 2;
-constexpr int kCommentLength = 80;
-
-QPen PrintingPen() {
-  return QPen(QBrush(Qt::black), kPenWidth, Qt::SolidLine);
-}
 
 }  // namespace
-
-QString PrintDateNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[128];
-  size_t n = std::strftime(text, sizeof text, "%d %b %Y %X", &local);
-  return QString::fromLocal8Bit(text, static_cast<qsizetype>(n));
-}
-
-QString HeaderComment(const std::string& comment) {
-  size_t begin = comment.find_first_not_of(' ');
-  size_t end = comment.find_last_not_of(' ');
-  std::string trimmed =
-      begin == std::string::npos ? std::string() : comment.substr(begin, end - begin + 1);
-  std::erase_if(trimmed, [](char c) { return c == '\r' || c == '\n'; });
-  if (trimmed.size() > kCommentLength) trimmed.resize(kCommentLength);
-  return AnsiText(trimmed);
-}
 
 PagePrinter::PagePrinter(qb::RecordDocument& doc, std::function<int64_t()> clock_ms)
     : doc_(doc),
       layout_(std::move(clock_ms)),
       fonts_(kNormalWidth, kCondensedWidth, kBodyWeight),
-      header_font_(MakeLineFont(kHeaderHeight, kHeaderWidth, QFont::Bold)) {}
+      header_font_(BandFont()) {}
 
 void PagePrinter::BeginJob() {
   print_date_ = PrintDateNow();
@@ -83,49 +47,12 @@ bool PagePrinter::PrintPage(QPainter& painter, int n) {
   if (count == -1 || n > count) return false;
   PageRects rects = PageRectsFor();
   painter.setBackgroundMode(Qt::TransparentMode);
-  DrawHeader(painter, rects.header);
-  DrawFooter(painter, rects.footer, n);
+  DrawPageHeader(painter, rects.header, header_font_, doc_.comment());
+  DrawPageFooter(painter, rects.footer, header_font_, print_date_, doc_.GetFileName(), n,
+                 layout_.pageCount());
   if (doc_.GetLastLineIndex() < 0 || count == 0) return false;
   DrawBody(painter, rects.body, n);
   return true;
-}
-
-void PagePrinter::DrawHeader(QPainter& painter, const QRectF& band) {
-  painter.setFont(header_font_);
-  painter.setPen(PrintingPen());
-  QRectF used;
-  QString title = UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion);
-  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop, title, &used);
-  double h1 = used.height();
-  QRectF below(QPointF(band.left(), band.top() + h1), band.bottomRight());
-  painter.drawText(below, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                   UiText(qb::msg::kBanner), &used);
-  double offset = h1 + used.height();
-
-  // The comment on the right, below title and banner; the rule goes under
-  // the lowest text of the header.
-  QString comment = HeaderComment(doc_.comment());
-  if (!comment.isEmpty()) {
-    QRectF rest(QPointF(band.left(), band.top() + offset), band.bottomRight());
-    painter.drawText(rest, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, comment, &used);
-    offset = std::max(offset, used.bottom() - band.top());
-  }
-  double y = band.top() + offset + kRuleGap;
-  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
-}
-
-void PagePrinter::DrawFooter(QPainter& painter, const QRectF& band, int n) {
-  painter.setFont(header_font_);
-  painter.setPen(PrintingPen());
-  QString left = UiText(qb::msg::kPrinted) + QLatin1Char(' ') + print_date_ + QLatin1Char('\n') +
-                 UiText(qb::msg::kFile) + QStringLiteral(": ") +
-                 QString::fromStdString(doc_.GetFileName());
-  painter.drawText(band, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, left);
-  QString page =
-      QStringLiteral("%1 %2/%3").arg(UiText(qb::msg::kPage)).arg(n).arg(layout_.pageCount());
-  painter.drawText(band, Qt::AlignRight | Qt::AlignTop, page);
-  double y = band.top() - kRuleGap;
-  painter.drawLine(QPointF(band.left(), y), QPointF(band.right(), y));
 }
 
 void PagePrinter::DrawBody(QPainter& painter, const QRectF& body, int n) {
@@ -138,10 +65,6 @@ void PagePrinter::DrawBody(QPainter& painter, const QRectF& body, int n) {
     double height = RenderLine(&painter, rect, doc_, line, options_, fonts_);
     rect.setTop(rect.top() + (height < 0 ? -height : height));
   }
-}
-
-PagePrinter::Result PagePrinter::Print(QPrinter& printer, LayoutProgress* progress) {
-  return Print(printer, printer.fromPage(), printer.toPage(), progress);
 }
 
 PagePrinter::Result PagePrinter::Print(QPagedPaintDevice& device, int from_page, int to_page,

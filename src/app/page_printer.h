@@ -13,6 +13,8 @@
 #include <string>
 
 #include "app/line_renderer.h"
+#include "app/page_bands.h"
+#include "app/page_job.h"
 #include "app/page_layout.h"
 
 class QPagedPaintDevice;
@@ -23,27 +25,16 @@ namespace qb {
 class RecordDocument;
 }
 
-// The date and time of now as the footer shows it ("%d %b %Y %X" in the
-// program's time locale).
-QString PrintDateNow();
-// The comment as the header shows it: blanks removed at both ends, CR and
-// LF removed, at most its first 80 characters.
-QString HeaderComment(const std::string& comment);
-
-class PagePrinter {
+class PagePrinter : public PageJob {
  public:
-  enum class Result {
-    kPrinted,      // pages were printed
-    kNothing,      // the layout was cancelled, or there was no page to print
-    kStartFailed,  // the printer did not start the job
-  };
+  using PageJob::Print;
 
   // `clock_ms` paces the layout's progress (the monotonic clock when empty).
   explicit PagePrinter(qb::RecordDocument& doc, std::function<int64_t()> clock_ms = {});
 
   // Starts a job: the print date of now, the settings of the printer
   // emulation, the layout stale.
-  void BeginJob();
+  void BeginJob() override;
   void SetPrintDate(const QString& date) { print_date_ = date; }
   const QString& printDate() const { return print_date_; }
   const LineOptions& options() const { return options_; }
@@ -51,7 +42,7 @@ class PagePrinter {
   // Computes the layout unless it is current; false when cancelled.
   bool Layout(LayoutProgress* progress);
   const PageLayout& layout() const { return layout_; }
-  int pageCount() const { return layout_.pageCount(); }
+  int pageCount() const override { return layout_.pageCount(); }
 
   // Maps the A4 page (2100 by 2970 units, y downward) onto the drawing
   // rectangle in device units, less 2 units in width and height.
@@ -62,12 +53,10 @@ class PagePrinter {
   // header and footer when there are no lines.
   bool PrintPage(QPainter& painter, int n);
 
-  // The whole job on a printer: the layout, then the printer's page range
-  // (all pages when it has none) up to the last page, one sheet each.
-  Result Print(QPrinter& printer, LayoutProgress* progress);
-  // The same on any paged device, pages `from_page` to `to_page` (0: from
-  // the first, to the last).
-  Result Print(QPagedPaintDevice& device, int from_page, int to_page, LayoutProgress* progress);
+  // The whole job: the layout, then the pages up to the last, one sheet
+  // each.
+  Result Print(QPagedPaintDevice& device, int from_page, int to_page,
+               LayoutProgress* progress) override;
 
   // The fonts of header and footer and of the body's normal and condensed
   // text.
@@ -75,8 +64,6 @@ class PagePrinter {
   const LineFonts& bodyFonts() const { return fonts_; }
 
  private:
-  void DrawHeader(QPainter& painter, const QRectF& band);
-  void DrawFooter(QPainter& painter, const QRectF& band, int n);
   void DrawBody(QPainter& painter, const QRectF& body, int n);
 
   qb::RecordDocument& doc_;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/cards/app_settings.h"
+#include "app/text_view.h"
 #include "base/messages.h"
 
 CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(parent) {
@@ -40,4 +41,10 @@ void CPrinterEmulationDialog::accept() {
   settings.SetScanPrinterEsc(scan_->isChecked() ? 1 : 0);
   settings.SetShowUnknownPrinterEsc(show_unknown_->isChecked() ? 1 : 0);
   QDialog::accept();
+}
+
+void EditPrinterEmulation(QWidget* parent) {
+  CPrinterEmulationDialog dialog(parent);
+  if (dialog.exec() != QDialog::Accepted) return;
+  for (CQuillbankManagerView* view : CQuillbankManagerView::AllViews()) view->OnUpdate();
 }

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QWidget;
 
 class CPrinterEmulationDialog : public QDialog {
   Q_OBJECT
@@ -20,3 +21,6 @@ class CPrinterEmulationDialog : public QDialog {
   QCheckBox* show_unknown_;
   QCheckBox* convert_;  // hidden and disabled, bound to nothing
 };
+
+// Runs the dialog; on OK every line view redraws with the new rules.
+void EditPrinterEmulation(QWidget* parent);

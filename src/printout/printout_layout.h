@@ -34,7 +34,8 @@ class PrintoutLayout {
   // the layout holds no pages.
   bool Paginate(const std::function<bool(int line)>& keep_going = {});
 
-  // Pages of the last complete pass (0 when nothing was printed).
+  // Pages of the last complete pass (0 when nothing was printed); while a
+  // pass runs, the pages it has completed.
   int PageCount() const { return page_count_; }
 
   // Lays out page `index` (from 0) into `page`; false when there is none.
