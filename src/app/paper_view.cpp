@@ -84,10 +84,9 @@ CPaperView::CPaperView(qb::RecordDocument* doc, QWidget* parent)
     : QAbstractScrollArea(parent), doc_(doc), source_(*doc) {
   setObjectName(QStringLiteral("paperView"));
   setFocusPolicy(Qt::StrongFocus);
-  viewport()->setAutoFillBackground(true);
-  QPalette palette = viewport()->palette();
-  palette.setColor(QPalette::Window, kDesk);
-  viewport()->setPalette(palette);
+  // The paint fills every pixel: the desk between the pages, then the pages.
+  viewport()->setAutoFillBackground(false);
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this,
@@ -242,7 +241,7 @@ void CPaperView::MoveBy(double distance) {
 }
 
 void CPaperView::SetHorizontal(int offset) {
-  const int most = std::max(0, static_cast<int>(std::ceil(ContentWidth())) - viewport()->width());
+  const int most = std::max(0, static_cast<int>(std::lround(ContentWidth())) - viewport()->width());
   const int clamped = std::clamp(offset, 0, most);
   const bool moved = clamped != h_offset_;
   h_offset_ = clamped;
@@ -276,7 +275,7 @@ void CPaperView::SyncScrollBars() {
   verticalScrollBar()->setPageStep(StepsPerPage());
   verticalScrollBar()->setSingleStep(1);
   verticalScrollBar()->setValue(pages ? ValueOf({top_page_, top_offset_}) : 0);
-  const int most = std::max(0, static_cast<int>(std::ceil(ContentWidth())) - viewport()->width());
+  const int most = std::max(0, static_cast<int>(std::lround(ContentWidth())) - viewport()->width());
   h_offset_ = std::min(h_offset_, most);
   horizontalScrollBar()->setRange(0, most);
   horizontalScrollBar()->setPageStep(std::max(viewport()->width(), 1));
@@ -330,6 +329,7 @@ void CPaperView::resizeEvent(QResizeEvent* event) {
 
 void CPaperView::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
+  painter.fillRect(viewport()->rect(), kDesk);
   if (busy_ || !paginated_) return;
   const double scale = Scale();
   const double width = ContentWidth();
@@ -434,10 +434,11 @@ int CPaperView::CurrentLine() const {
   for (int index = top_page_; index < std::min(top_page_ + 2, pageCount()); ++index) {
     const qb::Page* page = PageAt(index);
     if (page == nullptr) break;
-    const double view_top = index == top_page_ ? top_offset_ - kPageGap : -1e18;
+    // Read where ShowLine puts a line: the room above it below the top.
+    const double reading = index == top_page_ ? top_offset_ - kPageGap + kRoomAbove : -1e18;
     const qb::LineSpan* best = nullptr;
     for (const qb::LineSpan& span : page->lines) {
-      if (span.bottom <= view_top) continue;
+      if (span.bottom <= reading) continue;
       if (best == nullptr || span.top < best->top ||
           (span.top == best->top && span.origin.line < best->origin.line))
         best = &span;
