@@ -107,6 +107,37 @@ std::vector<WarningPlace> WarningPlaces(const qb::Page& page) {
   return places;
 }
 
+bool JoinsStrip(const qb::BitImage& left, const qb::BitImage& right) {
+  return right.y == left.y && right.rows == left.rows && right.dotPitchX == left.dotPitchX &&
+         right.dotPitchY == left.dotPitchY && right.x == left.x + left.Width() &&
+         right.origin.manipulated == left.origin.manipulated;
+}
+
+QImage StripImage(const std::vector<qb::BitImage>& images, size_t first, size_t end) {
+  int32_t columns = 0;
+  for (size_t i = first; i < end; ++i) columns += images[i].columns;
+  const qb::BitImage& head = images[first];
+  if (columns <= 0 || head.rows <= 0) return QImage();
+  QImage dots(columns, head.rows, QImage::Format_Mono);
+  dots.fill(0);
+  int32_t at = 0;
+  for (size_t i = first; i < end; ++i) {
+    const qb::BitImage& piece = images[i];
+    for (int32_t row = 0; row < piece.rows && row < head.rows; ++row) {
+      uchar* line = dots.scanLine(row);
+      for (int32_t column = 0; column < piece.columns; ++column) {
+        if (!piece.Dot(column, row)) continue;
+        const int32_t x = at + column;
+        line[x / 8] = static_cast<uchar>(line[x / 8] | (0x80 >> (x % 8)));
+      }
+    }
+    at += piece.columns;
+  }
+  const QRgb ink = head.origin.manipulated ? kManipulatedInk.rgb() : qRgb(0, 0, 0);
+  dots.setColorTable({qRgba(0, 0, 0, 0), ink});
+  return dots;
+}
+
 QImage DotImage(const qb::BitImage& image) {
   if (image.columns <= 0 || image.rows <= 0 || image.bits.empty()) return QImage();
   QImage dots(image.bits.data(), image.columns, image.rows, image.stride, QImage::Format_Mono);
@@ -172,15 +203,27 @@ void PaperPainter::DrawCells(QPainter& painter, const CellFont& font, double x, 
                      QString::fromUcs4(&text[i], 1));
 }
 
-void PaperPainter::DrawImage(QPainter& painter, const qb::BitImage& image, bool screen) {
-  QImage dots = DotImage(image);
-  if (dots.isNull()) return;
-  // On screen smoothed to the pixels; on paper (a PDF) kept as it is: one
-  // image at the dots' resolution, stored without loss and not blurred by
-  // the viewer, its ground transparent.
+void PaperPainter::DrawImages(QPainter& painter, const std::vector<qb::BitImage>& images,
+                              bool screen) {
+  // On screen smoothed to the pixels; on paper (a PDF) kept as they are, at
+  // the dots' resolution, stored without loss and not blurred by the viewer,
+  // their ground transparent. There the pieces of one strip that several
+  // lines printed side by side in one ink become one image.
   painter.setRenderHint(QPainter::SmoothPixmapTransform, screen);
   painter.setRenderHint(QPainter::LosslessImageRendering, !screen);
-  painter.drawImage(QRectF(image.x, image.y, image.Width(), image.Height()), dots);
+  for (size_t first = 0; first < images.size();) {
+    size_t end = first + 1;
+    if (!screen) {
+      while (end < images.size() && JoinsStrip(images[end - 1], images[end])) ++end;
+    }
+    const qb::BitImage& image = images[first];
+    QImage dots = end == first + 1 ? DotImage(image) : StripImage(images, first, end);
+    if (!dots.isNull()) {
+      const double width = static_cast<double>(dots.width()) * image.dotPitchX;
+      painter.drawImage(QRectF(image.x, image.y, width, image.Height()), dots);
+    }
+    first = end;
+  }
 }
 
 void PaperPainter::DrawWarnings(QPainter& painter, const qb::Page& page) {
@@ -206,7 +249,7 @@ void PaperPainter::Draw(QPainter& painter, const qb::Page& page, const Extras& e
     painter.drawRect(sheet);
   }
   painter.setClipRect(sheet);
-  for (const qb::BitImage& image : page.images) DrawImage(painter, image, extras.screen);
+  DrawImages(painter, page.images, extras.screen);
   for (const qb::Rule& rule : page.rules) {
     painter.fillRect(QRectF(rule.x0, rule.y - rule.thickness / 2.0, rule.x1 - rule.x0,
                             std::max(rule.thickness, 1)),

@@ -46,6 +46,10 @@ std::vector<WarningPlace> WarningPlaces(const qb::Page& page);
 // The image of a bit-image item: its own bits (the item must outlive it),
 // a dot in black or red on a transparent ground.
 QImage DotImage(const qb::BitImage& image);
+// Whether `right` goes on the strip `left` printed, right beside it, in the
+// same ink; and the image of such pieces [first, end) joined.
+bool JoinsStrip(const qb::BitImage& left, const qb::BitImage& right);
+QImage StripImage(const std::vector<qb::BitImage>& images, size_t first, size_t end);
 
 class PaperPainter {
  public:
@@ -77,7 +81,7 @@ class PaperPainter {
   void DrawCells(QPainter& painter, const CellFont& font, double x, double baseline, double advance,
                  const std::u32string& text, const QColor& ink);
   void DrawWarnings(QPainter& painter, const qb::Page& page);
-  void DrawImage(QPainter& painter, const qb::BitImage& image, bool screen);
+  void DrawImages(QPainter& painter, const std::vector<qb::BitImage>& images, bool screen);
 
   std::map<std::tuple<int32_t, int32_t, uint16_t>, CellFont> fonts_;
 };

@@ -390,6 +390,11 @@ void CPaperView::FitWidth() {
   Zoom(0);
 }
 
+void CPaperView::ShowPage(int index) {
+  if (busy_ || !paginated_ || pageCount() == 0) return;
+  GoTo({std::clamp(index, 0, pageCount() - 1), 0});
+}
+
 void CPaperView::LineUp() {
   MoveBy(-kLineStep);
 }

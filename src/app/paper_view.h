@@ -75,6 +75,8 @@ class CPaperView : public QAbstractScrollArea, public DocumentView {
   int topPage() const { return top_page_; }
   double topOffset() const { return top_offset_; }
   int hScrollPos() const { return h_offset_; }
+  // Brings the top of page `index` (from 0) to the top of the window.
+  void ShowPage(int index);
 
   // The page laid out, or null when there is none.
   const qb::Page* PageAt(int index) const;
