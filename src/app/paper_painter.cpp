@@ -30,6 +30,8 @@ constexpr int32_t kMarkSize = InchSteps(1, 20);
 const QColor kMarkInk(230, 120, 0);
 
 const QColor kSheetEdge(150, 150, 150);
+// Below this many pixels to a dot an image is averaged down before drawing.
+constexpr double kAverageBelow = 0.75;
 const QColor kHighlight(255, 220, 0, 110);
 
 QString WarningText() {
@@ -204,25 +206,34 @@ void PaperPainter::DrawCells(QPainter& painter, const CellFont& font, double x, 
 }
 
 void PaperPainter::DrawImages(QPainter& painter, const std::vector<qb::BitImage>& images,
-                              bool screen) {
+                              bool smooth) {
   // On screen smoothed to the pixels; on paper (a PDF) kept as they are, at
   // the dots' resolution, stored without loss and not blurred by the viewer,
   // their ground transparent. There the pieces of one strip that several
   // lines printed side by side in one ink become one image.
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, screen);
-  painter.setRenderHint(QPainter::LosslessImageRendering, !screen);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, smooth);
+  painter.setRenderHint(QPainter::LosslessImageRendering, !smooth);
   for (size_t first = 0; first < images.size();) {
     size_t end = first + 1;
-    if (!screen) {
+    if (!smooth) {
       while (end < images.size() && JoinsStrip(images[end - 1], images[end])) ++end;
     }
     const qb::BitImage& image = images[first];
     QImage dots = end == first + 1 ? DotImage(image) : StripImage(images, first, end);
-    if (!dots.isNull()) {
-      const double width = static_cast<double>(dots.width()) * image.dotPitchX;
-      painter.drawImage(QRectF(image.x, image.y, width, image.Height()), dots);
-    }
     first = end;
+    if (dots.isNull()) continue;
+    const QRectF target(image.x, image.y, static_cast<double>(dots.width()) * image.dotPitchX,
+                        image.Height());
+    // Much smaller than its dots, an image is averaged down first: drawn
+    // smoothed it would only be sampled, and most dots of a thin line lost.
+    const QSizeF pixels = painter.transform().mapRect(target).size();
+    if (smooth && pixels.width() < kAverageBelow * dots.width() && pixels.width() >= 1 &&
+        pixels.height() >= 1) {
+      dots = dots.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                 .scaled(pixels.toSize().expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio,
+                         Qt::SmoothTransformation);
+    }
+    painter.drawImage(target, dots);
   }
 }
 
@@ -243,13 +254,13 @@ void PaperPainter::Draw(QPainter& painter, const qb::Page& page, const Extras& e
   painter.save();
   const QRectF sheet(0, 0, page.width, page.height);
   painter.fillRect(sheet, Qt::white);
-  if (extras.screen) {
+  if (extras.edge) {
     painter.setPen(QPen(kSheetEdge, 0));
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(sheet);
   }
   painter.setClipRect(sheet);
-  DrawImages(painter, page.images, extras.screen);
+  DrawImages(painter, page.images, extras.smooth);
   for (const qb::Rule& rule : page.rules) {
     painter.fillRect(QRectF(rule.x0, rule.y - rule.thickness / 2.0, rule.x1 - rule.x0,
                             std::max(rule.thickness, 1)),

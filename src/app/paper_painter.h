@@ -53,10 +53,12 @@ QImage StripImage(const std::vector<qb::BitImage>& images, size_t first, size_t 
 
 class PaperPainter {
  public:
-  // What Draw adds to the page: on screen the sheet's edge and smoothed
-  // dots; highlighted rectangles (page units) mark a find hit.
+  // How Draw shows the page: on screen with the sheet's edge, and dots
+  // smoothed to the pixels; highlighted rectangles (page units) mark a find
+  // hit.
   struct Extras {
-    bool screen = false;
+    bool edge = false;
+    bool smooth = false;
     std::vector<QRectF> highlight;
   };
 
@@ -81,7 +83,7 @@ class PaperPainter {
   void DrawCells(QPainter& painter, const CellFont& font, double x, double baseline, double advance,
                  const std::u32string& text, const QColor& ink);
   void DrawWarnings(QPainter& painter, const qb::Page& page);
-  void DrawImages(QPainter& painter, const std::vector<qb::BitImage>& images, bool screen);
+  void DrawImages(QPainter& painter, const std::vector<qb::BitImage>& images, bool smooth);
 
   std::map<std::tuple<int32_t, int32_t, uint16_t>, CellFont> fonts_;
 };

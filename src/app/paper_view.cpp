@@ -346,7 +346,8 @@ void CPaperView::paintEvent(QPaintEvent*) {
     painter.translate(left, top);
     painter.scale(scale, scale);
     PaperPainter::Extras extras;
-    extras.screen = true;
+    extras.edge = true;
+    extras.smooth = true;
     if (hit_.page == index) extras.highlight = hit_boxes_;
     painter_.Draw(painter, *page, extras);
     painter.restore();
