@@ -55,3 +55,25 @@ foreach(dll ${QB_MINGW_RUNTIME})
   install(FILES ${path} DESTINATION ${CMAKE_INSTALL_BINDIR})
 endforeach()
 add_custom_target(windows_runtime ALL DEPENDS ${QB_RUNTIME_COPIES})
+
+# The program's icons, drawn by the application's own picture code (the
+# icon program runs under Wine, beside Qt's DLLs), and its resources.
+add_executable(render_icons ${QB_PACKAGING_DIR}/render_icons.cpp)
+target_include_directories(render_icons PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(render_icons PRIVATE Qt6::Gui qb_build_flags)
+set(QB_APP_ICON ${CMAKE_BINARY_DIR}/icons/quillbank-manager.ico)
+set(QB_DOCUMENT_ICON ${CMAKE_BINARY_DIR}/icons/quillbank-document.ico)
+add_custom_command(OUTPUT ${QB_APP_ICON} ${QB_DOCUMENT_ICON}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons
+  COMMAND render_icons -platform offscreen --ico ${QB_APP_ICON} ${QB_DOCUMENT_ICON}
+  DEPENDS render_icons windows_runtime ${CMAKE_SOURCE_DIR}/src/app/app_pictures.cpp
+  VERBATIM)
+add_custom_target(windows_icons DEPENDS ${QB_APP_ICON} ${QB_DOCUMENT_ICON})
+add_dependencies(quillbank-manager windows_icons)
+configure_file(${QB_PACKAGING_DIR}/windows/quillbank-manager.rc.in
+               ${CMAKE_BINARY_DIR}/quillbank-manager.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/quillbank-manager.rc TARGET_DIRECTORY quillbank-manager PROPERTIES
+  OBJECT_DEPENDS "${QB_APP_ICON};${QB_DOCUMENT_ICON}")
+target_sources(quillbank-manager PRIVATE ${CMAKE_BINARY_DIR}/quillbank-manager.rc)
+# A desktop program: no console window of its own.
+set_target_properties(quillbank-manager PROPERTIES WIN32_EXECUTABLE ON)

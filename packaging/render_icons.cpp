@@ -1,13 +1,19 @@
 // Writes the icons for the desktop's icon theme as PNG files:
 //   render_icons OUT_DIR SIZE...  ->  OUT_DIR/SIZExSIZE/apps/quillbank-manager.png
 //                                     OUT_DIR/SIZExSIZE/mimetypes/application-x-quillbank-document.png
+// or both as Windows icon files, in the sizes Windows asks for:
+//   render_icons --ico APP.ico DOCUMENT.ico
 // The first is the application icon, the second the icon file managers show
 // for a record file: a printed page with the application icon in its corner.
 // The drawing is the application's own: its source is compiled in here, so
 // the installed icons always match the icon the program shows in its windows.
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
+#include <QtEndian>
 #include <cstdio>
+#include <functional>
 
 #include "app/app_pictures.cpp"  // NOLINT(bugprone-suspicious-include)
 
@@ -66,14 +72,52 @@ bool Save(const QPixmap& pixmap, const QString& folder, const QString& name) {
   return false;
 }
 
+// A Windows icon file holding the picture in each size, each as PNG.
+bool SaveIco(const std::function<QPixmap(int)>& draw, const QString& file) {
+  static constexpr int kSizes[] = {16, 24, 32, 48, 64, 256};
+  constexpr int kCount = sizeof kSizes / sizeof kSizes[0];
+  QByteArray head(6 + 16 * kCount, '\0');
+  QByteArray images;
+  auto put16 = [&head](int at, int value) { qToLittleEndian<quint16>(value, head.data() + at); };
+  auto put32 = [&head](int at, int value) { qToLittleEndian<quint32>(value, head.data() + at); };
+  put16(2, 1);  // an icon
+  put16(4, kCount);
+  for (int i = 0; i < kCount; ++i) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!draw(kSizes[i]).save(&buffer, "PNG")) return false;
+    const int entry = 6 + 16 * i;
+    head[entry] = static_cast<char>(kSizes[i] & 0xFF);  // 256 is written as 0
+    head[entry + 1] = static_cast<char>(kSizes[i] & 0xFF);
+    put16(entry + 4, 1);   // planes
+    put16(entry + 6, 32);  // bits per pixel
+    put32(entry + 8, static_cast<int>(png.size()));
+    put32(entry + 12, static_cast<int>(head.size() + images.size()));
+    images += png;
+  }
+  QFile out(file);
+  if (out.open(QIODevice::WriteOnly) && out.write(head + images) == head.size() + images.size())
+    return true;
+  std::fprintf(stderr, "render_icons: cannot write %s\n", qPrintable(file));
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   // Qt notes (such as a missing runtime folder) would only clutter the build.
   qputenv("QT_LOGGING_RULES", "default.warning=false");
   QGuiApplication application(argc, argv);
+  if (argc == 4 && QByteArray(argv[1]) == "--ico")
+    return SaveIco(IconPixmap, QString::fromLocal8Bit(argv[2])) &&
+                   SaveIco(DocumentPixmap, QString::fromLocal8Bit(argv[3]))
+               ? 0
+               : 1;
   if (argc < 3) {
-    std::fputs("usage: render_icons OUT_DIR SIZE...\n", stderr);
+    std::fputs(
+        "usage: render_icons OUT_DIR SIZE...\n       render_icons --ico APP.ico DOCUMENT.ico\n",
+        stderr);
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]);

@@ -3,6 +3,7 @@
 set(QB_UNIT_TESTS
   base_error_report_test.cpp
   base_job_frame_test.cpp
+  base_json_value_test.cpp
   base_messages_test.cpp
   base_progress_test.cpp
   card_driver_test.cpp
@@ -14,7 +15,9 @@ set(QB_UNIT_TESTS
   document_line_store_test.cpp
   document_loading_test.cpp
   document_printer_codes_test.cpp
+  document_read_report_test.cpp
   document_record_test.cpp
+  document_recording_facts_test.cpp
   document_text_export_test.cpp
   drive_names_test.cpp
   format_comment_sector_test.cpp
@@ -23,6 +26,7 @@ set(QB_UNIT_TESTS
   format_record_file_test.cpp
   format_sector_test.cpp
   format_setting_codes_test.cpp
+  format_sha256_test.cpp
   init_card_test.cpp
   job_options_test.cpp
   outside_text_test.cpp

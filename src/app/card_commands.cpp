@@ -10,6 +10,7 @@
 #include "app/export_command.h"
 #include "app/long_operation.h"
 #include "app/main_frame.h"
+#include "app/read_report_window.h"
 #include "base/job_host.h"
 
 CardCommands::CardCommands(CMainFrame* frame, CProgressDialog* progress)
@@ -18,6 +19,8 @@ CardCommands::CardCommands(CMainFrame* frame, CProgressDialog* progress)
   frame->SetHandler("cardRead", this, [this](CQuillbankManagerDoc*) { CardRead(); });
   frame->SetHandler("cardInfo", this, [this](CQuillbankManagerDoc*) { CardInfo(); });
   frame->SetHandler("fileExport", this, [this](CQuillbankManagerDoc* doc) { Export(doc); });
+  frame->SetHandler("fileReadReport", this,
+                    [this](CQuillbankManagerDoc* doc) { ReadReportCommand(doc, frame_.data()); });
   frame->SetHandler("optionsDrive", this, [this](CQuillbankManagerDoc*) { SelectDrive(); });
   frame->SetHandler("optionsDevice", this, [this](CQuillbankManagerDoc*) { DeviceOptions(); });
   frame->SetHandler("optionsCalculator", this, [this](CQuillbankManagerDoc*) { Calculator(); });

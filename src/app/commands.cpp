@@ -162,6 +162,8 @@ const Spec kCommands[] = {
      nullptr},
     {"fileExport", &msg::kMenuFileExport, nullptr, &msg::kPromptFileExport, kNoKey, kDoc | kJob,
      false, nullptr, nullptr},
+    {"fileReadReport", &msg::kMenuFileReadReport, nullptr, &msg::kPromptFileReadReport, kNoKey,
+     kDoc | kHeldOff, false, nullptr, nullptr},
     {"filePrint", &msg::kMenuFilePrint, nullptr, &msg::kPromptFilePrint, Ctrl(Qt::Key_P),
      kDoc | kJob, false, Printer, nullptr},
     {"filePrintDirect", nullptr, nullptr, &msg::kPromptFilePrintDirect, kNoKey, kDoc | kJob, false,
@@ -199,6 +201,11 @@ const Spec kCommands[] = {
      true, nullptr, nullptr},
     {"viewStatusBar", &msg::kMenuViewStatusBar, nullptr, &msg::kPromptViewStatusBar, kNoKey,
      kAlways, true, nullptr, nullptr},
+    {"viewNextManipulated", &msg::kMenuViewNextManipulated, nullptr, &msg::kPromptNextManipulated,
+     Ctrl(Qt::Key_M), kDoc, false, nullptr, &View::NextManipulated},
+    {"viewPreviousManipulated", &msg::kMenuViewPreviousManipulated, nullptr,
+     &msg::kPromptPreviousManipulated, Qt::CTRL | Qt::SHIFT | Qt::Key_M, kDoc, false, nullptr,
+     &View::PreviousManipulated},
     // The active window's paper view, or its lines again; laying a
     // recording out into pages is a long operation of its own.
     {"viewPaper", &msg::kMenuViewPaper, nullptr, &msg::kPromptViewPaper, kNoKey, kDoc | kHeldOff,
@@ -290,9 +297,16 @@ const std::vector<Popup>& Menu(MenuSet menu) {
                                                     "optionsPrinterEmulation", "optionsPaper",
                                                     "optionsCalculator"};
   static const std::vector<const char*> kView = {"viewToolbar", "viewStatusBar"};
-  static const std::vector<const char*> kDocumentView = {
-      "viewToolbar", "viewStatusBar", kSep,          "viewPaper",
-      "viewZoomIn",  "viewZoomOut",   "viewFitWidth"};
+  static const std::vector<const char*> kDocumentView = {"viewToolbar",
+                                                         "viewStatusBar",
+                                                         kSep,
+                                                         "viewNextManipulated",
+                                                         "viewPreviousManipulated",
+                                                         kSep,
+                                                         "viewPaper",
+                                                         "viewZoomIn",
+                                                         "viewZoomOut",
+                                                         "viewFitWidth"};
   static const std::vector<const char*> kHelp = {"helpTopics", kSep, "helpAbout"};
   static const std::vector<Popup> kNoDocumentMenu = {
       {msg::kMenuFile, {"fileOpen", kSep, "filePrintSetup", kSep, kRecentFiles, kSep, "fileExit"}},
@@ -303,8 +317,8 @@ const std::vector<Popup>& Menu(MenuSet menu) {
   };
   static const std::vector<Popup> kDocumentMenu = {
       {msg::kMenuFile,
-       {"fileOpen", "fileClose", kSep, "fileExport", kSep, "filePrint", "filePrintSetup", kSep,
-        kRecentFiles, kSep, "fileExit"}},
+       {"fileOpen", "fileClose", kSep, "fileExport", "fileReadReport", kSep, "filePrint",
+        "filePrintSetup", kSep, kRecentFiles, kSep, "fileExit"}},
       {msg::kMenuCard, kCard},
       {msg::kMenuOptions, kOptions},
       {msg::kMenuSearch, {"searchFind", "searchFindAgain"}},

@@ -30,6 +30,10 @@ class DocumentView {
   virtual void FindAgain() = 0;
   // The printer emulation dialog; OK redraws every line view.
   virtual void PrinterEmulation() = 0;
+  // Brings the next (previous) line whose record fails its check to the
+  // top; a beep when there is none.
+  virtual void NextManipulated() = 0;
+  virtual void PreviousManipulated() = 0;
 
   // The line the view stands on (the top line of the line view, the first
   // line at the top of the paper view); -1 when none.

@@ -5,6 +5,7 @@
 #include "app/print_commands.h"
 #include "base/messages.h"
 #include "base/out_of_memory.h"
+#include "platform/parent_console.h"
 
 namespace {
 
@@ -21,6 +22,14 @@ void HeadlessMessages(QtMsgType type, const QMessageLogContext& context, const Q
 }  // namespace
 
 static int ApplicationMain(int argc, char* argv[]) {
+#ifdef _WIN32
+  // Pages are laid out with FreeType's measures of the stretched printout
+  // fonts, on screen, on paper and in PDFs; Windows' own font engine rounds
+  // stretched widths to whole units and gives other font boxes. The user's
+  // own choice of platform stands.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "windows:fontengine=freetype");
+#endif
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
   CommandLine command_line = ParseCommandLine(arguments);
@@ -72,5 +81,6 @@ static int ApplicationMain(int argc, char* argv[]) {
 }
 
 int main(int argc, char* argv[]) {
+  qb::UseParentConsole();
   return qb::RunMainGuarded("quillbank-manager", ApplicationMain, argc, argv);
 }

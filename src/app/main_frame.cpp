@@ -279,6 +279,14 @@ void CMainFrame::BuildStatusBar() {
   connect(bar, &QStatusBar::messageChanged, bar, [bar](const QString& message) {
     if (message.isEmpty()) bar->showMessage(UiText(qb::msg::kIdleMessage));
   });
+  // How many records of the active recording fail their check.
+  manipulated_ = new QLabel(bar);
+  manipulated_->setObjectName(QStringLiteral("manipulatedRecords"));
+  QPalette palette = manipulated_->palette();
+  palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+  manipulated_->setPalette(palette);
+  manipulated_->hide();
+  bar->addPermanentWidget(manipulated_);
   std::array<QLabel*, 3> indicators{};
   size_t i = 0;
   for (const qb::Message<>* text :
@@ -330,6 +338,11 @@ void CMainFrame::UpdateState() {
     if ((rule & command::kNeedsPaperView) && !paper) enabled = false;
     entry->action->setEnabled(enabled);
   }
+  const uint64_t manipulated = child != nullptr && child->document() != nullptr
+                                   ? child->document()->core().facts().manipulated
+                                   : 0;
+  manipulated_->setText(UiText(qb::msg::kStatusManipulated, QString::number(manipulated)));
+  manipulated_->setVisible(manipulated > 0);
   // The tick says what the active window shows.
   command("viewPaper")->setChecked(paper);
   // A maximised window's title is added by the MDI area itself.

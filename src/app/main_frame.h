@@ -20,6 +20,7 @@
 #include "app/quillbank_doc.h"
 
 class CChildFrame;
+class QLabel;
 class QAction;
 class QShortcut;
 class QMdiArea;
@@ -101,6 +102,7 @@ class CMainFrame : public QMainWindow {
 
   QMdiArea* mdi_ = nullptr;
   QToolBar* toolbar_ = nullptr;
+  QLabel* manipulated_ = nullptr;  // the status bar's count of manipulated records
   std::map<command::MenuSet, std::vector<QMenu*>> menus_;
   std::map<std::string, std::unique_ptr<Command>> commands_;
   std::optional<command::MenuSet> menu_id_;

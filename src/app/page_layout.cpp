@@ -47,6 +47,7 @@ bool PageLayout::Compute(qb::RecordDocument& doc, const LineOptions& options, Li
   page_starts_.assign(2, 0);
   page_condensed_.assign(2, IsCondensed(fonts));
   int last = doc.GetLastLineIndex();
+  last_page_bottom_ = body.top();
   if (last < 0) {
     last_line_ = last;
     return true;
@@ -89,6 +90,7 @@ bool PageLayout::Compute(qb::RecordDocument& doc, const LineOptions& options, Li
     }
   }
   page_count_ = page;
+  last_page_bottom_ = rect.top();
   page_starts_.push_back(last + 1);
   page_condensed_.push_back(false);
   valid_ = true;

@@ -89,12 +89,15 @@ class PageLayout {
   // Whether the condensed font is current where page n starts, as the pass
   // found it.
   bool PageStartsCondensed(int n) const;
+  // Where the last page's last line ends.
+  double lastPageBottom() const { return last_page_bottom_; }
 
  private:
   std::function<int64_t()> clock_;
   bool valid_ = false;
   int page_count_ = -1;
   int last_line_ = -1;
+  double last_page_bottom_ = 0;
   std::vector<int32_t> page_starts_;
   std::vector<bool> page_condensed_;
 };

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "app/cards/app_settings.h"
-#include "app/page_bands.h"
+#include "app/integrity_summary.h"
 #include "app/page_layout.h"
 #include "app/page_printer.h"
 #include "base/interval_timer.h"
@@ -23,15 +23,25 @@ const QColor kSheetEdge(190, 190, 190);
 }  // namespace
 
 PaperPrinter::PaperPrinter(qb::RecordDocument& doc)
-    : doc_(doc), source_(doc), band_font_(BandFont()) {}
+    : doc_(doc), source_(doc), band_font_(PageBandFont()) {}
 
 PaperPrinter::PaperPrinter(qb::RecordDocument& doc, const qb::PrintoutSettings& settings)
-    : doc_(doc), fixed_settings_(true), settings_(settings), source_(doc), band_font_(BandFont()) {}
+    : doc_(doc),
+      fixed_settings_(true),
+      settings_(settings),
+      source_(doc),
+      band_font_(PageBandFont()) {}
 
 void PaperPrinter::BeginJob() {
   print_date_ = PrintDateNow();
   if (!fixed_settings_) settings_ = qb::AppSettings().Printout();
+  summary_ = IntegritySummary(doc_);
   layout_.reset();
+}
+
+int PaperPrinter::pageCount() const {
+  if (!layout_ || layout_->PageCount() == 0) return 0;
+  return layout_->PageCount() + (!summary_.isEmpty() && summary_top_ < 0 ? 1 : 0);
 }
 
 bool PaperPrinter::Layout(LayoutProgress* progress) {
@@ -50,6 +60,16 @@ bool PaperPrinter::Layout(LayoutProgress* progress) {
     layout_.reset();
     return false;
   }
+  // The summary under the last printer page, when the body has room left.
+  summary_top_ = -1;
+  qb::Page final_page;
+  const QRectF body = PageRectsFor().body;
+  if (!summary_.isEmpty() && layout_->PageCount() > 0 &&
+      layout_->LayoutPage(layout_->PageCount() - 1, final_page)) {
+    const double bottom = PlaceInBody(final_page.width, final_page.height, body).bottom();
+    if (bottom + PageSummaryHeight(body, band_font_, summary_) <= body.bottom())
+      summary_top_ = bottom;
+  }
   return true;
 }
 
@@ -61,12 +81,19 @@ QRectF PaperPrinter::PlaceInBody(double width, double height, const QRectF& body
   return QRectF(body.left() + (body.width() - w * scale) / 2, body.top(), w * scale, h * scale);
 }
 
-void PaperPrinter::PrintSheet(QPainter& painter, int n, const qb::Page& page) {
+void PaperPrinter::PrintSheet(QPainter& painter, int n, const qb::Page* sheet) {
   const PageRects rects = PageRectsFor();
   painter.setBackgroundMode(Qt::TransparentMode);
-  DrawPageHeader(painter, rects.header, band_font_, doc_.comment());
-  DrawPageFooter(painter, rects.footer, band_font_, print_date_, doc_.GetFileName(), n,
-                 pageCount());
+  DrawPageHeader(painter, rects.header, band_font_, HeaderComment(doc_.comment()));
+  DrawPageFooter(painter, rects.footer, band_font_, print_date_,
+                 QString::fromStdString(doc_.GetFileName()), n, pageCount());
+  if (sheet == nullptr) {
+    DrawPageSummary(painter, rects.body, rects.body.top() - kSummaryGap, band_font_, summary_);
+    return;
+  }
+  const qb::Page& page = *sheet;
+  if (n == layout_->PageCount() && summary_top_ >= 0)
+    DrawPageSummary(painter, rects.body, summary_top_, band_font_, summary_);
   const QRectF place = PlaceInBody(page.width, page.height, rects.body);
   if (place.isEmpty()) return;
   painter.save();
@@ -92,16 +119,27 @@ PageJob::Result PaperPrinter::Print(QPagedPaintDevice& device, int from_page, in
   if (!painter.begin(&device)) return Result::kStartFailed;
   const QRect drawing(0, 0, device.width(), device.height());
   bool first = true;
-  layout_->ForEachPage(from - 1, [&](int index, qb::Page& page) {
-    if (index + 1 > to) return false;
-    if (!first && !device.newPage()) return false;
+  bool stopped = false;
+  auto sheet = [&](int n, const qb::Page* page) {
+    if (!first && !device.newPage()) {
+      stopped = true;
+      return false;
+    }
     first = false;
     painter.save();
     PagePrinter::MapPage(painter, drawing);
-    PrintSheet(painter, index + 1, page);
+    PrintSheet(painter, n, page);
     painter.restore();
     return true;
-  });
+  };
+  const int printer_pages = layout_->PageCount();
+  if (from <= printer_pages) {
+    layout_->ForEachPage(from - 1, [&](int index, qb::Page& page) {
+      return index + 1 <= std::min(to, printer_pages) && sheet(index + 1, &page);
+    });
+  }
+  // The summary's own sheet.
+  if (!stopped && to > printer_pages) sheet(printer_pages + 1, nullptr);
   painter.end();
   return Result::kPrinted;
 }

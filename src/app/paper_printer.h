@@ -1,9 +1,11 @@
 // The printed pages of the paper view: one printer page on each sheet,
-// between the header and footer bands that line pages have (page_bands.h),
+// between the header and footer bands that line pages have (page_printer.h),
 // in the body's place: at its top, across its middle, scaled down when the
 // printer page is larger than the body. The printer page is drawn as on
 // screen (paper_painter.h): text as text, bit images as images at their
-// resolution, what manipulated lines made in red with its warning.
+// resolution, what manipulated lines made in red with its warning. The
+// integrity summary follows the last printer page, under it when the body
+// has room, else on a sheet of its own.
 #pragma once
 
 #include <QFont>
@@ -36,11 +38,16 @@ class PaperPrinter : public PageJob {
   void BeginJob() override;
   void SetPrintDate(const QString& date) { print_date_ = date; }
   const qb::PrintoutSettings& settings() const { return settings_; }
+  // The integrity summary of the job (set by BeginJob).
+  const QString& summary() const { return summary_; }
+  void SetSummary(const QString& summary) { summary_ = summary; }
 
   // Lays the recording out into pages; false when cancelled (the layout
   // then has no pages).
   bool Layout(LayoutProgress* progress);
-  int pageCount() const override { return layout_ ? layout_->PageCount() : 0; }
+  // The sheets of the job: one a printer page, and the summary's own when it
+  // has no room under the last.
+  int pageCount() const override;
 
   Result Print(QPagedPaintDevice& device, int from_page, int to_page,
                LayoutProgress* progress) override;
@@ -50,11 +57,16 @@ class PaperPrinter : public PageJob {
   // scaled down to fit when larger.
   static QRectF PlaceInBody(double width, double height, const QRectF& body);
 
-  // Draws sheet n (from 1) of the job, the printer page `page` on it, with
-  // the painter mapped onto the A4 page (PagePrinter::MapPage).
-  void PrintSheet(QPainter& painter, int n, const qb::Page& page);
+  // Draws sheet n (from 1) of the job, the printer page `page` on it (none
+  // for the summary's own sheet), with the painter mapped onto the A4 page
+  // (PagePrinter::MapPage).
+  void PrintSheet(QPainter& painter, int n, const qb::Page* page);
 
  private:
+  // Where the summary begins under the last printer page, or a negative
+  // value when it takes a sheet of its own (the layout done).
+  double SummaryTop() const { return summary_top_; }
+
   qb::RecordDocument& doc_;
   bool fixed_settings_ = false;
   qb::PrintoutSettings settings_;
@@ -63,4 +75,6 @@ class PaperPrinter : public PageJob {
   PaperPainter painter_;
   QFont band_font_;
   QString print_date_;
+  QString summary_;
+  double summary_top_ = -1;
 };

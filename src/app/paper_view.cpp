@@ -1,5 +1,6 @@
 #include "app/paper_view.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -612,4 +613,27 @@ void CPaperView::ShowHit() {
 void CPaperView::PrinterEmulation() {
   if (LongOperation::Running()) return;
   EditPrinterEmulation(this);
+}
+
+void CPaperView::NextManipulated() {
+  if (busy_ || doc_ == nullptr) return;
+  const std::vector<uint32_t>& lines = doc_->facts().manipulatedLines;
+  auto next = std::upper_bound(lines.begin(), lines.end(), static_cast<uint32_t>(CurrentLine()));
+  if (CurrentLine() < 0 || next == lines.end()) {
+    QApplication::beep();
+    return;
+  }
+  ShowLine(static_cast<int>(*next));
+}
+
+void CPaperView::PreviousManipulated() {
+  if (busy_ || doc_ == nullptr) return;
+  const std::vector<uint32_t>& lines = doc_->facts().manipulatedLines;
+  auto previous =
+      std::lower_bound(lines.begin(), lines.end(), static_cast<uint32_t>(CurrentLine()));
+  if (CurrentLine() < 0 || previous == lines.begin()) {
+    QApplication::beep();
+    return;
+  }
+  ShowLine(static_cast<int>(*(previous - 1)));
 }

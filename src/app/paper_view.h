@@ -99,6 +99,8 @@ class CPaperView : public QAbstractScrollArea, public DocumentView {
   void Find() override;
   void FindAgain() override;
   void PrinterEmulation() override;
+  void NextManipulated() override;
+  void PreviousManipulated() override;
   int CurrentLine() const override;
   void ShowLine(int line) override;
 

@@ -23,7 +23,14 @@ CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(pare
   convert_->setEnabled(false);
   convert_->setVisible(false);
 
+  sessions_ = new QCheckBox(UiText(qb::msg::kDialogShowSessions), this);
+  sessions_->setObjectName(QStringLiteral("showSessions"));
+  warnings_ = new QCheckBox(UiText(qb::msg::kDialogShowWarnings), this);
+  warnings_->setObjectName(QStringLiteral("showRecordingWarnings"));
+
   qb::AppSettings settings;
+  sessions_->setChecked(settings.ShowSessions() != 0);
+  warnings_->setChecked(settings.ShowRecordingWarnings() != 0);
   scan_->setChecked(settings.ScanPrinterEsc() != 0);
   show_unknown_->setChecked(settings.ShowUnknownPrinterEsc() != 0);
 
@@ -33,6 +40,8 @@ CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(pare
   layout->addWidget(scan_);
   layout->addWidget(show_unknown_);
   layout->addWidget(convert_);
+  layout->addWidget(sessions_);
+  layout->addWidget(warnings_);
   layout->addWidget(buttons);
 }
 
@@ -40,6 +49,8 @@ void CPrinterEmulationDialog::accept() {
   qb::AppSettings settings;
   settings.SetScanPrinterEsc(scan_->isChecked() ? 1 : 0);
   settings.SetShowUnknownPrinterEsc(show_unknown_->isChecked() ? 1 : 0);
+  settings.SetShowSessions(sessions_->isChecked() ? 1 : 0);
+  settings.SetShowRecordingWarnings(warnings_->isChecked() ? 1 : 0);
   QDialog::accept();
 }
 

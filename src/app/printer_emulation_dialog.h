@@ -1,6 +1,7 @@
 // The "Printer emulation" dialog: whether known escape sequences are acted
-// on and whether unhandled control codes are shown and marked. OK writes
-// both settings; Cancel changes nothing.
+// on, whether unhandled control codes are shown and marked, and whether the
+// view shows where recording sessions begin and its warnings about the
+// recording. OK writes the settings; Cancel changes nothing.
 #pragma once
 
 #include <QDialog>
@@ -20,6 +21,8 @@ class CPrinterEmulationDialog : public QDialog {
   QCheckBox* scan_;
   QCheckBox* show_unknown_;
   QCheckBox* convert_;  // hidden and disabled, bound to nothing
+  QCheckBox* sessions_;
+  QCheckBox* warnings_;
 };
 
 // Runs the dialog; on OK every line view redraws with the new rules.

@@ -1,6 +1,7 @@
 #include "app/text_view.h"
 #include "app/ui_text.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPaintEvent>
@@ -14,6 +15,7 @@
 #include "app/long_operation.h"
 #include "app/message_box.h"
 #include "app/printer_emulation_dialog.h"
+#include "app/recording_marks.h"
 #include "app/search_dialog.h"
 #include "base/messages.h"
 #include "document/record_document.h"
@@ -303,8 +305,16 @@ void CQuillbankManagerView::paintEvent(QPaintEvent*) {
   for (int line = std::max(top_line_ - kFontReplayLines, 0); line < top_line_; ++line) {
     RenderLine(nullptr, rect, *doc_, line, options, fonts_);
   }
+  RecordingMarks marks(doc_->facts(), settings.ShowSessions() != 0,
+                       settings.ShowRecordingWarnings() != 0);
   int drawn = 0;
-  for (int line = top_line_; line <= last_line_; ++line, ++drawn) {
+  for (int line = top_line_; line <= last_line_ + 1; ++line, ++drawn) {
+    // What the recording tells goes above the line it concerns (and after
+    // the last line, below it).
+    for (const RecordingMark& mark : marks.Before(line)) {
+      rect.setTop(rect.top() + RenderRecordingMark(&painter, rect, mark));
+    }
+    if (line > last_line_) break;
     if (rect.height() <= 0) lines_per_page_ = drawn + 1;
     double height = RenderLine(&painter, rect, *doc_, line, options, fonts_);
     if (rect.top() + height > rect.bottom()) {
@@ -353,4 +363,26 @@ void CQuillbankManagerView::SearchNext() {
 void CQuillbankManagerView::PrinterEmulation() {
   if (LongOperation::Running()) return;
   EditPrinterEmulation(this);
+}
+
+void CQuillbankManagerView::NextManipulated() {
+  if (doc_ == nullptr) return;
+  const std::vector<uint32_t>& lines = doc_->facts().manipulatedLines;
+  auto next = std::upper_bound(lines.begin(), lines.end(), static_cast<uint32_t>(top_line_));
+  if (next == lines.end()) {
+    QApplication::beep();
+    return;
+  }
+  VScroll(kThumbPosition, static_cast<int>(*next));
+}
+
+void CQuillbankManagerView::PreviousManipulated() {
+  if (doc_ == nullptr) return;
+  const std::vector<uint32_t>& lines = doc_->facts().manipulatedLines;
+  auto next = std::lower_bound(lines.begin(), lines.end(), static_cast<uint32_t>(top_line_));
+  if (next == lines.begin()) {
+    QApplication::beep();
+    return;
+  }
+  VScroll(kThumbPosition, static_cast<int>(*(next - 1)));
 }

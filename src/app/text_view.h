@@ -80,6 +80,10 @@ class CQuillbankManagerView : public QAbstractScrollArea, public DocumentView {
   void FindAgain() override;
   // The printer emulation dialog; OK redraws every view.
   void PrinterEmulation() override;
+  // Scrolls the next (previous) line whose record fails its check to the
+  // top; a beep when there is none.
+  void NextManipulated() override;
+  void PreviousManipulated() override;
 
  signals:
   // The top line or the horizontal position changed.

@@ -36,6 +36,54 @@ uint8_t XorOfBytes(const uint8_t* bytes, size_t n) {
 
 }  // namespace
 
+void FindTextBounds(const uint8_t* data, int n, int& start, int& end) {
+  start = 0;
+  end = -1;
+  if (data == nullptr) return;
+  const void* stx = std::memchr(data, kStx, static_cast<size_t>(n));
+  if (stx != nullptr) {
+    int i = static_cast<int>(static_cast<const uint8_t*>(stx) - data);
+    start = (i + 1 < n && data[i + 1] == kCan) ? i + 2 : i + 1;
+    end = start;
+  }
+  if (n > 2) {
+    int low = start > 1 ? start : 1;
+    for (int j = n - 2; j >= low; --j) {
+      if (data[j] == kEtx) {
+        end = j - 1;
+        break;
+      }
+    }
+  }
+}
+
+bool BlockCheckHolds(const uint8_t* data, size_t n) {
+  if (data == nullptr || n == 0) return false;
+  const void* stx = std::memchr(data, kStx, n);
+  if (stx == nullptr) return false;
+  size_t first = static_cast<size_t>(static_cast<const uint8_t*>(stx) - data) + 1;
+  // The bytes after the STX up to the next-to-last (none when the STX is
+  // one of the last two).
+  size_t count = first < n ? n - 1 - first : 0;
+  return XorOfBytes(data + first, count) == data[n - 1];
+}
+
+int RecordFault(const RecordHeader& header, const uint8_t* data) {
+  if (data == nullptr && header.length > 0) return kStatusCutShort;
+  // A record without data bytes has no text to bound (as DocRecord holds
+  // no buffer for it).
+  if (header.kind == kKindData && header.length > 0) {
+    int start = 0;
+    int end = -1;
+    FindTextBounds(data, header.length, start, end);
+    if (start == 0) return kStatusNoStx;
+    if (end + 1 < start) return kStatusInverted;
+  }
+  if (!RecordCrcMatches(header, data)) return kStatusChecksum;
+  if (header.kind == kKindData && !BlockCheckHolds(data, header.length)) return kStatusBlockCheck;
+  return 0;
+}
+
 DocRecord::DocRecord(const DocRecord& other) {
   *this = other;
 }
@@ -115,32 +163,12 @@ size_t DocRecord::TextSize() const {
 }
 
 void DocRecord::ComputeTextBounds() {
-  text_start_ = 0;
-  text_end_ = -1;
-  const uint8_t* data = Data();
-  int n = static_cast<int>(DataSize());
-  if (data != nullptr) {
-    const void* stx = std::memchr(data, kStx, static_cast<size_t>(n));
-    if (stx != nullptr) {
-      int i = static_cast<int>(static_cast<const uint8_t*>(stx) - data);
-      text_start_ = (i + 1 < n && data[i + 1] == kCan) ? i + 2 : i + 1;
-      text_end_ = text_start_;
-    }
-    if (n > 2) {
-      int low = text_start_ > 1 ? text_start_ : 1;
-      for (int j = n - 2; j >= low; --j) {
-        if (data[j] == kEtx) {
-          text_end_ = j - 1;
-          break;
-        }
-      }
-    }
-    if (header_.kind == kKindData) {
-      if (text_start_ == 0) {
-        SetStatus(kStatusNoStx);
-      } else if (text_end_ + 1 < text_start_) {
-        SetStatus(kStatusInverted);
-      }
+  FindTextBounds(Data(), static_cast<int>(DataSize()), text_start_, text_end_);
+  if (Data() != nullptr && header_.kind == kKindData) {
+    if (text_start_ == 0) {
+      SetStatus(kStatusNoStx);
+    } else if (text_end_ + 1 < text_start_) {
+      SetStatus(kStatusInverted);
     }
   }
   content_flags_known_ = false;
@@ -157,16 +185,7 @@ uint32_t DocRecord::contentFlags() const {
 }
 
 bool DocRecord::BlockCheckHolds() const {
-  const uint8_t* data = Data();
-  size_t n = DataSize();
-  if (n == 0) return false;
-  const void* stx = std::memchr(data, kStx, n);
-  if (stx == nullptr) return false;
-  size_t first = static_cast<size_t>(static_cast<const uint8_t*>(stx) - data) + 1;
-  // The bytes after the STX up to the next-to-last (none when the STX is
-  // one of the last two).
-  size_t count = first < n ? n - 1 - first : 0;
-  return XorOfBytes(data + first, count) == data[n - 1];
+  return qb::BlockCheckHolds(Data(), DataSize());
 }
 
 bool DocRecord::IsValid() {

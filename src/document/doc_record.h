@@ -18,6 +18,20 @@ constexpr int kStatusBlockCheck = 3;  // a data record's block check does not ma
 constexpr int kStatusNoStx = 5;       // a data record has no STX
 constexpr int kStatusInverted = 6;    // a data record's text bounds are inverted
 
+// The text bounds of a record's data, inclusive: after the first STX (and a
+// CAN right behind it) up to the byte before the last ETX ahead of the block
+// check. 0 and -1 when the data has no STX and no such ETX.
+void FindTextBounds(const uint8_t* data, int n, int& start, int& end);
+
+// The block check of a data record's n bytes: the XOR of the data after
+// the first STX up to the next-to-last byte equals the last byte.
+bool BlockCheckHolds(const uint8_t* data, size_t n);
+
+// The first fault a record shows, in the order DocRecord finds them (0 when
+// it has none): `data` holds its header.length data bytes, or is null when
+// they did not arrive whole.
+int RecordFault(const RecordHeader& header, const uint8_t* data);
+
 class DocRecord {
  public:
   DocRecord() = default;

@@ -21,11 +21,12 @@ void FileReadBuffer::Close() {
   changed_ = false;
 }
 
-bool FileReadBuffer::Refill() {
+bool FileReadBuffer::Refill(size_t at_least) {
   // Reading on across the buffer's end (or from just past it, after skipping
   // a record's data) is a forward walk: read more at a time.
   bool forward = length_ > 0 && pos_ >= start_ && pos_ - start_ < length_ + fill_;
   fill_ = forward ? (fill_ * 2 > kMaxFill ? kMaxFill : fill_ * 2) : kMinFill;
+  if (fill_ < at_least) fill_ = at_least < kMaxFill ? at_least : kMaxFill;
   length_ = 0;
   start_ = pos_;
   uint64_t size = file_.Size();
@@ -71,9 +72,9 @@ size_t FileReadBuffer::Read(void* out, size_t count) {
 }
 
 const uint8_t* FileReadBuffer::TakeSlow(size_t count) {
-  if (count > kMinFill) return nullptr;
+  if (count > kMaxFill) return nullptr;
   // Reads from here on; the bytes then lie at the buffer's start.
-  if (!Refill() || length_ < count) return nullptr;
+  if (!Refill(count) || length_ < count) return nullptr;
   pos_ += count;
   return buffer_.get();
 }

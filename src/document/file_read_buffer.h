@@ -35,7 +35,7 @@ class FileReadBuffer {
   // Reads up to `count` bytes; fewer at the end of the file or on a read
   // error (then LastError() is its number).
   size_t Read(void* out, size_t count);
-  // The next `count` bytes (at most kMinFill) in place, without copying
+  // The next `count` bytes (at most kMaxFill) in place, without copying
   // them, and moves past them; null when the file holds fewer (the position
   // is then unchanged).
   const uint8_t* Take(size_t count) {
@@ -68,7 +68,9 @@ class FileReadBuffer {
   bool changed_ = false;
   uint64_t file_reads_ = 0;
 
-  bool Refill();
+  // Reads from the position on, at least `at_least` bytes where the file
+  // holds them.
+  bool Refill(size_t at_least = 0);
   const uint8_t* TakeSlow(size_t count);
 };
 

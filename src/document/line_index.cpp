@@ -6,6 +6,7 @@
 #include "base/interval_timer.h"
 #include "base/job_host.h"
 #include "base/messages.h"
+#include "document/recording_facts.h"
 #include "format/record_kind.h"
 #include "platform/coarse_clock.h"
 
@@ -36,7 +37,8 @@ void LineIndex::Coarsen() {
 }
 
 bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t available,
-                      JobHost& host, const std::function<int64_t()>& clock) {
+                      JobHost& host, const std::function<int64_t()>& clock,
+                      RecordingFactsCollector* collector) {
   Reset();
   step_ = StepFor(record_count, available);
   max_entries_ = available / 10 / kEntrySize;
@@ -70,6 +72,7 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
       host.SetProgressPos(static_cast<long>(i < record_count ? i : record_count));
     if (offset == size) break;  // the end of the file, after its last record
     if (!reader.ReadHeaderFields(header)) {
+      if (collector != nullptr) collector->AddTrailing(size - offset);
       ok = false;
       break;
     }
@@ -81,6 +84,17 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
       }
       ++line_count_;
     }
+    if (collector != nullptr) {
+      // The data comes with the walk: the buffer holds it already.
+      const uint8_t* data = reader.TakeData(header.length);
+      collector->Add(header, data);
+      if (data == nullptr) {
+        ok = false;  // the last record runs past the end of the file
+        break;
+      }
+      offset += kRecordFileHeaderSize + header.length;
+      continue;
+    }
     long long next = reader.Seek(header.length, SEEK_CUR);
     if (next < 0 || static_cast<uint64_t>(next) > size) {
       ok = false;  // the last record runs past the end of the file
@@ -88,6 +102,7 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
     }
     offset = static_cast<uint64_t>(next);
   }
+  if (collector != nullptr) collector->Finish(size);
   if (shown) host.EndProgress();
   return ok;
 }

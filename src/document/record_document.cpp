@@ -67,6 +67,7 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
   find_line_ = -1;
   index_.Reset();
   cache_.Clear();
+  facts_ = RecordingFacts();
 
   int error = reader_.Open(path);
   if (error != 0) {
@@ -91,7 +92,8 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
     return Fail();
   }
   uint64_t memory = index_memory_ != 0 ? index_memory_ : AvailableVirtualMemory();
-  index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_);
+  RecordingFactsCollector collector(facts_);
+  index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_, &collector);
   ReadComment();
   UpdateTitle();
   loaded_ = true;

@@ -14,6 +14,7 @@
 #include "document/line_index.h"
 #include "document/record_cache.h"
 #include "document/record_file_reader.h"
+#include "document/recording_facts.h"
 
 namespace qb {
 
@@ -40,6 +41,9 @@ class RecordDocument {
   bool FileOpened() const { return file_opened_; }
 
   uint32_t recordCount() const { return record_count_; }
+  // What the recording tells about itself, gathered while its lines were
+  // indexed.
+  const RecordingFacts& facts() const { return facts_; }
   const std::string& comment() const { return comment_; }
   const std::string& GetPathName() const { return path_; }
   // The file name with its extension, without folders.
@@ -97,6 +101,7 @@ class RecordDocument {
   RecordFileReader reader_;
   LineIndex index_;
   RecordCache cache_;
+  RecordingFacts facts_;
   DocRecord work_;
   bool loaded_ = false;
   bool file_opened_ = false;

@@ -117,6 +117,15 @@ bool RecordFileReader::ReadHeaderFields(RecordHeader& header) {
   return true;
 }
 
+const uint8_t* RecordFileReader::TakeData(size_t n) {
+  if (!CheckOpen()) return nullptr;
+  static const uint8_t kNoBytes = 0;
+  if (n == 0) return &kNoBytes;
+  const uint8_t* bytes = file_.Take(n);
+  if (bytes == nullptr) file_.SeekTo(file_.Size());
+  return bytes;
+}
+
 bool RecordFileReader::ReadRecord(DocRecord& record) {
   if (!CheckOpen()) return false;
   if (!ReadHeaderBytes(record)) return false;

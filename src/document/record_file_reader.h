@@ -44,6 +44,11 @@ class RecordFileReader {
   // ReadHeader for walks over many headers: the header fields alone, with
   // the same messages and sequence check.
   bool ReadHeaderFields(RecordHeader& header);
+  // The `n` data bytes after a header read by ReadHeaderFields, in place
+  // (valid until the next read), and moves past them; null when the file
+  // holds fewer (the walk is then at the file's end). Sets no error: the
+  // walk that asks decides what a short record means.
+  const uint8_t* TakeData(size_t n);
   // Reads records from the current position until one of `kind` is found,
   // or with kind -1 exactly one record. False when a read fails first.
   bool FindRecordOfKind(DocRecord& record, int kind);

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "format/setting_codes.h"
 
@@ -25,6 +26,42 @@ void AppendLine(std::string& text, const char* format, ...) {
   if (static_cast<size_t>(length) >= sizeof line) length = sizeof line - 1;
   text.append(line, static_cast<size_t>(length));
   text.push_back('\n');
+}
+
+constexpr char kSectorsRead[] = "# sectors read: ";
+constexpr char kOverwritten[] = "# older printouts overwritten: ";
+constexpr char kCardFull[] = "# card full: ";
+constexpr char kRescue[] = "# rescue read: ";
+
+const char* YesNo(bool value) {
+  return value ? "yes" : "no";
+}
+
+bool ParseYesNo(const std::string& text, bool& value) {
+  if (text != "yes" && text != "no") return false;
+  value = text == "yes";
+  return true;
+}
+
+// A decimal number of at most ten digits that fits 32 bits, at `text[at]`;
+// `at` moves past it.
+bool ParseSector(const std::string& text, size_t& at, uint32_t& value) {
+  uint64_t number = 0;
+  size_t begin = at;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9' && at - begin < 10) {
+    number = number * 10 + static_cast<unsigned>(text[at] - '0');
+    ++at;
+  }
+  if (at == begin || number > UINT32_MAX) return false;
+  value = static_cast<uint32_t>(number);
+  return true;
+}
+
+bool ParseWord(const std::string& text, size_t& at, const char* word) {
+  size_t length = std::strlen(word);
+  if (text.compare(at, length, word) != 0) return false;
+  at += length;
+  return true;
 }
 
 }  // namespace
@@ -57,6 +94,53 @@ std::string BuildOptionText(const MasterBlock& block, std::time_t read_time) {
   AppendLine(text, "rtscontrol=%s", RtsControlKeyword(block.flags));
   AppendLine(text, "%s", "");
   return text;
+}
+
+std::string ReadFactsText(const ReadFacts& facts) {
+  std::string text;
+  AppendLine(
+      text, "%s%lu to %lu of %lu to %lu", kSectorsRead,
+      static_cast<unsigned long>(facts.startSector), static_cast<unsigned long>(facts.newestSector),
+      static_cast<unsigned long>(facts.firstSector), static_cast<unsigned long>(facts.lastSector));
+  AppendLine(text, "%s%s", kOverwritten, YesNo(facts.overwritten));
+  AppendLine(text, "%s%s", kCardFull, YesNo(facts.cardFull));
+  AppendLine(text, "%s%s", kRescue, YesNo(facts.rescue));
+  return text;
+}
+
+bool OptionTextLine(const uint8_t* text, size_t size, const char* prefix, std::string& value) {
+  const char* chars = reinterpret_cast<const char*>(text);
+  size_t length = std::strlen(prefix);
+  for (size_t line = 0; line < size;) {
+    const void* found = std::memchr(chars + line, '\n', size - line);
+    size_t end =
+        found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - chars) : size;
+    if (end - line >= length && std::memcmp(chars + line, prefix, length) == 0) {
+      value.assign(chars + line + length, end - line - length);
+      return true;
+    }
+    line = end + 1;
+  }
+  return false;
+}
+
+bool ParseReadFacts(const uint8_t* text, size_t size, ReadFacts& facts) {
+  ReadFacts read;
+  std::string line;
+  if (!OptionTextLine(text, size, kSectorsRead, line)) return false;
+  size_t at = 0;
+  if (!ParseSector(line, at, read.startSector) || !ParseWord(line, at, " to ") ||
+      !ParseSector(line, at, read.newestSector) || !ParseWord(line, at, " of ") ||
+      !ParseSector(line, at, read.firstSector) || !ParseWord(line, at, " to ") ||
+      !ParseSector(line, at, read.lastSector) || at != line.size())
+    return false;
+  if (!OptionTextLine(text, size, kOverwritten, line) || !ParseYesNo(line, read.overwritten))
+    return false;
+  if (!OptionTextLine(text, size, kCardFull, line) || !ParseYesNo(line, read.cardFull))
+    return false;
+  if (!OptionTextLine(text, size, kRescue, line) || !ParseYesNo(line, read.rescue)) return false;
+  facts = read;
+  return true;
 }
 
 }  // namespace qb

@@ -8,6 +8,8 @@ const char* ControlMarkerText(uint8_t marker) {
       return "(init)";
     case kControlStart:
       return "(start)";
+    case kControlUnreadable:
+      return "(unreadable)";
     default:
       return "(?)";
   }

@@ -3,6 +3,7 @@
 // things in the two places, hence the paired names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qb {
@@ -22,8 +23,14 @@ enum RecordKind : uint8_t {
 // The first data byte of a control record says what it marks.
 constexpr uint8_t kControlInit = 1;   // the card was prepared
 constexpr uint8_t kControlStart = 2;  // the device started recording
+// Written by a rescue read where it skipped data sectors that failed their
+// check: the marker, then the u32 first sector skipped and the u32 number of
+// sectors skipped.
+constexpr uint8_t kControlUnreadable = 0xF1;
+constexpr size_t kUnreadableRecordLength = 9;
 
-// "(init)", "(start)" or "(?)" for the first data byte of a control record.
+// "(init)", "(start)", "(unreadable)" or "(?)" for the first data byte of a
+// control record.
 const char* ControlMarkerText(uint8_t marker);
 
 }  // namespace qb

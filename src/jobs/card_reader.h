@@ -35,6 +35,10 @@ struct CardReadState {
   uint16_t fill = 0;  // fill level of the chosen sector
   uint32_t e = 0;     // sequence number found at F0
   uint32_t start = 0;
+  // F still begins with the "(init)" record the card's preparation wrote: a
+  // ring that has come round has overwritten it.
+  bool firstHoldsInit = false;
+  bool firstDamaged = false;  // F failed its check (a rescue read went on)
   // A sector could not be read at all (not merely invalid): what a search
   // concluded from it cannot be trusted.
   bool unreadable = false;
@@ -56,6 +60,11 @@ struct CardReadState {
   bool inRecord = false;  // a record has begun and is not yet delivered
   size_t dataIndex = 0;
   uint64_t walkSectors = 0;
+  // A rescue read's run of skipped sectors: the first and how many; marked
+  // by a control record before the records that follow it.
+  uint32_t skipFirst = 0;
+  uint32_t skipLast = 0;
+  uint32_t skipCount = 0;
 
   // The record in the buffer, with the header fields of a record-file record.
   uint32_t number = 0;

@@ -99,6 +99,8 @@ const OptionRow kOptionTable[] = {
     {"recordoutput", TextField{&JobOptions::recordoutput, JobOptions::kOutputNameLength}},
     {"format", Keywords(&JobOptions::format, kFormatWords)},
     {"filter", Keywords(&JobOptions::filter, kFilterWords)},
+    {"reportoutput", TextField{&JobOptions::reportoutput, JobOptions::kOutputNameLength}},
+    {"rescue", Number16{&JobOptions::rescue}},
 };
 
 constexpr const char* kHelpText =
@@ -114,7 +116,9 @@ constexpr const char* kHelpText =
     "  cardsize=<cardsize>      number of sectors used (if zero, use all sectors)\n"
     "  prompt=<0|1>             show warning prompts\n"
     "  logfile=<filename>       name of logfile (NUL to suppress logfile)\n"
-    "  optionfile=<filename>    name of file with additional options\n";
+    "  optionfile=<filename>    name of file with additional options\n"
+    "  reportoutput=<filename>  READCARD: name of read report of the record file\n"
+    "  rescue=<0|1>             READCARD: skip damaged data sectors (1) or stop (0)\n";
 
 // The job's own help switches, and "--help" as the system's programs take it.
 constexpr const char* kHelpSwitches[] = {"help", "/?", "-?", "/h", "-h", "--help"};

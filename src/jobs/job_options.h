@@ -27,7 +27,7 @@ struct JobOptions {
   // Longest texts the fields keep; longer values are cut.
   static constexpr size_t kDriverLength = 255;
   static constexpr size_t kFileNameLength = 259;    // logfile, comment
-  static constexpr size_t kOutputNameLength = 255;  // optionoutput, commentoutput, recordoutput
+  static constexpr size_t kOutputNameLength = 255;  // the files READCARD writes
   static constexpr size_t kParameterLength = 3;
 
   // Both jobs.
@@ -50,6 +50,8 @@ struct JobOptions {
   std::string recordoutput = "readcard.dat";
   uint16_t format = kFormatBinary;
   uint16_t filter = kFilterAll;
+  std::string reportoutput;  // the read report of the record file; empty: none
+  uint16_t rescue = 0;       // not 0: skip data sectors that fail their check
 };
 
 // The process-wide options. They hold the defaults at process start and are

@@ -9,6 +9,7 @@
 #include "base/job_status.h"
 #include "base/messages.h"
 #include "cardio/sector_device.h"
+#include "format/option_text.h"
 #include "format/record_crc.h"
 #include "format/record_kind.h"
 #include "jobs/card_reader.h"
@@ -92,6 +93,29 @@ bool WriteLeadRecord(RecordOutput& out, const Message<>& failure_message) {
   return true;
 }
 
+// Appends what the read found out to the option text in the record buffer.
+void AppendReadFacts() {
+  CardReadState& state = ReadState();
+  ReadFacts facts;
+  facts.firstSector = state.first;
+  facts.lastSector = state.last;
+  facts.startSector = state.start;
+  facts.newestSector = state.select == 1 ? state.f1 : state.f0;
+  // A ring read from behind its newest sector has come round; so has one
+  // whose first data sector no longer begins with the card's "(init)".
+  // (A damaged F tells nothing.)
+  facts.overwritten =
+      state.start != state.first || (state.ring && !state.firstDamaged && !state.firstHoldsInit);
+  // A linear card takes no sector beyond L - 1: once that is written, the
+  // device records nothing more.
+  facts.cardFull = !state.ring && state.f0 + 1 >= state.last;
+  facts.rescue = Options().rescue != 0;
+  const std::string text = ReadFactsText(facts);
+  if (state.length + text.size() >= kRecordBufferSize) return;
+  std::memcpy(RecordData() + state.length, text.data(), text.size());
+  state.length = static_cast<uint16_t>(state.length + text.size());
+}
+
 // Everything between opening and closing the record file.
 bool WriteRecords(RecordOutput& out) {
   CardReadState& state = ReadState();
@@ -111,6 +135,7 @@ bool WriteRecords(RecordOutput& out) {
       ReportMessage(msg::kWritingOptionRecord);
       return false;
     }
+    AppendReadFacts();
     if (!WriteLeadRecord(out, msg::kWritingOptionRecord)) return false;
     ShowStatus("comment record");
     if (!ReadComment()) {
@@ -169,10 +194,22 @@ bool WriteRecords(RecordOutput& out) {
 
 bool CheckOutputsSpareCard() {
   const JobOptions& options = Options();
+  if (!options.reportoutput.empty()) {
+    if (options.recordoutput.empty() || options.format != kFormatBinary) {
+      ReportMessage(msg::kReportNeedsRecordFile);
+      return false;
+    }
+    if (options.reportoutput == options.recordoutput ||
+        SameExistingFile(options.reportoutput, options.recordoutput)) {
+      ReportMessage(msg::kReportIsRecordFile, options.recordoutput.c_str());
+      return false;
+    }
+  }
   // Only a card read as a plain file or device can be named by a file.
   if (DeviceKindForPath(options.driver) != DeviceKind::kRawDrive) return true;
   for (const std::string* output :
-       {&options.recordoutput, &options.optionoutput, &options.commentoutput, &options.logfile}) {
+       {&options.recordoutput, &options.optionoutput, &options.commentoutput, &options.reportoutput,
+        &options.logfile}) {
     if (SameExistingFile(*output, options.driver)) {
       ReportMessage(msg::kOutputIsCard, output->c_str());
       return false;

@@ -10,8 +10,10 @@
 namespace qb {
 
 // False, with "Output file %s is the card being read", when recordoutput,
-// optionoutput, commentoutput or logfile names the card the driver option
-// opens as a plain file (the same file through any path or link).
+// optionoutput, commentoutput, reportoutput or logfile names the card the
+// driver option opens as a plain file (the same file through any path or
+// link). Also false when reportoutput is asked for without a binary record
+// file, or names the record file.
 bool CheckOutputsSpareCard();
 
 // Starts an output file: its bytes go to a new file beside the name, which
@@ -35,7 +37,10 @@ bool CloseOutputFile(SafeOutputFile& file);
 // format and filter options ask for (nothing when the name is empty): runs the
 // focus search and walks the records from the oldest to the newest. Needs
 // ReadMasterSector and ReadComment first. When anything fails, an earlier
-// file of that name stays as it was and no unfinished one is left.
+// file of that name stays as it was and no unfinished one is left. The
+// binary form's option record ends with what the read found out (the lines
+// of ReadFactsText). With the rescue option, data sectors that fail their
+// check are skipped, each run of them marked by a control record.
 bool WriteRecordFile();
 
 }  // namespace qb

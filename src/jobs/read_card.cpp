@@ -9,6 +9,7 @@
 #include "base/job_status.h"
 #include "base/messages.h"
 #include "cardio/sector_device.h"
+#include "document/read_report.h"
 #include "format/setting_codes.h"
 #include "jobs/card_reader.h"
 #include "jobs/focus_search.h"
@@ -39,6 +40,23 @@ bool OpenCard() {
   return OpenSectorDevice(options.driver, options.slot, options.cardsize);
 }
 
+// Writes the read report of the record file just written.
+bool WriteReport() {
+  const JobOptions& options = Options();
+  std::string text;
+  int error = MakeReadReportText(options.recordoutput, text);
+  if (error == 0) {
+    if (!WriteWholeFile(options.reportoutput, true, reinterpret_cast<const uint8_t*>(text.data()),
+                        text.size()))
+      return false;
+    LogMessage(msg::kReportWritten, options.reportoutput.c_str());
+    return true;
+  }
+  SetSystemError(error);
+  ReportMessage(msg::kWritingReport, options.reportoutput.c_str());
+  return false;
+}
+
 void CopyText(char (&field)[80], const char* text) {
   (void)std::snprintf(field, sizeof field, "%s", text);
 }
@@ -64,7 +82,9 @@ int ReadCardMain(int, char** argv) {
     LogMessage(msg::kCommentWritten, static_cast<unsigned>(state.length),
                options.commentoutput.c_str());
   }
-  return WriteRecordFile() ? 0 : 1;
+  if (!WriteRecordFile()) return 1;
+  if (!options.reportoutput.empty() && !WriteReport()) return 1;
+  return 0;
 }
 
 bool ReadCardIsEmpty(char** argv) {

@@ -3,56 +3,84 @@
 #include <cstring>
 
 #include "base/error_report.h"
+#include "base/job_log.h"
 #include "base/messages.h"
 #include "format/byte_order.h"
 #include "format/record_kind.h"
 #include "jobs/card_reader.h"
+#include "jobs/job_options.h"
 
 namespace qb {
 namespace {
 
 // Reads the next sector of the walk; false (reported) when it cannot be read.
-// Returns kEnd through `ended` once the newest sector has been read.
+// Returns kEnd through `ended` once the newest sector has been read. A
+// rescue read skips a sector that fails its check: the record running
+// across it loses its rest, and the run of skipped sectors is noted.
 bool LoadNextSector(bool& ended) {
   CardReadState& state = ReadState();
   ended = false;
-  if (state.end) {
-    ended = true;
-    return true;
-  }
   // Every data sector once around the ring is the most a walk can read; the
   // focus search places the newest sector inside that round, so this only
   // ends a walk whose state does not fit its card.
-  uint64_t ring_size = static_cast<uint64_t>(state.last) - state.first + 1;
-  if (state.walkSectors >= ring_size) {
-    ended = true;
+  const uint64_t ring_size = static_cast<uint64_t>(state.last) - state.first + 1;
+  for (;;) {
+    if (state.end || state.walkSectors >= ring_size) {
+      ended = true;
+      return true;
+    }
+    if (state.current == state.f0) {
+      state.end = true;
+      state.current = state.select == 1 ? state.f1 : state.f0;
+    }
+    size_t fill = 0;
+    if (!ProbeSector(state.walk, state.current, fill)) {
+      if (Options().rescue == 0 || UserBreakNoted()) {
+        ReportMessage(msg::kReadingRecordSector, static_cast<unsigned long>(state.current));
+        return false;
+      }
+      if (state.skipCount == 0) state.skipFirst = state.current;
+      state.skipLast = state.current;
+      ++state.skipCount;
+      ++state.walkSectors;
+      state.inRecord = false;
+      // What the next sector begins with goes on with a record lost here.
+      state.firstSector = true;
+      state.current = NextInRing(state.current);
+      continue;
+    }
+    ++state.walkSectors;
+    state.cursor = 0;
+    state.current = NextInRing(state.current);
+    // The first sector read may begin with the rest of a record whose start has
+    // been overwritten: it is skipped.
+    const uint8_t* area = state.walk + kRecordAreaOffset;
+    if (state.firstSector && area[2] == kKindContinuation) {
+      // A length no piece can have would skip the records behind it unseen.
+      const uint16_t length = Get16(area);
+      if (length > kMaxCardRecordLength) {
+        ReportMessage(msg::kIllegalRecordLength);
+        return false;
+      }
+      state.cursor = (static_cast<size_t>(length) + 4) & ~static_cast<size_t>(1);
+    }
     return true;
   }
-  if (state.current == state.f0) {
-    state.end = true;
-    state.current = state.select == 1 ? state.f1 : state.f0;
-  }
-  size_t fill = 0;
-  if (!ProbeSector(state.walk, state.current, fill)) {
-    ReportMessage(msg::kReadingRecordSector, static_cast<unsigned long>(state.current));
-    return false;
-  }
-  ++state.walkSectors;
-  state.cursor = 0;
-  state.current = NextInRing(state.current);
-  // The first sector read may begin with the rest of a record whose start has
-  // been overwritten: it is skipped.
-  const uint8_t* area = state.walk + kRecordAreaOffset;
-  if (state.firstSector && area[2] == kKindContinuation) {
-    // A length no piece can have would skip the records behind it unseen.
-    const uint16_t length = Get16(area);
-    if (length > kMaxCardRecordLength) {
-      ReportMessage(msg::kIllegalRecordLength);
-      return false;
-    }
-    state.cursor = (static_cast<size_t>(length) + 4) & ~static_cast<size_t>(1);
-  }
-  return true;
+}
+
+// Delivers the control record that marks the sectors a rescue read skipped.
+WalkResult DeliverSkipped() {
+  CardReadState& state = ReadState();
+  uint8_t* data = RecordData();
+  data[0] = kControlUnreadable;
+  Put32(data + 1, state.skipFirst);
+  Put32(data + 5, state.skipCount);
+  state.kind = kKindControl;
+  state.length = static_cast<uint16_t>(kUnreadableRecordLength);
+  LogMessage(msg::kSectorsSkipped, static_cast<unsigned long>(state.skipFirst),
+             static_cast<unsigned long>(state.skipLast));
+  state.skipCount = 0;
+  return WalkResult::kRecord;
 }
 
 }  // namespace
@@ -66,6 +94,7 @@ void BeginRecordWalk() {
   state.inRecord = false;
   state.dataIndex = 0;
   state.walkSectors = 0;
+  state.skipCount = 0;
 }
 
 WalkResult NextRecord() {
@@ -76,6 +105,7 @@ WalkResult NextRecord() {
       bool ended = false;
       if (!LoadNextSector(ended)) return WalkResult::kError;
       if (ended) {
+        if (state.skipCount > 0) return DeliverSkipped();
         if (!state.inRecord) return WalkResult::kEnd;
         // The newest sector ends inside a record: its rest lies in a sector
         // the read does not reach, which a card that is whole never has.
@@ -83,6 +113,7 @@ WalkResult NextRecord() {
         return WalkResult::kError;
       }
     }
+    if (state.skipCount > 0) return DeliverSkipped();
     state.firstSector = false;
     const uint8_t* area = state.walk + kRecordAreaOffset;
     uint16_t length = Get16(area + state.cursor);

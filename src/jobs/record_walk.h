@@ -13,7 +13,10 @@ void BeginRecordWalk();
 // Delivers the next record into the record buffer (kind, length and data).
 // kEnd after the newest sector or at the first free slot; kError, reported,
 // for a sector that cannot be read, a record longer than 500 bytes, or a
-// record that goes on beyond the newest sector.
+// record that goes on beyond the newest sector. With the rescue option a
+// sector that cannot be read or fails its check is skipped instead, and
+// each run of skipped sectors is delivered as a control record of
+// kControlUnreadable before the records after it.
 WalkResult NextRecord();
 
 }  // namespace qb

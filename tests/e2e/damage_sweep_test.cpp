@@ -17,6 +17,8 @@
 #include "cardsim/card_faults.h"
 #include "cardsim/card_image.h"
 #include "cardsim/card_writer.h"
+#include "format/byte_order.h"
+#include "format/record_kind.h"
 #include "format/sector.h"
 #include "support/card_servers.h"
 #include "support/record_file_reader.h"
@@ -197,6 +199,57 @@ class DamageSweep : public ::testing::Test {
     }
   }
 
+  // Spoils the checksum of each data sector in turn and reads the card with
+  // rescue=1: the read must succeed, and give the undamaged card's records
+  // with only those that touch the spoiled sector replaced by one control
+  // record naming it - or all of them, when the read does not take what
+  // that sector holds (the oldest sector of a wrapped ring, which the
+  // device overwrites next).
+  void RescueSweep() {
+    const std::vector<FileRecord> cards(reference_.begin() + 3, reference_.end() - 1);
+    int swept = 0;
+    for (uint32_t n = layout_.firstData; n <= layout_.Last(); ++n) {
+      uint8_t clean[kSectorSize];
+      if (!card_.Read(n, clean) || !cardsim::IsRecordingSector(clean, layout_)) continue;
+      std::string error;
+      ASSERT_TRUE(cardsim::DamageSector(card_, layout_, n, error)) << error;
+      ++swept;
+      std::remove(dir_.File("out.qbd").c_str());
+      ProgramResult result =
+          Run("readcard", {"driver=" + image_, "prompt=0", "recordoutput=out.qbd", "rescue=1"});
+      ASSERT_EQ(result.status, 0) << "sector " << n << ": " << result.err;
+      std::vector<FileRecord> out = Records(dir_.File("out.qbd"));
+      ASSERT_GT(out.size(), 4u);
+      std::vector<FileRecord> got(out.begin() + 3, out.end() - 1);
+      // The marker of the skipped sector, and around it the records of the
+      // undamaged card from its start and up to its end.
+      size_t mark = 0;
+      while (mark < got.size() &&
+             !(got[mark].kind == kKindControl && got[mark].data.size() == kUnreadableRecordLength &&
+               static_cast<uint8_t>(got[mark].data[0]) == kControlUnreadable))
+        ++mark;
+      if (mark == got.size()) {
+        EXPECT_TRUE(SameRecords(got, cards)) << "no marker for sector " << n;
+        EXPECT_TRUE(card_.Write(n, clean, 1)) << card_.error();
+        continue;
+      }
+      EXPECT_EQ(Get32(reinterpret_cast<const uint8_t*>(got[mark].data.data()) + 1), n);
+      EXPECT_EQ(Get32(reinterpret_cast<const uint8_t*>(got[mark].data.data()) + 5), 1u);
+      const size_t after = got.size() - mark - 1;
+      ASSERT_LE(mark + after, cards.size()) << "sector " << n;
+      for (size_t i = 0; i < mark; ++i)
+        EXPECT_TRUE(got[i].kind == cards[i].kind && got[i].data == cards[i].data)
+            << "sector " << n << ", record " << i;
+      for (size_t i = 0; i < after; ++i) {
+        const FileRecord& a = got[mark + 1 + i];
+        const FileRecord& b = cards[cards.size() - after + i];
+        EXPECT_TRUE(a.kind == b.kind && a.data == b.data) << "sector " << n << ", from the end";
+      }
+      EXPECT_TRUE(card_.Write(n, clean, 1)) << card_.error();
+    }
+    EXPECT_GT(swept, 4);
+  }
+
   test::TempDir dir_;
   test::ScopedEnv env_;
   std::string kdv_dir_;
@@ -218,6 +271,13 @@ TEST_F(DamageSweep, WrappedRingCard) {
   MakeCard(48, "overwrite_old", 45);
   ASSERT_NE(summary_.find("wrapped=1"), std::string::npos) << summary_;
   SweepAllDrives("wrapped ring card");
+}
+
+TEST_F(DamageSweep, RescueReadsSkipEachDamagedSector) {
+  MakeCard(48, "stop_logger", 20);
+  RescueSweep();
+  MakeCard(48, "overwrite_old", 45);
+  RescueSweep();
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Loads any bytes as a record file and uses every line the way the view,
 // find and export do: texts, validity, classes, code tests, the search loop
-// and the export into a sink. Progress timers are due at every look, so the
-// progress, cancel and question paths run too.
+// and the export into a sink. What the recording tells must come out the
+// same from the document's load and from one plain read of the file. Progress timers are due at
+// every look, so the progress, cancel and question paths run too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "base/job_host.h"
 #include "document/printer_codes.h"
 #include "document/record_document.h"
+#include "document/record_file_scan.h"
 #include "document/text_export.h"
 #include "format/byte_order.h"
 #include "format/record_crc.h"
@@ -78,7 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   document.SetClock([t = int64_t{0}]() mutable { return t += 1000; });
   // Now and then plan the index with little memory, so that it coarsens.
   if (pattern & 0x80) document.SetIndexMemory(2000);
+  // One plain read of the file gathers what the document gathered while
+  // indexing its lines.
+  qb::RecordFileScan scan;
+  const int scanned = qb::ScanRecordFile(input.path(), scan);
   if (!document.LoadRecordFile(input.path())) return 0;
+  if (scanned != 0 || !(scan.facts == document.facts())) __builtin_trap();
 
   int last = document.GetLastLineIndex();
   for (int line = -1; line <= last + 1; ++line) {

@@ -30,8 +30,11 @@
 #include "base/safe_file_name.h"
 #include "card_test_support.h"
 #include "cardio/sector_device.h"
+#include "document/read_report.h"
 #include "format/record_kind.h"
+#include "signing/report_signature.h"
 #include "support/record_file_reader.h"
+#include "support/test_keys.h"
 
 using qb::AppSettings;
 using qb::test::ModalAnswerer;
@@ -202,6 +205,7 @@ class CardCommandsTest : public QObject {
     QCOMPARE(direct.status, 0);
     dir_->Write("Lab.qbd", "not a record file");
     dir_->Write("Lab(4).qbd", "not a record file");
+    AppSettings().SetSignKey(dir_->Write("lab.pem", qb::test::kLabKey));
     StartDriver();
 
     ModalAnswerer answers;
@@ -229,6 +233,23 @@ class CardCommandsTest : public QObject {
     QCOMPARE(stat(file.c_str(), &status), 0);
     QCOMPARE(status.st_mode & 0222, 0u);
     QVERIFY(SameRecords(dir_->Read("Lab(5).qbd"), dir_->Read("direct.qbd")));
+    // Its read report beside it, read-only too, names it; the report is
+    // signed with the lab's key of the settings.
+    for (const std::string& beside : {file + ".report.json", file + ".report.sig"}) {
+      QCOMPARE(stat(beside.c_str(), &status), 0);
+      QCOMPARE(status.st_mode & 0222, 0u);
+    }
+    qb::ReadReport report;
+    std::string problem;
+    QVERIFY2(qb::ParseReadReport(dir_->Read("Lab(5).qbd.report.json"), report, problem),
+             problem.c_str());
+    QCOMPARE(report.fileName, std::string("Lab(5).qbd"));
+    QCOMPARE(report.cardId, std::string("Lab/1:A"));
+    QCOMPARE(report.overwritten, qb::Answer::kYes);
+    qb::SignatureKey key;
+    QVERIFY(key.Load(dir_->Write("lab.pub", qb::test::kLabPublicKey), problem));
+    QVERIFY(key.Verify(dir_->Read("Lab(5).qbd.report.json"), dir_->Read("Lab(5).qbd.report.sig"),
+                       problem));
 
     // The card is empty again, with its own settings and ID, a new master.
     QVERIFY(ImageIsEmpty(image_));
@@ -268,6 +289,47 @@ class CardCommandsTest : public QObject {
     QCOMPARE(answers.boxes()[1].icon, QMessageBox::Critical);
     QCOMPARE(frame_->childFrames().size(), 0);
     QVERIFY(QFileInfo::exists(QString::fromStdString(dir_->File("Lab.qbd"))));
+  }
+
+  // A card with a damaged sector: the read fails and offers a rescue read,
+  // which skips the sector, keeps the card as it was and opens what it got.
+  void cardReadOfADamagedCardOffersARescueRead_data() {
+    QTest::addColumn<bool>("rescue");
+    QTest::newRow("rescue read") << true;
+    QTest::newRow("no rescue read") << false;
+  }
+  void cardReadOfADamagedCardOffersARescueRead() {
+    QFETCH(bool, rescue);
+    QCOMPARE(qb::test::MakeCard(*dir_, image_, 200, "Lab", 10), std::string());
+    qb::test::ProgramResult damage = qb::test::RunProgram(
+        "cardsim", {"record", "--card", image_, "--demo", "3", "--damage", "8", "--quiet"},
+        dir_->path());
+    QCOMPARE(damage.status, 0);
+    std::string card = qb::test::SlurpFile(image_);
+    StartDriver();
+    ModalAnswerer answers;
+    answers.Press(QMessageBox::Ok);  // the card's information
+    answers.Save(QString::fromStdString(dir_->File("Lab.qbd")));
+    answers.Press(QMessageBox::Ok);  // the read's failure
+    answers.Press(rescue ? QMessageBox::Yes : QMessageBox::No);
+    if (rescue) answers.Press(QMessageBox::Ok);  // the card stays as it is
+    frame_->command("cardRead")->trigger();
+    QVERIFY(answers.done());
+    QCOMPARE(answers.unanswered(), 0);
+    QVERIFY(answers.texts()[1].contains("Checksum failure at sector 8"));
+    QCOMPARE(answers.texts()[2], UiText(qb::msg::kAskRescue));
+    QCOMPARE(answers.boxes()[2].buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(qb::test::SlurpFile(image_), card);  // never emptied
+    QCOMPARE(QFileInfo::exists(QString::fromStdString(dir_->File("Lab.qbd"))), rescue);
+    QCOMPARE(frame_->childFrames().size(), rescue ? 1 : 0);
+    if (!rescue) return;
+    QCOMPARE(answers.texts()[3], UiText(qb::msg::kCardKeptAfterRescue));
+    qb::ReadReport report;
+    std::string problem;
+    QVERIFY(qb::ParseReadReport(dir_->Read("Lab.qbd.report.json"), report, problem));
+    QVERIFY(report.rescue);
+    QCOMPARE(report.skipped.size(), size_t(1));
+    QCOMPARE(report.skipped[0].firstSector, 8u);
   }
 
   void cardReadEmptyCard() {
@@ -310,11 +372,13 @@ class CardCommandsTest : public QObject {
       qb::test::ChooseFile(dialog, QString::fromStdString(dir_->File("pulled.qbd")));
     });
     answers.Press(QMessageBox::Ok);  // the job's failure
+    answers.Press(QMessageBox::No);  // no rescue read of what is left
     frame_->command("cardRead")->trigger();
     PulledCard::reads_left = -1;
-    QCOMPARE(answers.boxes().size(), size_t(2));
+    QCOMPARE(answers.boxes().size(), size_t(3));
     QCOMPARE(answers.boxes()[1].icon, QMessageBox::Critical);
     QVERIFY2(answers.boxes()[1].text.startsWith("ERROR!\n"), qPrintable(answers.boxes()[1].text));
+    QCOMPARE(answers.texts()[2], UiText(qb::msg::kAskRescue));
     // No card written, no half-written file under the name nor beside it,
     // nothing opened.
     QCOMPARE(qb::test::SlurpFile(image_), card);
@@ -556,7 +620,13 @@ class CardCommandsTest : public QObject {
     QCOMPARE(list(read),
              (QStringList{"READCARD.EXE", "driver=****Quillbank", "slot=2", "cardsize=0",
                           "prompt=0", "logfile=", "optionoutput=", "commentoutput=",
-                          "recordoutput=/x/Lab.qbd", "format=binary", "filter=all"}));
+                          "recordoutput=/x/Lab.qbd", "format=binary", "filter=all",
+                          "reportoutput=/x/Lab.qbd.report.json", "rescue=0"}));
+    // The card checks reset both options, which outlive a job.
+    qb::JobArgs check = ReadArgs(std::string(), false);
+    QCOMPARE(list(check).mid(11), (QStringList{"reportoutput=", "rescue=0"}));
+    qb::JobArgs rescue = ReadArgs("/x/Lab.qbd", true);
+    QCOMPARE(list(rescue).last(), QString("rescue=1"));
   }
 
  private:

@@ -274,9 +274,11 @@ class CardDialogsTest : public QObject {
     Child<QRadioButton>(&dialog, "stopBits2")->click();
     Child<QRadioButton>(&dialog, "parityOdd")->click();
     Child<QCheckBox>(&dialog, "ringMemory")->click();
+    Child<QLineEdit>(&dialog, "signKey")->setText(" /lab/keys/lab.pem ");
     Shot(&dialog, "device_options");
     Child<QPushButton>(&dialog, "ok")->click();
     AppSettings settings;
+    QCOMPARE(settings.SignKey(), std::string("/lab/keys/lab.pem"));
     QCOMPARE(settings.Baudrate(), 57600);
     QCOMPARE(settings.DataBits(), 8);
     QCOMPARE(settings.StopBits(), 2);
@@ -286,9 +288,12 @@ class CardDialogsTest : public QObject {
     DeviceOptionsDialog again;
     again.show();
     QVERIFY(Child<QCheckBox>(&again, "ringMemory")->isChecked());
+    QCOMPARE(Child<QLineEdit>(&again, "signKey")->text(), QString("/lab/keys/lab.pem"));
     Child<QCheckBox>(&again, "ringMemory")->click();
+    Child<QLineEdit>(&again, "signKey")->clear();
     Child<QPushButton>(&again, "cancel")->click();
     QCOMPARE(settings.MemOrg(), 1);
+    QCOMPARE(settings.SignKey(), std::string("/lab/keys/lab.pem"));
   }
 
   // ---- Init Card ----

@@ -68,6 +68,8 @@ inline void UsePrinterCodeSettings() {
   AppSettings settings;
   settings.SetScanPrinterEsc(1);
   settings.SetShowUnknownPrinterEsc(0);
+  settings.SetShowSessions(1);
+  settings.SetShowRecordingWarnings(1);
 }
 
 }  // namespace qb::test

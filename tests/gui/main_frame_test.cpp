@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -132,19 +133,32 @@ class MainFrameTest : public QObject {
     QTest::newRow("128 options") << false << "&Options" << options;
     QTest::newRow("128 view") << false << "&View" << QStringList{"viewToolbar", "viewStatusBar"};
     QTest::newRow("128 help") << false << "&Help" << QStringList{"helpTopics", kSep, "helpAbout"};
-    QTest::newRow("129 file") << true << "&File"
-                              << QStringList{
-                                     "fileOpen",  "fileClose",      kSep, "fileExport", kSep,
-                                     "filePrint", "filePrintSetup", kSep, kRecent,      kSep,
-                                     "fileExit"};
+    QTest::newRow("129 file") << true << "&File" << QStringList{"fileOpen",
+                                                                "fileClose",
+                                                                kSep,
+                                                                "fileExport",
+                                                                "fileReadReport",
+                                                                kSep,
+                                                                "filePrint",
+                                                                "filePrintSetup",
+                                                                kSep,
+                                                                kRecent,
+                                                                kSep,
+                                                                "fileExit"};
     QTest::newRow("129 card") << true << "&Card" << card;
     // The calculator is one command in both menus and on the toolbar.
     QTest::newRow("129 options") << true << "&Options" << options;
     QTest::newRow("129 search") << true << "Search" << QStringList{"searchFind", "searchFindAgain"};
-    QTest::newRow("129 view") << true << "&View"
-                              << QStringList{"viewToolbar", "viewStatusBar", kSep,
-                                             "viewPaper",   "viewZoomIn",    "viewZoomOut",
-                                             "viewFitWidth"};
+    QTest::newRow("129 view") << true << "&View" << QStringList{"viewToolbar",
+                                                                "viewStatusBar",
+                                                                kSep,
+                                                                "viewNextManipulated",
+                                                                "viewPreviousManipulated",
+                                                                kSep,
+                                                                "viewPaper",
+                                                                "viewZoomIn",
+                                                                "viewZoomOut",
+                                                                "viewFitWidth"};
     QTest::newRow("129 window") << true << "&Window"
                                 << QStringList{"windowNew",     "windowCascade", "windowTile",
                                                "windowArrange", "windowSplit",   kSep};
@@ -289,6 +303,40 @@ class MainFrameTest : public QObject {
     frame_->command("navLineDown")->trigger();  // from the menu
     QCOMPARE(view->topLine(), 2);
     QCOMPARE(other->topLine(), 0);
+  }
+
+  // A recording with manipulated records says how many in the status bar;
+  // Ctrl+M and Ctrl+Shift+M go from one to the next and back.
+  void manipulatedRecordsAreCountedAndFound() {
+    qb::test::TempDir dir;
+    qb::test::RecordFileBuilder file;
+    file.Head("Lab");
+    for (int i = 0; i < 300; ++i) {
+      file.Line("line " + std::to_string(i));
+      if (i == 40 || i == 120 || i == 250) file.BreakChecksum();
+    }
+    CChildFrame* child = frame_->OpenDocumentFile(
+        QString::fromStdString(dir.Write("broken.qbd", file.End().bytes())));
+    QVERIFY(child);
+    auto* label = frame_->statusBar()->findChild<QLabel*>("manipulatedRecords");
+    QVERIFY(label);
+    QCOMPARE(label->text(), QString("3 manipulated records"));
+    QVERIFY(label->isVisibleTo(frame_.get()));
+    auto* view = qobject_cast<CQuillbankManagerView*>(child->activeView());
+    const struct {
+      bool next;
+      int top;
+    } steps[] = {{true, 40},   {true, 120}, {true, 250}, {true, 250},
+                 {false, 120}, {false, 40}, {false, 40}};
+    for (const auto& step : steps) {
+      QTest::keyClick(frame_.get(), Qt::Key_M,
+                      step.next ? Qt::ControlModifier : Qt::ControlModifier | Qt::ShiftModifier);
+      QCOMPARE(view->topLine(), step.top);
+    }
+    CChildFrame* sound = frame_->OpenDocumentFile(
+        QString::fromStdString(dir.Write("sound.qbd", qb::test::RecordFileWithLines({"a"}))));
+    QVERIFY(sound);
+    QVERIFY(!label->isVisibleTo(frame_.get()));
   }
 
   void everyCommandHasANameAndAHandler() {

@@ -301,6 +301,22 @@ class PaperViewTest : public QObject {
     QCOMPARE(p.view->hit().page, 1);
   }
 
+  void manipulatedRecordsOneAfterAnother() {
+    std::vector<Line> lines = NumberedLines(200);
+    lines[40].manipulated = true;
+    lines[150].manipulated = true;
+    Paper p(lines);
+    p.view->NextManipulated();
+    QCOMPARE(p.view->CurrentLine(), 40);
+    p.view->NextManipulated();
+    QCOMPARE(p.view->CurrentLine(), 150);
+    QCOMPARE(p.view->topPage(), 2);
+    p.view->NextManipulated();  // none after it: it stays
+    QCOMPARE(p.view->CurrentLine(), 150);
+    p.view->PreviousManipulated();
+    QCOMPARE(p.view->CurrentLine(), 40);
+  }
+
   void zoomAndSteps() {
     Paper p(NumberedLines(300));
     CPaperView& view = *p.view;
@@ -396,6 +412,35 @@ class PaperViewTest : public QObject {
     }
   }
 
+  void summaryFollowsTheLastPrinterPage() {
+    struct Case {
+      const char* name;
+      std::vector<Line> lines;
+      int sheets;
+    } cases[] = {
+        // An A4 page fills the body: the summary takes a sheet of its own.
+        {"A4 pages", {"one\r\n\f", "two\r\n"}, 3},
+        // An 8 inch page leaves room under it.
+        {"8 inch pages",
+         {std::string("\x1B"
+                      "C\x00\x08",
+                      4) +
+              "one\r\n\f",
+          "two\r\n"},
+         2},
+    };
+    for (const Case& c : cases) {
+      File file(c.lines);
+      qb::RecordDocument doc;
+      QVERIFY(doc.LoadRecordFile(file.path));
+      PaperPrinter job(doc);
+      job.BeginJob();
+      QVERIFY(!job.summary().isEmpty());
+      QVERIFY(job.Layout(nullptr));
+      QVERIFY2(job.pageCount() == c.sheets, c.name);
+    }
+  }
+
   void pdfHoldsTextAndImagesAtTheirResolution() {
     NEEDS_POPPLER();
     // A strip of 100 columns that two records print, 60 and 40 columns.
@@ -411,12 +456,16 @@ class PaperViewTest : public QObject {
     pdf.layout = QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF());
     QVERIFY(PrintPdfFile(job, pdf, nullptr).result == PageJob::Result::kPrinted);
     const std::string out = file.dir.File("paper.pdf");
-    QCOMPARE(PdfPages(out), 2);
+    // Two printer pages, each filling the body, and the integrity summary on
+    // a sheet of its own.
+    QCOMPARE(PdfPages(out), 3);
     const QString first =
         Run("pdftotext", {"-f", "1", "-l", "1", QString::fromStdString(out), "-"});
     QVERIFY2(first.contains(QStringLiteral("Wägeprotokoll")), qPrintable(first));
     QVERIFY(first.contains(QStringLiteral("Quillbank Manager V")));
-    QVERIFY(first.contains(QStringLiteral("Page 1/2")));
+    QVERIFY(first.contains(QStringLiteral("Page 1/3")));
+    const QString last = Run("pdftotext", {"-f", "3", "-l", "3", QString::fromStdString(out), "-"});
+    QVERIFY2(last.contains(QStringLiteral("SHA-256 of the record file")), qPrintable(last));
     // The strip is one image of 100 by 8 dots, not smoothed (with the mask
     // that keeps its ground transparent), though two records printed it.
     QStringList images;
@@ -440,14 +489,15 @@ class PaperViewTest : public QObject {
       printer.setOutputFileName(QString::fromStdString(pdf));
       return true;
     });
-    // Two printer pages of two short lines: one line page.
+    // Two printer pages of two short lines: one line page, the summary under
+    // its lines; two sheets of printer pages and the summary's own.
     File file({"one\r\n\f", "two\r\n"});
     app.frame->OpenDocumentFile(QString::fromStdString(file.path));
     app.frame->command("filePrint")->trigger();
     QCOMPARE(PdfPages(pdf), 1);
     app.frame->command("viewPaper")->trigger();
     app.frame->command("filePrint")->trigger();
-    QCOMPARE(PdfPages(pdf), 2);
+    QCOMPARE(PdfPages(pdf), 3);
   }
 
   void printToPdfFromTheCommandLine() {
@@ -461,7 +511,7 @@ class PaperViewTest : public QObject {
                   {"--print-to-pdf", pdf, "--paper", QString::fromStdString(file.path)});
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitCode(), 0);
-    QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).contains("(pages: 2)"));
+    QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).contains("(pages: 3)"));
     QVERIFY(Run("pdftotext", {pdf, "-"}).contains(QStringLiteral("Wägeprotokoll")));
     // --paper belongs to --print-to-pdf.
     process.start(QStringLiteral(QB_MANAGER_BINARY),

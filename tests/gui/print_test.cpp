@@ -42,8 +42,10 @@
 #include "app/progress_dialog.h"
 #include "app/quillbank_doc.h"
 #include "document/record_document.h"
+#include "format/sha256.h"
 #include "gui_fixture.h"
 #include "support/record_file_builder.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -360,6 +362,41 @@ class PrintTest : public QObject {
     bool gone = true;
     DialogLayoutProgress closed(&dialog, [&gone] { return gone; });
     QVERIFY(closed.Cancelled());
+  }
+
+  // The last page ends with the integrity summary in the footer's font, on a
+  // page of its own when the last page is full.
+  void integritySummaryEndsTheLastPage() {
+    Doc d({"a", "b", "c"});
+    QVERIFY(PrintPdf(d.doc, d.Pdf()) == PagePrinter::Result::kPrinted);
+    QCOMPARE(PdfPages(d.Pdf()), 1);
+    const std::string bytes = qb::test::SlurpFile(d.path);
+    const QString sha = QString::fromStdString(qb::Sha256HexOf(bytes.data(), bytes.size()));
+    QString text = PdfPageText(d.Pdf(), 1).simplified();
+    QVERIFY2(text.contains("Integrity: 6 records checked, 0 manipulated, 0 recording sessions, "
+                           "older printouts overwritten: unknown."),
+             qPrintable(text));
+    QVERIFY(text.contains("SHA-256 of the record file doc.qbd: " + sha));
+    QVERIFY(text.indexOf("Integrity:") > text.indexOf(" c "));
+
+    // As many lines as fill one page: the summary takes a second page.
+    int fill = 1;
+    for (int n = 40; n < 200; ++n) {
+      Doc probe(Repeat("x", n));
+      Laid laid(probe.doc);
+      if (laid.job.layout().pageCount() > 1) break;
+      fill = n;
+    }
+    Doc full(Repeat("x", fill));
+    Laid laid(full.doc);
+    QCOMPARE(laid.job.layout().pageCount(), 1);
+    QCOMPARE(laid.job.pageCount(), 2);
+    QVERIFY(PrintPdf(full.doc, full.Pdf()) == PagePrinter::Result::kPrinted);
+    QCOMPARE(PdfPages(full.Pdf()), 2);
+    QVERIFY(!PdfPageText(full.Pdf(), 1).contains("Integrity:"));
+    QVERIFY(PdfPageText(full.Pdf(), 1).contains("Page 1/2"));
+    QString last = PdfPageText(full.Pdf(), 2);
+    QVERIFY(last.contains("Integrity:") && last.contains("Page 2/2"));
   }
 
   void pagesOfThePdf() {

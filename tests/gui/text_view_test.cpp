@@ -18,8 +18,10 @@
 #include "app/cards/app_settings.h"
 #include "app/line_renderer.h"
 #include "app/printer_emulation_dialog.h"
+#include "app/recording_marks.h"
 #include "app/search_dialog.h"
 #include "document/record_document.h"
+#include "format/option_text.h"
 #include "format/record_kind.h"
 #include "gui_fixture.h"
 #include "support/record_file_builder.h"
@@ -63,6 +65,12 @@ QImage Render(const std::vector<std::string>& lines, int top = 0) {
   View view(doc.doc);
   view.view.VScroll(CQuillbankManagerView::kThumbPosition, top);
   return view.Image();
+}
+
+// Saves the picture to $QB_SCREENSHOT_DIR when that is set.
+void Shot(const QImage& image, const char* name) {
+  QByteArray folder = qgetenv("QB_SCREENSHOT_DIR");
+  if (!folder.isEmpty()) image.save(QString::fromLocal8Bit(folder) + "/" + name + ".png");
 }
 
 // Pixels that are not white.
@@ -485,6 +493,73 @@ class TextViewTest : public QObject {
     QVERIFY(search->isEnabled());
   }
 
+  // Sessions, and the warnings about the recording, between the lines: in
+  // their order, numbered, shown only when switched on, and drawn in grey
+  // or in the warning colour without moving anything when switched off.
+  void recordingMarks() {
+    qb::ReadFacts full;
+    full.cardFull = true;
+    const std::string wrapped = RecordFileBuilder()
+                                    .Head()
+                                    .Line("a")  // the rest of an overwritten session
+                                    .Control(qb::kControlStart)
+                                    .Line("b")
+                                    .AddNumbered(20, qb::kKindData, qb::test::Framed("c"))
+                                    .Control(qb::kControlStart)
+                                    .Control(qb::kControlStart)
+                                    .Line("d")
+                                    .End()
+                                    .bytes();
+    Doc doc(Doc::Bytes{wrapped});
+    auto texts = [&](int line, bool sessions, bool warnings) {
+      QStringList all;
+      for (const RecordingMark& mark :
+           RecordingMarks(doc.doc.facts(), sessions, warnings).Before(line))
+        all.append((mark.warning ? "!" : "") + mark.text);
+      return all;
+    };
+    QCOMPARE(texts(0, true, true),
+             QStringList{"!Older printouts were overwritten on the card before this read"});
+    QCOMPARE(texts(1, true, true), QStringList{"Recording session 1"});
+    QCOMPARE(texts(2, true, true), QStringList{"!14 records are missing here"});
+    QCOMPARE(texts(3, true, true), (QStringList{"Recording session 2", "Recording session 3"}));
+    QCOMPARE(texts(3, false, true), QStringList());
+    QCOMPARE(texts(0, true, false), QStringList());
+    QCOMPARE(texts(4, true, true), QStringList());
+
+    const std::string plain = qb::test::RecordFileWithLines({"a", "b", "c", "d"});
+    auto grey = [](QRgb p) { return qRed(p) == 128 && qGreen(p) == 128 && qBlue(p) == 128; };
+    QImage marked = [&] {
+      View v(doc.doc);
+      return v.Image();
+    }();
+    QVERIFY(CountPixels(marked, IsRedText) > 100);
+    QVERIFY(CountPixels(marked, grey) > 100);
+    Shot(marked, "recording_marks");
+    qb::AppSettings settings;
+    settings.SetShowSessions(0);
+    settings.SetShowRecordingWarnings(0);
+    {
+      View v(doc.doc);
+      Doc unmarked(Doc::Bytes{plain});
+      View w(unmarked.doc);
+      QCOMPARE(v.Image(), w.Image());
+    }
+    // A full card says so after its last line.
+    settings.SetShowRecordingWarnings(1);
+    Doc card(Doc::Bytes{RecordFileBuilder()
+                            .Start()
+                            .Option(qb::test::OptionText() + qb::ReadFactsText(full))
+                            .Comment("c")
+                            .Line("a")
+                            .End()
+                            .bytes()});
+    View v(card.doc);
+    QImage image = v.Image();
+    QVERIFY(CountPixels(image, IsRedText) > 100);
+    QVERIFY(InkBounds(image).bottom() > InkBounds(Render({"a"})).bottom() + 10);
+  }
+
   void printerEmulationDialogWritesOnOkOnly() {
     Doc doc(std::vector<std::string>{"A"});
     View v(doc.doc);
@@ -501,12 +576,15 @@ class TextViewTest : public QObject {
         convert_hidden = convert->isHidden() && !convert->isEnabled();
         scan->setChecked(false);
         show->setChecked(true);
+        dialog->findChild<QCheckBox*>("showSessions")->setChecked(false);
         dialog->findChild<QPushButton*>(ok ? "ok" : "cancel")->click();
       });
       v.view.PrinterEmulation();
       QVERIFY(scan_shown && !show_shown && convert_hidden);
       QCOMPARE(settings.ScanPrinterEsc(), ok ? 0 : 1);
       QCOMPARE(settings.ShowUnknownPrinterEsc(), ok ? 1 : 0);
+      QCOMPARE(settings.ShowSessions(), ok ? 0 : 1);
+      QCOMPARE(settings.ShowRecordingWarnings(), 1);
     }
   }
 };

@@ -103,5 +103,37 @@ TEST_F(FormatOptionText, ReadDateIsLocalTimeWithZeroPaddedDay) {
   }
 }
 
+// The reader's own lines after the settings read back as written; lines
+// that are missing or do not parse give nothing.
+TEST(FormatReadFacts, LinesReadBackAsWritten) {
+  ReadFacts facts;
+  facts.firstSector = 3;
+  facts.lastSector = 4294967295u;
+  facts.startSector = 812;
+  facts.newestSector = 811;
+  facts.overwritten = true;
+  facts.rescue = true;
+  std::string text = ReadFactsText(facts);
+  EXPECT_EQ(text,
+            "# sectors read: 812 to 811 of 3 to 4294967295\n"
+            "# older printouts overwritten: yes\n"
+            "# card full: no\n"
+            "# rescue read: yes\n");
+  auto parse = [](const std::string& bytes, ReadFacts& out) {
+    return ParseReadFacts(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out);
+  };
+  ReadFacts back;
+  ASSERT_TRUE(parse("cardsize=4000\n" + text, back));
+  EXPECT_TRUE(back == facts);
+  for (const std::string& bad :
+       {std::string("cardsize=4000\n"), text.substr(0, text.rfind("# rescue")),
+        "# sectors read: 1 to 2 of 3 to 4294967296\n" + text.substr(text.find('\n') + 1),
+        "# sectors read: 1 to 2 of 3\n" + text.substr(text.find('\n') + 1),
+        text.substr(0, text.find("yes")) + "perhaps" + text.substr(text.find("yes") + 3)}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(parse(bad, back));
+  }
+}
+
 }  // namespace
 }  // namespace qb

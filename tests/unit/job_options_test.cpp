@@ -239,7 +239,9 @@ TEST_F(JobOptionsTest, HelpSwitches) {
       "  cardsize=<cardsize>      number of sectors used (if zero, use all sectors)\n"
       "  prompt=<0|1>             show warning prompts\n"
       "  logfile=<filename>       name of logfile (NUL to suppress logfile)\n"
-      "  optionfile=<filename>    name of file with additional options\n";
+      "  optionfile=<filename>    name of file with additional options\n"
+      "  reportoutput=<filename>  READCARD: name of read report of the record file\n"
+      "  rescue=<0|1>             READCARD: skip damaged data sectors (1) or stop (0)\n";
   for (const char* arg : {"HELP", "help", "/?", "-?", "/H", "-h"}) {
     RecordingHost host;
     ScopedJobHost scoped(&host);

@@ -4,7 +4,8 @@
 //   qbd show [--json] FILE [--from K] [--count N]
 //   qbd export FILE OUT [--force]
 //   qbd find FILE TEXT
-//   qbd verify FILE
+//   qbd verify [--json] [--require-report] [--pubkey KEY] FILE... | --dir FOLDER [--recursive]
+//   qbd sign --key KEY FILE...
 //   qbd text FILE [--codepage NAME] [--pins 9|24]
 //   qbd --help | --version
 //
@@ -23,6 +24,7 @@
 
 #include "base/error_report.h"
 #include "base/job_host.h"
+#include "base/json_text.h"
 #include "base/messages.h"
 #include "base/out_of_memory.h"
 #include "base/text_format.h"
@@ -31,14 +33,14 @@
 #include "document/printer_codes.h"
 #include "document/record_document.h"
 #include "document/text_export.h"
-#include "file_digest.h"
-#include "json_text.h"
 #include "platform/posix_names.h"
 #include "printout/document_source.h"
 #include "printout/printout_settings.h"
 #include "printout/printout_text.h"
 #include "qbd_host.h"
-#include "record_audit.h"
+#include "recording_text.h"
+#include "sign_command.h"
+#include "verify_command.h"
 
 namespace qb {
 namespace {
@@ -48,7 +50,10 @@ constexpr char kUsage[] =
     "       qbd show [--json] FILE [--from K] [--count N]\n"
     "       qbd export FILE OUT [--force]\n"
     "       qbd find FILE TEXT\n"
-    "       qbd verify FILE\n"
+    "       qbd verify [--json] [--require-report] [--pubkey KEY.pub] FILE...\n"
+    "       qbd verify [--json] [--require-report] [--pubkey KEY.pub] --dir FOLDER "
+    "[--recursive]\n"
+    "       qbd sign --key KEY.pem FILE...\n"
     "       qbd text FILE [--codepage NAME] [--pins 9|24]\n"
     "       qbd --help | --version\n";
 
@@ -78,6 +83,11 @@ struct Arguments {
   long long count = -1;  // all
   PrintoutSettings printer;
   std::vector<std::string> plain;
+  std::vector<std::string> folders;  // --dir
+  bool recursive = false;
+  bool requireReport = false;
+  std::string publicKey;   // --pubkey
+  std::string privateKey;  // --key
 };
 
 bool ParseCount(const char* text, long long& value) {
@@ -103,6 +113,22 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem
       args.json = true;
     } else if (!options_end && arg == "--force") {
       args.force = true;
+    } else if (!options_end && arg == "--recursive") {
+      args.recursive = true;
+    } else if (!options_end && arg == "--require-report") {
+      args.requireReport = true;
+    } else if (!options_end && (arg == "--dir" || arg == "--pubkey" || arg == "--key")) {
+      const std::string* value = line.Peek();
+      if (value == nullptr || value->empty()) {
+        problem = arg + " needs a value";
+        return false;
+      }
+      if (arg == "--dir") {
+        args.folders.push_back(*value);
+      } else {
+        (arg == "--pubkey" ? args.publicKey : args.privateKey) = *value;
+      }
+      line.Skip();
     } else if (!options_end && (arg == "--from" || arg == "--count")) {
       long long& target = arg == "--from" ? args.from : args.count;
       const std::string* value = line.Peek();
@@ -143,6 +169,15 @@ bool Load(RecordDocument& document, const std::string& path, QbdHost& host, bool
   return false;
 }
 
+// Records missing from the middle of a file are said on standard error,
+// whatever the output is.
+void WarnOfGaps(const RecordDocument& document) {
+  std::string warnings = GapWarnings(document.facts());
+  if (warnings.empty()) return;
+  std::fflush(stdout);
+  std::fputs(warnings.c_str(), stderr);
+}
+
 int Info(const Arguments& args, QbdHost& host) {
   if (args.plain.size() != 1) return Usage("info needs one FILE");
   RecordDocument document;
@@ -151,14 +186,27 @@ int Info(const Arguments& args, QbdHost& host) {
     return 1;
   }
   int lines = document.GetLastLineIndex() + 1;
+  const RecordingFacts& facts = document.facts();
   if (args.json) {
+    std::string manipulated = "[";
+    for (size_t i = 0; i < facts.manipulatedLines.size(); ++i)
+      manipulated += (i > 0 ? "," : "") + std::to_string(facts.manipulatedLines[i]);
     Print("{\"loaded\":true,\"records\":" + std::to_string(document.recordCount()) +
           ",\"lines\":" + std::to_string(lines) + ",\"comment\":" + JsonString(document.comment()) +
-          ",\"title\":" + JsonString(document.GetTitle()) + "}\n");
+          ",\"title\":" + JsonString(document.GetTitle()) +
+          ",\"sessions\":" + std::to_string(facts.sessionCount) + ",\"overwritten\":\"" +
+          AnswerWord(facts.overwritten) + "\",\"cardFull\":\"" + AnswerWord(facts.cardFull) +
+          "\",\"missingRecords\":" + std::to_string(facts.missingRecords) +
+          ",\"manipulatedRecords\":" + std::to_string(facts.manipulated) +
+          ",\"manipulatedLines\":" + manipulated + "]" +
+          ",\"skippedSectors\":" + std::to_string(facts.skippedSectors) +
+          ",\"firstPrinted\":" + JsonString(facts.firstPrinted) +
+          ",\"lastPrinted\":" + JsonString(facts.lastPrinted) + "}\n");
   } else {
-    Print(RecordsLine(document.recordCount()) + "lines: " + std::to_string(lines) +
-          "\ncomment: " + document.comment() + "\ntitle: " + document.GetTitle() + "\n");
+    Print(RecordsLine(document.recordCount()) + "lines: " + std::to_string(lines) + "\ncomment: " +
+          document.comment() + "\ntitle: " + document.GetTitle() + "\n" + FactLines(facts));
   }
+  WarnOfGaps(document);
   return 0;
 }
 
@@ -173,6 +221,7 @@ int Show(const Arguments& args, QbdHost& host) {
   if (args.plain.size() != 1) return Usage("show needs one FILE");
   RecordDocument document;
   if (!Load(document, args.plain[0], host, false)) return 1;
+  WarnOfGaps(document);
   long long last = document.GetLastLineIndex();
   long long end = last;
   if (args.count >= 0 && args.count <= end - args.from) end = args.from + args.count - 1;
@@ -240,36 +289,22 @@ int Find(const Arguments& args, QbdHost& host) {
 }
 
 int Verify(const Arguments& args, QbdHost& host) {
-  if (args.plain.size() != 1) return Usage("verify needs one FILE");
-  const std::string& path = args.plain[0];
-  {
-    RecordDocument document;
-    if (!Load(document, path, host, false)) return 1;
-  }
-  RecordAudit audit;
-  std::string digest;
-  if (!AuditRecordFile(path, audit) || !FileSha256(path, digest)) {
-    std::fprintf(stderr, "qbd: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
-    return 1;
-  }
-  auto line = [](const char* name, uint64_t value) {
-    std::printf("%s: %llu\n", name, static_cast<unsigned long long>(value));
-  };
-  Print(RecordsLine(audit.RecordsBeforeEnd()));
-  line("data lines", audit.dataLines);
-  line("failed lines", audit.failedLines);
-  line("  record checksum", audit.checksumFailures);
-  line("  block check", audit.blockCheckFailures);
-  line("  no STX", audit.noStx);
-  line("  inverted bounds", audit.invertedBounds);
-  line("  cut short", audit.cutShort);
-  line("other records failing their check", audit.otherFailures);
-  line("record-number breaks", audit.numberBreaks);
-  std::printf("end-of-file record: %s\n",
-              audit.endRecordSound ? "sound" : audit.endRecordProblem.c_str());
-  std::printf("sha256: %s\n", digest.c_str());
-  std::printf("result: %s\n", audit.Passed() ? "passed" : "FAILED");
-  return audit.Passed() ? 0 : 2;
+  if (args.plain.empty() && args.folders.empty())
+    return Usage("verify needs FILE... or --dir FOLDER");
+  VerifyOptions options;
+  options.files = args.plain;
+  options.folders = args.folders;
+  options.recursive = args.recursive;
+  options.json = args.json;
+  options.requireReport = args.requireReport;
+  options.publicKey = args.publicKey;
+  return VerifyCommand(options, host);
+}
+
+int Sign(const Arguments& args) {
+  if (args.privateKey.empty() || args.plain.empty())
+    return Usage("sign needs --key KEY and FILE...");
+  return SignCommand(args.privateKey, args.plain);
 }
 
 int Text(const Arguments& args, QbdHost& host) {
@@ -323,6 +358,8 @@ int QbdMain(int argc, char** argv) {
     status = Verify(args, host);
   } else if (command == "text") {
     status = Text(args, host);
+  } else if (command == "sign") {
+    status = Sign(args);
   } else {
     return Usage("unknown command " + command);
   }

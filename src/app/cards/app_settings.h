@@ -40,6 +40,17 @@ class AppSettings {
   void SetScanPrinterEsc(int value);
   int ShowUnknownPrinterEsc() const;
   void SetShowUnknownPrinterEsc(int value);
+  // Whether the view shows where recording sessions begin, and its warnings
+  // about the recording (overwritten printouts, missing records, skipped
+  // sectors, a full card).
+  int ShowSessions() const;
+  void SetShowSessions(int value);
+  int ShowRecordingWarnings() const;
+  void SetShowRecordingWarnings(int value);
+  // The lab's private key (a PEM file) Card Read signs read reports with;
+  // empty: reports are not signed. Only the path is kept.
+  std::string SignKey() const;
+  void SetSignKey(const std::string& value);
 
   // DosDrive: the serial card drive.
   int Com() const;

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "app/cards/app_settings.h"
 #include "app/cards/card_job_launcher.h"
 #include "app/cards/card_ui.h"
 #include "app/cards/init_card_dialog.h"
@@ -17,7 +18,10 @@
 #include "base/messages.h"
 #include "base/safe_file_name.h"
 #include "base/text_format.h"
+#include "document/read_report.h"
+#include "platform/file_status.h"
 #include "platform/finished_file.h"
+#include "signing/report_signature.h"
 
 namespace {
 
@@ -125,18 +129,51 @@ bool CardFlows::CardReadCommand() {
   if (chosen.isEmpty()) return false;
   const QString path = NumberRecordPath(chosen);
   const std::string local = cards::LocalPath(path);
-  if (!launcher_.RunRead(local)) return false;
+  // A card with damaged sectors may still give up the rest: a rescue read
+  // skips what it cannot read, and leaves the card as it is.
+  bool rescue = false;
+  if (!launcher_.RunRead(local)) {
+    if (!launcher_.ReadHitDamage() ||
+        ShowBox(parent_, QMessageBox::Question, UiText(qb::msg::kAskRescue),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+      return false;
+    rescue = true;
+    if (!launcher_.RunRead(local, true)) return false;
+  }
+  const std::string report = qb::ReadReportPath(local);
+  SignReport(local);
 
   // Read permission only: every write bit goes.
-  if (qb::MakeReadOnly(local) != 0)
-    ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotProtect);
+  bool protect = true;
+  for (const std::string& file : {local, report, qb::ReportSignaturePath(local)}) {
+    if (qb::PathStatus(file, true) != 0) {
+      if (file == local) protect = false;
+      continue;
+    }
+    if (qb::MakeReadOnly(file) != 0) protect = false;
+  }
+  if (!protect) ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotProtect);
 
   // The file is the only copy once the card is emptied: it must be on disk
-  // first, or the card is left as it is.
-  if (qb::SyncFileAndFolder(local) != 0 || !launcher_.RunInit(true))
+  // first, or the card is left as it is. After a rescue read the card stays
+  // as it is in any case.
+  if (rescue) {
+    ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCardKeptAfterRescue);
+  } else if (qb::SyncFileAndFolder(local) != 0 || qb::SyncFileAndFolder(report) != 0 ||
+             !launcher_.RunInit(true)) {
     ShowMessageBox(parent_, QMessageBox::Warning, qb::msg::kCannotDeleteCard);
+  }
 
   return OpenRecordFile(path);
+}
+
+void CardFlows::SignReport(const std::string& record_path) {
+  const std::string key = qb::AppSettings().SignKey();
+  if (key.empty()) return;
+  std::string problem;
+  if (qb::SignReportFile(key, record_path, problem)) return;
+  ShowBox(parent_, QMessageBox::Warning,
+          UiText(qb::msg::kCannotSignReport, BytesText(record_path), BytesText(problem)));
 }
 
 bool CardFlows::OpenRecordFile(const QString& path) {

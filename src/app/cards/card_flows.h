@@ -1,9 +1,12 @@
 // The three commands of the Card menu as flows of questions, card checks and
 // jobs: Card Init (a card that holds no records gets the device options of
 // the settings and the ID string), Card Read (the records go into a new,
-// numbered, read-only record file that is flushed to disk before the card is
-// emptied with its own options, and the file is opened as a document) and
-// Card Info (the card's ID string and options in a box).
+// numbered, read-only record file with its read-only read report beside it,
+// signed with the lab's key when one is set; both are flushed to disk before
+// the card is emptied with its own options, and the file is opened as a
+// document; a read that fails on damaged sectors offers a rescue read, after
+// which the card is not emptied) and Card Info (the card's ID string and
+// options in a box).
 #pragma once
 
 #include <QString>
@@ -38,6 +41,9 @@ class CardFlows {
 
  private:
   bool OpenRecordFile(const QString& path);
+  // Signs the read report beside the record file with the key of the
+  // settings, when one is set; a failure is shown as a warning.
+  void SignReport(const std::string& record_path);
 
   CardJobLauncher& launcher_;
   CMainFrame* frame_;

@@ -23,6 +23,7 @@
 #include "base/messages.h"
 #include "base/text_format.h"
 #include "cardio/serial_drive_device.h"
+#include "document/read_report.h"
 #include "jobs/init_card.h"
 #include "platform/posix_names.h"
 
@@ -85,6 +86,19 @@ bool WriteNewFile(const std::string& path, const std::string& bytes) {
   return true;
 }
 
+// Whether the error report names a sector that could not be read or failed
+// its check.
+bool ErrorsNameDamage() {
+  for (const qb::Message<unsigned long>* message :
+       {&qb::msg::kReadError, &qb::msg::kChecksumFailure, &qb::msg::kReadingRecordSector}) {
+    std::string text = message->text;
+    text.resize(text.find('%'));
+    for (const std::string& reported : qb::ErrorList())
+      if (reported.rfind(text, 0) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 qb::JobArgs InitArgsFromSettings(const std::string& id_file) {
@@ -115,13 +129,16 @@ qb::JobArgs InitArgsFromCard(const qb::CardInfo& info, const std::string& id_fil
   return args;
 }
 
-qb::JobArgs ReadArgs(const std::string& record_output) {
+qb::JobArgs ReadArgs(const std::string& record_output, bool rescue) {
   qb::JobArgs args = JobArgsHead("READCARD.EXE");
   args.Set(6, "optionoutput=");
   args.Set(7, "commentoutput=");
   args.Set(8, "recordoutput=" + record_output);
   args.Set(9, "format=binary");
   args.Set(10, "filter=all");
+  args.Set(11, "reportoutput=" +
+                   (record_output.empty() ? std::string() : qb::ReadReportPath(record_output)));
+  args.Set(12, rescue ? "rescue=1" : "rescue=0");
   return args;
 }
 
@@ -222,15 +239,17 @@ bool CardJobLauncher::RunInit(bool reuse) {
   return ok;
 }
 
-bool CardJobLauncher::RunRead(const std::string& path) {
+bool CardJobLauncher::RunRead(const std::string& path, bool rescue) {
   SetSerialDriveEnvironment();
   record_output_ = path;
-  qb::JobArgs args = ReadArgs(record_output_);
+  read_hit_damage_ = false;
+  qb::JobArgs args = ReadArgs(record_output_, rescue);
   bool ok = false;
   if (PrepareDrive()) {
     ShowWait(qb::msg::kCaptionRead);
     ok = qb::RunJob(qb::ReadCardMain, args);
     HideWait();
+    if (!ok && !qb::UserBreakNoted()) read_hit_damage_ = ErrorsNameDamage();
   }
   record_output_.clear();
   return ok;

@@ -26,8 +26,10 @@ inline constexpr const char* kIdFileName = "comment.txt";
 qb::JobArgs InitArgsFromSettings(const std::string& id_file);
 // INITCARD's arguments with the options read from a card.
 qb::JobArgs InitArgsFromCard(const qb::CardInfo& info, const std::string& id_file);
-// READCARD's arguments; an empty record output for the card checks.
-qb::JobArgs ReadArgs(const std::string& record_output);
+// READCARD's arguments; an empty record output for the card checks. A read
+// into a record file also writes its read report; `rescue` skips damaged
+// sectors. Every list names both options, since a job's options outlive it.
+qb::JobArgs ReadArgs(const std::string& record_output, bool rescue = false);
 // Sets DD_COM and DD_BAUDRATE from the serial drive's settings, and
 // DD_DEVICE to its Device setting when that is not empty (else to the value
 // the process had at its first call, or unset).
@@ -43,8 +45,12 @@ class CardJobLauncher {
   // again when they can be read; otherwise (and without reuse) the settings
   // and the ID setting. True when the job ran and succeeded.
   bool RunInit(bool reuse);
-  // READCARD into the record file `path`. True on success.
-  bool RunRead(const std::string& path);
+  // READCARD into the record file `path` and its read report beside it;
+  // `rescue` skips damaged sectors. True on success.
+  bool RunRead(const std::string& path, bool rescue = false);
+  // True when the last RunRead failed on sectors that could not be read or
+  // failed their check: a rescue read may get the rest.
+  bool ReadHitDamage() const { return read_hit_damage_; }
   // True when the card holds no records, also when the check could not
   // examine the card (its messages stay pending). False when it holds
   // records, and when the drive could not be prepared.
@@ -92,4 +98,5 @@ class CardJobLauncher {
   std::string id_folder_;  // the private temporary folder, when one was made
   bool cancelled_ = false;
   bool drive_failed_ = false;
+  bool read_hit_damage_ = false;
 };

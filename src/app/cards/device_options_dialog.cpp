@@ -6,9 +6,12 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -87,6 +90,22 @@ DeviceOptionsDialog::DeviceOptionsDialog(QWidget* parent) : QDialog(parent) {
   if (!parity.empty() && (parity[0] == 'E' || parity[0] == 'O')) Select(parity_, parity[0]);
   ring_->setChecked(settings.MemOrg() != 0);
 
+  auto* key_row = new QHBoxLayout;
+  auto* key_label = new QLabel(UiText(qb::msg::kDialogSignKey), this);
+  sign_key_ = new QLineEdit(QString::fromStdString(settings.SignKey()), this);
+  sign_key_->setObjectName(QStringLiteral("signKey"));
+  key_label->setBuddy(sign_key_);
+  auto* browse = new QPushButton(UiText(qb::msg::kDialogBrowse), this);
+  browse->setObjectName(QStringLiteral("signKeyBrowse"));
+  connect(browse, &QPushButton::clicked, this, [this] {
+    QString chosen = QFileDialog::getOpenFileName(this, QString(), sign_key_->text(),
+                                                  DialogFilter(qb::msg::kDialogKeyFilter));
+    if (!chosen.isEmpty()) sign_key_->setText(chosen);
+  });
+  key_row->addWidget(key_label);
+  key_row->addWidget(sign_key_, 1);
+  key_row->addWidget(browse);
+
   QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* right = new QVBoxLayout;
@@ -102,6 +121,7 @@ DeviceOptionsDialog::DeviceOptionsDialog(QWidget* parent) : QDialog(parent) {
   top->addLayout(right);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
+  layout->addLayout(key_row);
   layout->addWidget(buttons);
 }
 
@@ -114,5 +134,6 @@ void DeviceOptionsDialog::accept() {
   if (parity_->checkedId() > 0)
     settings.SetParity(std::string(1, static_cast<char>(parity_->checkedId())));
   settings.SetMemOrg(ring_->isChecked() ? 1 : 0);
+  settings.SetSignKey(sign_key_->text().trimmed().toStdString());
   QDialog::accept();
 }

@@ -1,5 +1,7 @@
 // The "Quillbank options" dialog: the device settings the next initialised
-// card gets (baud rate, data bits, stop bits, parity, ring or linear memory).
+// card gets (baud rate, data bits, stop bits, parity, ring or linear memory),
+// and the lab's private key Card Read signs read reports with (a path
+// only; the key itself is never read here).
 // A stored value the dialog does not offer leaves its group without a
 // selection (a baud rate outside the table selects the first rate); OK
 // stores the selected values and keeps the stored value of a group left
@@ -11,6 +13,7 @@
 
 class QButtonGroup;
 class QCheckBox;
+class QLineEdit;
 
 class DeviceOptionsDialog : public QDialog {
   Q_OBJECT
@@ -30,4 +33,5 @@ class DeviceOptionsDialog : public QDialog {
   QButtonGroup* stop_bits_;
   QButtonGroup* parity_;
   QCheckBox* ring_;
+  QLineEdit* sign_key_;
 };

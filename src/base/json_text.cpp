@@ -1,4 +1,4 @@
-#include "json_text.h"
+#include "base/json_text.h"
 
 #include <cstdio>
 
@@ -35,7 +35,7 @@ std::string JsonString(const std::string& bytes) {
       default:
         if (byte < 0x20) {
           char escape[8];
-          std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(byte));
+          (void)std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(byte));
           out += escape;
         } else if (byte < 0x80) {
           out += c;

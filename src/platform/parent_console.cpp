@@ -1,0 +1,7 @@
+#include "platform/parent_console.h"
+
+namespace qb {
+
+void UseParentConsole() {}
+
+}  // namespace qb
