@@ -13,6 +13,8 @@ namespace {
 // and the read report.
 constexpr size_t kListedLines = 20;
 
+}  // namespace
+
 QString AnswerText(qb::Answer answer) {
   switch (answer) {
     case qb::Answer::kYes:
@@ -23,8 +25,6 @@ QString AnswerText(qb::Answer answer) {
       return UiText(qb::msg::kWordUnknown);
   }
 }
-
-}  // namespace
 
 QString IntegritySummary(const qb::RecordDocument& doc) {
   const qb::RecordingFacts& facts = doc.facts();

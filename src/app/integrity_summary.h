@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include "document/recording_facts.h"
+
 namespace qb {
 class RecordDocument;
 }
@@ -13,3 +15,6 @@ class RecordDocument;
 // The summary's lines, separated by line feeds. Reads the record file once
 // for its SHA-256.
 QString IntegritySummary(const qb::RecordDocument& doc);
+
+// "yes", "no" or "unknown" for what a recording tells.
+QString AnswerText(qb::Answer answer);

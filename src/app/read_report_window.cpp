@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "app/ansi_text.h"
+#include "app/integrity_summary.h"
 #include "app/line_renderer.h"
 #include "app/message_box.h"
 #include "app/page_layout.h"
@@ -30,17 +31,6 @@ namespace {
 
 // Lines of manipulated records and the like named in the report's text.
 constexpr size_t kListed = 50;
-
-QString Answer(qb::Answer answer) {
-  switch (answer) {
-    case qb::Answer::kYes:
-      return UiText(qb::msg::kWordYes);
-    case qb::Answer::kNo:
-      return UiText(qb::msg::kWordNo);
-    default:
-      return UiText(qb::msg::kWordUnknown);
-  }
-}
 
 QString Number(uint64_t value) {
   return QString::number(value);
@@ -80,8 +70,8 @@ QStringList ReadReportLines(const qb::ReadReport& r, const QString& state,
                   BytesText(r.softwareSignature))
         << QString() << UiText(qb::msg::kReportCounts, Number(r.records), Number(r.lines));
   lines << UiText(qb::msg::kReportSessions, Number(r.sessionCount))
-        << UiText(qb::msg::kReportOverwritten, Answer(r.overwritten))
-        << UiText(qb::msg::kReportCardFull, Answer(r.cardFull))
+        << UiText(qb::msg::kReportOverwritten, AnswerText(r.overwritten))
+        << UiText(qb::msg::kReportCardFull, AnswerText(r.cardFull))
         << UiText(qb::msg::kReportMissing, Number(r.missingRecords));
   if (r.skippedSectors > 0) lines << UiText(qb::msg::kReportSkipped, Number(r.skippedSectors));
   QString manipulated_lines;
