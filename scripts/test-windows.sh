@@ -29,9 +29,6 @@ wine=$(sed -n 's/^QB_WINE:FILEPATH=//p' build/windows/CMakeCache.txt)
 # environment (Wine does not pass Qt's variables on).
 "$wine" reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /d 'Z:\usr\share\fonts\truetype\liberation' /f \
   >/dev/null
-# Test folders that earlier runs left in the prefix's temporary folder
-# would be taken again (Windows' temporary names repeat under Wine).
-rm -rf "$WINEPREFIX"/drive_c/users/*/Temp/qbtest-*
 ctest --preset windows --timeout 900
 bash scripts/test-windows-e2e.sh
 if [[ -f build/windows/bin/quillbank-manager.exe ]]; then

@@ -181,14 +181,14 @@ ReadReportDialog* ReadReportCommand(CQuillbankManagerDoc* doc, QWidget* parent, 
   std::string text;
   int error = qb::ReadReportFile(path, text);
   if (error == ENOENT) {
-    ShowBox(parent, QMessageBox::Information, UiText(qb::msg::kNoReadReport, BytesText(record)));
+    ShowBox(parent, QMessageBox::Information, UiText(qb::msg::kNoReadReport, PathText(record)));
     return nullptr;
   }
   qb::ReadReport report;
   std::string problem = error != 0 ? std::strerror(error) : std::string();
   if (error != 0 || !qb::ParseReadReport(text, report, problem)) {
     ShowBox(parent, QMessageBox::Critical,
-            UiText(qb::msg::kReadReportUnusable, BytesText(path), BytesText(problem)));
+            UiText(qb::msg::kReadReportUnusable, PathText(path), BytesText(problem)));
     return nullptr;
   }
   // What became of the record file since the read.
@@ -206,7 +206,7 @@ ReadReportDialog* ReadReportCommand(CQuillbankManagerDoc* doc, QWidget* parent, 
   }
   const std::string signature_path = qb::ReportSignaturePath(record);
   QString signature = QFileInfo::exists(QString::fromStdString(signature_path))
-                          ? UiText(qb::msg::kReportSigned, BytesText(signature_path))
+                          ? UiText(qb::msg::kReportSigned, PathText(signature_path))
                           : UiText(qb::msg::kReportNone);
   auto* dialog =
       new ReadReportDialog(ReadReportLines(report, state, signature), HeaderComment(core.comment()),

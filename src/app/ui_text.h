@@ -4,6 +4,7 @@
 // catalogue's printf formats are filled with qb::FillMessage instead.
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <QStringDecoder>
 #include <QStringList>
@@ -49,3 +50,6 @@ inline QString BytesText(const std::string& bytes) {
   if (!decoder.hasError()) return text;
   return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
+
+// A path as the user's system writes it (back slashes on Windows).
+inline QString PathText(const std::string& path) { return QDir::toNativeSeparators(BytesText(path)); }

@@ -103,6 +103,7 @@ class MainFrameTest : public QObject {
 
  private slots:
   void init() {
+    dir_ = std::make_unique<qb::test::TempDir>();
     host_ = std::make_unique<qb::test::RecordingHost>();
     scoped_ = std::make_unique<qb::ScopedJobHost>(host_.get());
     frame_ = std::make_unique<CMainFrame>();
@@ -114,9 +115,12 @@ class MainFrameTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(frame_.get()));
     prompts_ = 0;
   }
+  // The test folder goes after the windows, which keep their files open
+  // (and on Windows an open file cannot be removed).
   void cleanup() {
     frame_.reset();
     scoped_.reset();
+    dir_.reset();
   }
 
   void menus_data() {
@@ -278,7 +282,7 @@ class MainFrameTest : public QObject {
   }
 
   void viewCommandsGoToTheActiveView() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     std::vector<std::string> lines(300, "a printed line");
     QString path = QString::fromStdString(dir.Write(
         "long.qbd", qb::test::RecordFileBuilder().Head("Long").Lines(lines).End().bytes()));
@@ -300,7 +304,7 @@ class MainFrameTest : public QObject {
   // A recording with manipulated records says how many in the status bar;
   // Ctrl+M and Ctrl+Shift+M go from one to the next and back.
   void manipulatedRecordsAreCountedAndFound() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     qb::test::RecordFileBuilder file;
     file.Head("Lab");
     for (int i = 0; i < 300; ++i) {
@@ -354,7 +358,7 @@ class MainFrameTest : public QObject {
   }
 
   void openFiles() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Line 7 ")));
     QString bad = QString::fromStdString(dir.Write("bad.qbd", "no record file at all"));
     QString empty = QString::fromStdString(dir.Write("empty.qbd", ""));
@@ -562,7 +566,7 @@ class MainFrameTest : public QObject {
   }
 
   void splitPanesShareScrolling() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     std::vector<std::string> lines(300, "a printed line");
     QString path = QString::fromStdString(dir.Write(
         "long.qbd", qb::test::RecordFileBuilder().Head("Long").Lines(lines).End().bytes()));
@@ -598,7 +602,7 @@ class MainFrameTest : public QObject {
   }
 
   void longOperationHoldsOffDisturbingCommands() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Waiting")));
     CChildFrame* child = frame_->NewDocument();
     auto* close = frame_->findChild<QAction*>("fileClose");
@@ -693,7 +697,7 @@ class MainFrameTest : public QObject {
   }
 
   void recentFilesMenuAndDrop() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Dropped")));
     QMenu* file = Popup(frame_->menuBar(), "&File");
     RecentFileList::Add(good);
@@ -721,7 +725,7 @@ class MainFrameTest : public QObject {
   }
 
   void recentFilesEnterWhenOpenedAndLeaveWhenGone() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     QString bad = QString::fromStdString(dir.Write("bad.qbd", "no record file at all"));
     // A file that opens but fails its checks enters the list and stays.
     QVERIFY(!frame_->OpenDocumentFile(bad));
@@ -772,7 +776,7 @@ class MainFrameTest : public QObject {
   }
 
   void startUpAndSecondLaunch() {
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     QString good = QString::fromStdString(dir.Write("good.qbd", GoodFile("Handed over")));
     QString empty = QString::fromStdString(dir.Write("empty.qbd", ""));
     qb::JobHost* before = &qb::CurrentJobHost();
@@ -808,7 +812,7 @@ class MainFrameTest : public QObject {
   void fileTypeRegistration() {
     QFETCH(QString, claimed_by);
     QFETCH(bool, mime_entry);
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
     QString home = QString::fromStdString(dir.path());
     QVERIFY(RegisterFileType("/opt/qb/quillbank-manager", home, claimed_by));
     QString mime = QString::fromStdString(dir.Read("mime/packages/quillbank-manager.xml"));
@@ -835,7 +839,7 @@ class MainFrameTest : public QObject {
   void shellFileTypeRegistration() {
     QFETCH(QString, extension_before);
     QFETCH(QString, extension_after);
-    qb::test::TempDir dir;
+    qb::test::TempDir& dir = *dir_;
 #ifdef _WIN32
     // The registry as Windows keeps it, under a key of the test's own.
     const QString root = QStringLiteral("HKEY_CURRENT_USER\\Software\\QuillbankTest\\Classes");
@@ -891,6 +895,7 @@ class MainFrameTest : public QObject {
   }
 
  private:
+  std::unique_ptr<qb::test::TempDir> dir_;
   std::unique_ptr<qb::test::RecordingHost> host_;
   std::unique_ptr<qb::ScopedJobHost> scoped_;
   std::unique_ptr<CMainFrame> frame_;

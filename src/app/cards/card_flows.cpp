@@ -173,7 +173,7 @@ void CardFlows::SignReport(const std::string& record_path) {
   std::string problem;
   if (qb::SignReportFile(key, record_path, problem)) return;
   ShowBox(parent_, QMessageBox::Warning,
-          UiText(qb::msg::kCannotSignReport, BytesText(record_path), BytesText(problem)));
+          UiText(qb::msg::kCannotSignReport, PathText(record_path), BytesText(problem)));
 }
 
 bool CardFlows::OpenRecordFile(const QString& path) {
