@@ -52,4 +52,6 @@ inline QString BytesText(const std::string& bytes) {
 }
 
 // A path as the user's system writes it (back slashes on Windows).
-inline QString PathText(const std::string& path) { return QDir::toNativeSeparators(BytesText(path)); }
+inline QString PathText(const std::string& path) {
+  return QDir::toNativeSeparators(BytesText(path));
+}

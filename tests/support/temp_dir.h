@@ -57,7 +57,8 @@ class TempDir {
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::string name = pattern;
       const std::uint64_t bits = random();
-      for (int i = 0; i < 6; ++i) name[xs + i] = "0123456789abcdefghijklmnopqrstuv"[(bits >> (5 * i)) & 31];
+      for (int i = 0; i < 6; ++i)
+        name[xs + i] = "0123456789abcdefghijklmnopqrstuv"[(bits >> (5 * i)) & 31];
       std::error_code ec;
       if (std::filesystem::create_directory(name, ec)) {
         pattern = name;
