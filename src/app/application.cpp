@@ -48,6 +48,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         result.print_to_pdf = arguments[++i];
       else
         result.bad_print_to_pdf = true;
+    } else if (argument == QLatin1String("--paper")) {
+      result.paper = true;
     } else if (argument.compare(QLatin1String("/p"), Qt::CaseInsensitive) == 0 ||
                argument.compare(QLatin1String("-p"), Qt::CaseInsensitive) == 0)
       result.print = true;

@@ -29,6 +29,8 @@ struct CommandLine {
   // without OUT.
   QString print_to_pdf;
   bool bad_print_to_pdf = false;
+  // --paper (with --print-to-pdf): print the printer's pages.
+  bool paper = false;
 };
 
 // Parses the arguments after the program name.

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/long_operation.h"
+#include "app/paper_view.h"
 #include "app/quillbank_doc.h"
 #include "app/text_view.h"
 
@@ -82,7 +83,52 @@ int CChildFrame::activePane() const {
 }
 
 QWidget* CChildFrame::activeView() const {
+  if (paper_mode_) return paper_;
   return Panes().value(std::max(activePane(), 0))->findChild<QWidget*>();
+}
+
+DocumentView* CChildFrame::activeDocumentView() const {
+  if (paper_mode_) return paper_;
+  return qobject_cast<CQuillbankManagerView*>(activeView());
+}
+
+bool CChildFrame::SetPaperMode(bool paper) {
+  if (paper == paper_mode_) return true;
+  if (paper) {
+    auto* lines = qobject_cast<CQuillbankManagerView*>(activeView());
+    const int line = lines ? lines->CurrentLine() : -1;
+    if (paper_ == nullptr) {
+      paper_ = new CPaperView(&doc_->core(), this);
+      paper_->hide();
+      layout()->addWidget(paper_);
+    }
+    if (!paper_->paginated() && !paper_->Paginate()) return false;
+    rows_->hide();
+    paper_->show();
+    paper_mode_ = true;
+    paper_->ShowLine(line);
+    paper_->setFocus(Qt::OtherFocusReason);
+  } else {
+    const int line = paper_->CurrentLine();
+    paper_->hide();
+    rows_->show();
+    paper_mode_ = false;
+    if (auto* lines = qobject_cast<CQuillbankManagerView*>(activeView())) {
+      if (line >= 0) lines->ShowLine(line);
+      lines->setFocus(Qt::OtherFocusReason);
+    }
+  }
+  emit paperModeChanged(paper_mode_);
+  return true;
+}
+
+void CChildFrame::OnPrinterChanged() {
+  if (paper_ == nullptr) return;
+  if (!paper_mode_) {
+    paper_->Invalidate();
+  } else if (!paper_->Paginate()) {
+    SetPaperMode(false);
+  }
 }
 
 void CChildFrame::ActivateNextPane(int step) {

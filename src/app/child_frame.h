@@ -4,13 +4,19 @@
 // the split away again. The split bars can be moved; a bar dragged to the
 // window's edge removes the row or column it closed. The panes share their
 // scroll bars by rows (up and down) and columns (left and right).
+//
+// The window shows either these lines or the paper view (the pages as the
+// printer printed them, made when first shown); on switching, the view
+// shown next stands on the line the other stood on.
 #pragma once
 
 #include <QWidget>
 #include <memory>
 
+class CPaperView;
 class CQuillbankManagerDoc;
 class CQuillbankManagerView;
+class DocumentView;
 class QSplitter;
 
 class CChildFrame : public QWidget {
@@ -38,13 +44,29 @@ class CChildFrame : public QWidget {
   void ActivateNextPane(int step);
   // The pane that holds the focus, or -1.
   int activePane() const;
-  // The view of the focused pane, else of the first pane: the one the
-  // view's commands go to.
+  // The view of the focused pane, else of the first pane (the paper view
+  // when shown): the one the view's commands go to.
   QWidget* activeView() const;
+  DocumentView* activeDocumentView() const;
+
+  // Whether the window shows the paper view.
+  bool paperMode() const { return paper_mode_; }
+  // Shows the paper view or the lines again. Showing the paper view the
+  // first time lays the recording out into pages; false (and the lines
+  // still shown) when the user cancelled that.
+  bool SetPaperMode(bool paper);
+  // The paper view, once it was shown.
+  CPaperView* paperView() const { return paper_; }
+  // The printer of the paper view changed: a paper view shown is laid out
+  // again (the lines come back when that is cancelled), one not shown when
+  // it is shown next.
+  void OnPrinterChanged();
 
  signals:
   // The panes were split or a split was taken away.
   void panesChanged();
+  // The window changed between its lines and its paper view.
+  void paperModeChanged(bool paper);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -65,5 +87,7 @@ class CChildFrame : public QWidget {
 
   std::shared_ptr<CQuillbankManagerDoc> doc_;
   QSplitter* rows_ = nullptr;
+  CPaperView* paper_ = nullptr;
+  bool paper_mode_ = false;
   int window_number_ = 0;
 };

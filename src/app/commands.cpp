@@ -6,7 +6,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "app/text_view.h"
+#include "app/document_view.h"
 
 namespace command {
 namespace {
@@ -60,6 +60,19 @@ void CrossedPrinter(QPainter& p) {
   Printer(p);
   p.setPen(QPen(QColor(200, 30, 30), 2));
   p.drawLine(1, 15, 15, 1);
+}
+
+// A sheet of paper with a plot and two lines of print.
+void PaperSheet(QPainter& p) {
+  p.setBrush(Qt::white);
+  p.drawRect(3, 1, 10, 14);
+  p.setPen(QColor(60, 90, 200));
+  p.drawLine(5, 8, 7, 5);
+  p.drawLine(7, 5, 9, 9);
+  p.drawLine(9, 9, 11, 4);
+  p.setPen(kInk);
+  p.drawLine(5, 11, 11, 11);
+  p.drawLine(5, 13, 9, 13);
 }
 
 void Magnifier(QPainter& p) {
@@ -117,9 +130,11 @@ void PointerWithMark(QPainter& p) {
 }
 
 namespace msg = qb::msg;
-using View = CQuillbankManagerView;
+using View = DocumentView;
 constexpr QKeyCombination kNoKey{};
 constexpr unsigned kDoc = kNeedsDocument;
+constexpr unsigned kLines = kNeedsDocument | kNeedsLineView;
+constexpr unsigned kPaper = kNeedsDocument | kNeedsPaperView;
 constexpr unsigned kJob = kHeldOff | kLongOperation;
 
 QKeyCombination Ctrl(Qt::Key key) {
@@ -172,6 +187,9 @@ const Spec kCommands[] = {
     // The view's dialog refuses while a long operation runs.
     {"optionsPrinterEmulation", &msg::kMenuPrinterEmulation, nullptr, &msg::kPromptPrinterEmulation,
      kNoKey, kDoc | kHeldOff, false, CrossedPrinter, &View::PrinterEmulation},
+    // Lays every paper view out again on OK.
+    {"optionsPaper", &msg::kMenuOptionsPaper, nullptr, &msg::kPromptOptionsPaper, kNoKey, kHeldOff,
+     false, nullptr, nullptr},
     {"optionsCalculator", &msg::kMenuCalculator, nullptr, &msg::kPromptCalculator, kNoKey, kAlways,
      false, Keypad, nullptr},
     // Find runs as a long operation of its own, inside the view.
@@ -188,6 +206,16 @@ const Spec kCommands[] = {
     {"viewPreviousManipulated", &msg::kMenuViewPreviousManipulated, nullptr,
      &msg::kPromptPreviousManipulated, Qt::CTRL | Qt::SHIFT | Qt::Key_M, kDoc, false, nullptr,
      &View::PreviousManipulated},
+    // The active window's paper view, or its lines again; laying a
+    // recording out into pages is a long operation of its own.
+    {"viewPaper", &msg::kMenuViewPaper, nullptr, &msg::kPromptViewPaper, kNoKey, kDoc | kHeldOff,
+     true, PaperSheet, nullptr},
+    {"viewZoomIn", &msg::kMenuViewZoomIn, nullptr, &msg::kPromptZoomIn, Ctrl(Qt::Key_Plus), kPaper,
+     false, nullptr, nullptr},
+    {"viewZoomOut", &msg::kMenuViewZoomOut, nullptr, &msg::kPromptZoomOut, Ctrl(Qt::Key_Minus),
+     kPaper, false, nullptr, nullptr},
+    {"viewFitWidth", &msg::kMenuViewFitWidth, nullptr, &msg::kPromptFitWidth, Ctrl(Qt::Key_0),
+     kPaper, false, nullptr, nullptr},
     {"windowNew", &msg::kMenuWindowNew, nullptr, &msg::kPromptWindowNew, kNoKey, kDoc, false,
      nullptr, nullptr},
     {"windowCascade", &msg::kMenuWindowCascade, nullptr, &msg::kPromptWindowCascade, kNoKey, kDoc,
@@ -196,11 +224,12 @@ const Spec kCommands[] = {
      nullptr, nullptr},
     {"windowArrange", &msg::kMenuWindowArrange, nullptr, &msg::kPromptWindowArrange, kNoKey, kDoc,
      false, nullptr, nullptr},
-    {"windowSplit", &msg::kMenuWindowSplit, nullptr, &msg::kPromptWindowSplit, kNoKey, kDoc, false,
+    // The paper view has one pane.
+    {"windowSplit", &msg::kMenuWindowSplit, nullptr, &msg::kPromptWindowSplit, kNoKey, kLines,
+     false, nullptr, nullptr},
+    {"windowNextPane", nullptr, nullptr, &msg::kPromptNextPane, Plain(Qt::Key_F6), kLines, false,
      nullptr, nullptr},
-    {"windowNextPane", nullptr, nullptr, &msg::kPromptNextPane, Plain(Qt::Key_F6), kDoc, false,
-     nullptr, nullptr},
-    {"windowPreviousPane", nullptr, nullptr, &msg::kPromptPreviousPane, Shift(Qt::Key_F6), kDoc,
+    {"windowPreviousPane", nullptr, nullptr, &msg::kPromptPreviousPane, Shift(Qt::Key_F6), kLines,
      false, nullptr, nullptr},
     {"helpTopics", &msg::kMenuHelpTopics, nullptr, &msg::kPromptHelpTopics, kNoKey, kAlways, false,
      nullptr, nullptr},
@@ -265,8 +294,19 @@ QIcon Picture(const Spec& spec) {
 const std::vector<Popup>& Menu(MenuSet menu) {
   static const std::vector<const char*> kCard = {"cardInit", "cardRead", "cardInfo"};
   static const std::vector<const char*> kOptions = {"optionsDrive", "optionsDevice",
-                                                    "optionsPrinterEmulation", "optionsCalculator"};
+                                                    "optionsPrinterEmulation", "optionsPaper",
+                                                    "optionsCalculator"};
   static const std::vector<const char*> kView = {"viewToolbar", "viewStatusBar"};
+  static const std::vector<const char*> kDocumentView = {"viewToolbar",
+                                                         "viewStatusBar",
+                                                         kSep,
+                                                         "viewNextManipulated",
+                                                         "viewPreviousManipulated",
+                                                         kSep,
+                                                         "viewPaper",
+                                                         "viewZoomIn",
+                                                         "viewZoomOut",
+                                                         "viewFitWidth"};
   static const std::vector<const char*> kHelp = {"helpTopics", kSep, "helpAbout"};
   static const std::vector<Popup> kNoDocumentMenu = {
       {msg::kMenuFile, {"fileOpen", kSep, "filePrintSetup", kSep, kRecentFiles, kSep, "fileExit"}},
@@ -282,8 +322,7 @@ const std::vector<Popup>& Menu(MenuSet menu) {
       {msg::kMenuCard, kCard},
       {msg::kMenuOptions, kOptions},
       {msg::kMenuSearch, {"searchFind", "searchFindAgain"}},
-      {msg::kMenuView,
-       {"viewToolbar", "viewStatusBar", kSep, "viewNextManipulated", "viewPreviousManipulated"}},
+      {msg::kMenuView, kDocumentView},
       {msg::kMenuWindow,
        {"windowNew", "windowCascade", "windowTile", "windowArrange", "windowSplit", kWindowList}},
       {msg::kMenuHelp, kHelp},
@@ -295,15 +334,12 @@ const std::vector<Popup>& Menu(MenuSet menu) {
 }
 
 const std::vector<const char*>& ToolBar() {
-  static const std::vector<const char*> kToolBar = {"fileOpen",     kSep,
-                                                    "cardInfo",     "cardInit",
-                                                    "cardRead",     kSep,
-                                                    "filePrint",    "optionsPrinterEmulation",
-                                                    kSep,           "searchFind",
-                                                    kSep,           "optionsDevice",
-                                                    "optionsDrive", "optionsCalculator",
-                                                    kSep,           "helpAbout",
-                                                    "helpContext"};
+  static const std::vector<const char*> kToolBar = {
+      "fileOpen",      kSep,           "cardInfo",          "cardInit",
+      "cardRead",      kSep,           "filePrint",         "optionsPrinterEmulation",
+      "viewPaper",     kSep,           "searchFind",        kSep,
+      "optionsDevice", "optionsDrive", "optionsCalculator", kSep,
+      "helpAbout",     "helpContext"};
   return kToolBar;
 }
 

@@ -1,6 +1,7 @@
 // The application's commands, one entry each: its name, menu text, status
 // prompt and tooltip, key, enabling rule, toolbar picture and, for the
-// commands the text view carries out, the view's member that does it. The
+// commands a document window's view carries out, the view's member that
+// does it. The
 // two menus and the toolbar are lists of these names. The main frame makes
 // one named QAction per entry; the parts of the program that carry out a
 // command register their handler for it by name (CMainFrame::SetHandler).
@@ -13,7 +14,7 @@
 
 #include "base/messages.h"
 
-class CQuillbankManagerView;
+class DocumentView;
 class QIcon;
 class QPainter;
 
@@ -28,6 +29,9 @@ enum Rule : unsigned {
   kHeldOff = 1u << 2,
   // Carried out as a long operation, so that the frame holds off the rest.
   kLongOperation = 1u << 3,
+  // Only while the active document window shows its lines, or its paper.
+  kNeedsLineView = 1u << 4,
+  kNeedsPaperView = 1u << 5,
 };
 
 struct Spec {
@@ -40,8 +44,9 @@ struct Spec {
   bool checkable;
   // Draws the toolbar picture; null when not on the toolbar.
   void (*picture)(QPainter&);
-  // The active text view's member that carries the command out, or null.
-  void (CQuillbankManagerView::*view_member)();
+  // The member of the active window's view that carries the command out, or
+  // null.
+  void (DocumentView::*view_member)();
 };
 
 // Every command of the main frame.

@@ -41,7 +41,8 @@ static int ApplicationMain(int argc, char* argv[]) {
     std::fputs(VersionText().c_str(), stdout);
     return 0;
   }
-  if (command_line.bad_print_to_pdf) {
+  if (command_line.bad_print_to_pdf ||
+      (command_line.paper && command_line.print_to_pdf.isEmpty())) {
     PrintToPdfUsage();
     return 2;
   }
@@ -59,7 +60,8 @@ static int ApplicationMain(int argc, char* argv[]) {
     g_default_handler = qInstallMessageHandler(HeadlessMessages);
     QApplication application(argc, argv);
     SetProgramLocale();
-    return PrintToPdf(command_line.files.first(), command_line.print_to_pdf);
+    return PrintToPdf(command_line.files.first(), command_line.print_to_pdf,
+                      command_line.paper ? PrintKind::kPaper : PrintKind::kLines);
   }
 
   // Without a display Qt could not start: say so instead of aborting.

@@ -23,11 +23,14 @@
 #include <optional>
 
 #include "app/about_dialog.h"
+#include "app/cards/app_settings.h"
 #include "app/child_frame.h"
 #include "app/commands.h"
 #include "app/lock_key_indicators.h"
 #include "app/long_operation.h"
 #include "app/mdi_arrange.h"
+#include "app/paper_settings_dialog.h"
+#include "app/paper_view.h"
 #include "app/quillbank_doc.h"
 #include "app/recent_file_list.h"
 #include "app/text_view.h"
@@ -182,17 +185,32 @@ void CMainFrame::SetFrameHandlers() {
   });
   set("windowNextPane", [this] { activeChild()->ActivateNextPane(1); });
   set("windowPreviousPane", [this] { activeChild()->ActivateNextPane(-1); });
+  set("viewPaper", [this] {
+    CChildFrame* child = activeChild();
+    const bool paper = !child->paperMode();
+    // New windows open as the last one was switched.
+    if (child->SetPaperMode(paper)) qb::AppSettings().SetPaperView(paper ? 1 : 0);
+    UpdateState();
+  });
+  set("viewZoomIn", [this] { activeChild()->paperView()->ZoomIn(); });
+  set("viewZoomOut", [this] { activeChild()->paperView()->ZoomOut(); });
+  set("viewFitWidth", [this] { activeChild()->paperView()->FitWidth(); });
+  set("optionsPaper", [this] {
+    CPaperSettingsDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    for (CChildFrame* child : childFrames()) child->OnPrinterChanged();
+    UpdateState();
+  });
   set("helpContext", [] { QWhatsThis::enterWhatsThisMode(); });
   set("helpTopics", [this] { OpenUserManual(this); });
   set("help", [this] { OpenUserManual(this); });
   set("helpAbout", [this] { CAboutDialog(this).exec(); });
-  // The text view carries out its own commands.
+  // The window's view carries out its own commands.
   for (const command::Spec& spec : command::All()) {
     if (spec.view_member == nullptr) continue;
     set(spec.name, [this, member = spec.view_member] {
       CChildFrame* child = activeChild();
-      if (auto* view = child ? qobject_cast<CQuillbankManagerView*>(child->activeView()) : nullptr)
-        (view->*member)();
+      if (DocumentView* view = child ? child->activeDocumentView() : nullptr) (view->*member)();
     });
   }
 }
@@ -201,6 +219,8 @@ void CMainFrame::Run(Command& entry) {
   const unsigned rule = entry.spec->rule;
   if ((rule & command::kNeedsDocument) && activeChild() == nullptr) return;
   if ((rule & command::kHeldOff) && LongOperation::Running()) return;
+  if ((rule & command::kNeedsLineView) && activeChild()->paperMode()) return;
+  if ((rule & command::kNeedsPaperView) && !activeChild()->paperMode()) return;
   if (!entry.owner || !entry.handler) return;
   std::optional<LongOperation> operation;
   if (rule & command::kLongOperation) operation.emplace();
@@ -309,10 +329,13 @@ void CMainFrame::UpdateState() {
   CChildFrame* child = activeChild();
   bool running = LongOperation::Running();
   ShowMenu(child ? command::MenuSet::kDocument : command::MenuSet::kNoDocument);
+  const bool paper = child != nullptr && child->paperMode();
   for (const auto& [name, entry] : commands_) {
     const unsigned rule = entry->spec->rule;
     bool enabled = !(rule & command::kNeedsDocument) || child != nullptr;
     if (running && (rule & command::kHeldOff)) enabled = false;
+    if ((rule & command::kNeedsLineView) && paper) enabled = false;
+    if ((rule & command::kNeedsPaperView) && !paper) enabled = false;
     entry->action->setEnabled(enabled);
   }
   const uint64_t manipulated = child != nullptr && child->document() != nullptr
@@ -320,6 +343,8 @@ void CMainFrame::UpdateState() {
                                    : 0;
   manipulated_->setText(UiText(qb::msg::kStatusManipulated, QString::number(manipulated)));
   manipulated_->setVisible(manipulated > 0);
+  // The tick says what the active window shows.
+  command("viewPaper")->setChecked(paper);
   // A maximised window's title is added by the MDI area itself.
   QString title = UiText(qb::msg::kAppName);
   if (child && !child->parentWidget()->isMaximized())
@@ -403,6 +428,7 @@ CChildFrame* CMainFrame::ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc)
   QMdiSubWindow* window = mdi_->addSubWindow(child);
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateState(); });
+  connect(child, &CChildFrame::paperModeChanged, this, [this] { UpdateState(); });
   connect(window, &QObject::destroyed, this, [this] {
     UpdateState();
     // Once the closed window has left the area.
@@ -412,6 +438,8 @@ CChildFrame* CMainFrame::ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc)
   window->showMaximized();
   mdi_->setActiveSubWindow(window);
   NumberWindows();
+  // A window opens on the view the last one was switched to.
+  if (qb::AppSettings().PaperView() != 0) child->SetPaperMode(true);
   UpdateState();
   return child;
 }

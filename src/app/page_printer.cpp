@@ -29,7 +29,6 @@ constexpr QFont::Weight kBodyWeight = QFont::Medium;  // 500
 constexpr double kPenWidth = 3;
 constexpr double kRuleGap = 2;
 constexpr int kCommentLength = 80;
-constexpr double kSummaryGap = 40;  // above the summary
 constexpr int kSummaryFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 
 QPen PrintingPen() {
@@ -114,11 +113,23 @@ void PagePrinter::BeginJob() {
   layout_.Invalidate();
 }
 
-double PagePrinter::SummaryHeight(const QRectF& body) const {
-  if (summary_.isEmpty()) return 0;
+double PageSummaryHeight(const QRectF& body, const QFont& font, const QString& summary) {
+  if (summary.isEmpty()) return 0;
   QRectF bounds(body.left(), 0, body.width(), kPageHeight);
-  return kSummaryGap +
-         QFontMetricsF(header_font_).boundingRect(bounds, kSummaryFlags, summary_).height();
+  return kSummaryGap + QFontMetricsF(font).boundingRect(bounds, kSummaryFlags, summary).height();
+}
+
+void DrawPageSummary(QPainter& painter, const QRectF& body, double top, const QFont& font,
+                     const QString& summary) {
+  if (summary.isEmpty()) return;
+  painter.setFont(font);
+  painter.setPen(PrintingPen());
+  QRectF rect(QPointF(body.left(), top + kSummaryGap), body.bottomRight());
+  painter.drawText(rect, kSummaryFlags, summary);
+}
+
+double PagePrinter::SummaryHeight(const QRectF& body) const {
+  return PageSummaryHeight(body, header_font_, summary_);
 }
 
 bool PagePrinter::SummaryPage() const {
@@ -132,11 +143,7 @@ int PagePrinter::pageCount() const {
 }
 
 void PagePrinter::DrawSummary(QPainter& painter, const QRectF& body, double top) {
-  if (summary_.isEmpty()) return;
-  painter.setFont(header_font_);
-  painter.setPen(PrintingPen());
-  QRectF rect(QPointF(body.left(), top + kSummaryGap), body.bottomRight());
-  painter.drawText(rect, kSummaryFlags, summary_);
+  DrawPageSummary(painter, body, top, header_font_, summary_);
 }
 
 bool PagePrinter::Layout(LayoutProgress* progress) {
@@ -179,10 +186,6 @@ void PagePrinter::DrawBody(QPainter& painter, const QRectF& body, int n) {
     double height = RenderLine(&painter, rect, doc_, line, options_, fonts_);
     rect.setTop(rect.top() + (height < 0 ? -height : height));
   }
-}
-
-PagePrinter::Result PagePrinter::Print(QPrinter& printer, LayoutProgress* progress) {
-  return Print(printer, printer.fromPage(), printer.toPage(), progress);
 }
 
 PagePrinter::Result PagePrinter::Print(QPagedPaintDevice& device, int from_page, int to_page,

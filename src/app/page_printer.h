@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/line_renderer.h"
+#include "app/page_job.h"
 #include "app/page_layout.h"
 
 class QPagedPaintDevice;
@@ -42,21 +43,24 @@ void DrawPageFooter(QPainter& painter, const QRectF& band, const QFont& font,
                     const QString& print_date, const QString& file_name, int n, int count);
 // The font of header and footer (height 40, width 13, bold).
 QFont PageBandFont();
+// The integrity summary in `body`, its first line `kSummaryGap` below `top`,
+// in the band font; and the height it takes there, the gap included (0 for
+// none).
+void DrawPageSummary(QPainter& painter, const QRectF& body, double top, const QFont& font,
+                     const QString& summary);
+double PageSummaryHeight(const QRectF& body, const QFont& font, const QString& summary);
+inline constexpr double kSummaryGap = 40;
 
-class PagePrinter {
+class PagePrinter : public PageJob {
  public:
-  enum class Result {
-    kPrinted,      // pages were printed
-    kNothing,      // the layout was cancelled, or there was no page to print
-    kStartFailed,  // the printer did not start the job
-  };
+  using PageJob::Print;
 
   // `clock_ms` paces the layout's progress (the monotonic clock when empty).
   explicit PagePrinter(qb::RecordDocument& doc, std::function<int64_t()> clock_ms = {});
 
   // Starts a job: the print date of now, the settings of the printer
   // emulation, the layout stale.
-  void BeginJob();
+  void BeginJob() override;
   void SetPrintDate(const QString& date) { print_date_ = date; }
   const QString& printDate() const { return print_date_; }
   const LineOptions& options() const { return options_; }
@@ -66,7 +70,7 @@ class PagePrinter {
   const PageLayout& layout() const { return layout_; }
   // The pages of the job: the layout's, and the page of the integrity
   // summary when it has one of its own.
-  int pageCount() const;
+  int pageCount() const override;
   // The integrity summary of the job (set by BeginJob).
   const QString& summary() const { return summary_; }
   void SetSummary(const QString& summary) { summary_ = summary; }
@@ -80,12 +84,10 @@ class PagePrinter {
   // header and footer when there are no lines.
   bool PrintPage(QPainter& painter, int n);
 
-  // The whole job on a printer: the layout, then the printer's page range
-  // (all pages when it has none) up to the last page, one sheet each.
-  Result Print(QPrinter& printer, LayoutProgress* progress);
-  // The same on any paged device, pages `from_page` to `to_page` (0: from
-  // the first, to the last).
-  Result Print(QPagedPaintDevice& device, int from_page, int to_page, LayoutProgress* progress);
+  // The whole job: the layout, then the pages up to the last, one sheet
+  // each.
+  Result Print(QPagedPaintDevice& device, int from_page, int to_page,
+               LayoutProgress* progress) override;
 
   // The fonts of header and footer and of the body's normal and condensed
   // text.

@@ -40,13 +40,13 @@ class CheckedFileDevice : public QIODevice {
 
 }  // namespace
 
-PdfFileResult PrintPdfFile(PagePrinter& job, const PdfFileJob& pdf, LayoutProgress* progress) {
+PdfFileResult PrintPdfFile(PageJob& job, const PdfFileJob& pdf, LayoutProgress* progress) {
   PdfFileResult outcome;
   qb::SafeOutputFile file;
   // A file the user may not write is not replaced.
   int error = file.Open(QFile::encodeName(pdf.path).toStdString());
   if (error != 0) {
-    outcome.result = PagePrinter::Result::kStartFailed;
+    outcome.result = PageJob::Result::kStartFailed;
     outcome.error = error;
     return outcome;
   }
@@ -63,7 +63,7 @@ PdfFileResult PrintPdfFile(PagePrinter& job, const PdfFileJob& pdf, LayoutProgre
     outcome.result = job.Print(writer, pdf.from_page, pdf.to_page, progress);
   }  // the writer has written its last bytes
   device.close();
-  if (outcome.result != PagePrinter::Result::kPrinted) {
+  if (outcome.result != PageJob::Result::kPrinted) {
     file.Discard();
     return outcome;
   }
@@ -75,7 +75,7 @@ PdfFileResult PrintPdfFile(PagePrinter& job, const PdfFileJob& pdf, LayoutProgre
     error = file.Commit();
   }
   if (error != 0) {
-    outcome.result = PagePrinter::Result::kStartFailed;
+    outcome.result = PageJob::Result::kStartFailed;
     outcome.error = error;
   }
   return outcome;

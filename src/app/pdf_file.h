@@ -8,7 +8,9 @@
 #include <QPageLayout>
 #include <QString>
 
-#include "app/page_printer.h"
+#include "app/page_job.h"
+
+class LayoutProgress;
 
 class QPrinter;
 
@@ -23,7 +25,7 @@ struct PdfFileJob {
 };
 
 struct PdfFileResult {
-  PagePrinter::Result result = PagePrinter::Result::kNothing;
+  PageJob::Result result = PageJob::Result::kNothing;
   // The system's error number when the file could not be made or written
   // (the result is then kStartFailed); 0 otherwise.
   int error = 0;
@@ -31,7 +33,7 @@ struct PdfFileResult {
 
 // Prints the job's pages into the file. Nothing takes the name unless the
 // result is kPrinted.
-PdfFileResult PrintPdfFile(PagePrinter& job, const PdfFileJob& pdf, LayoutProgress* progress);
+PdfFileResult PrintPdfFile(PageJob& job, const PdfFileJob& pdf, LayoutProgress* progress);
 
 // The PDF file a printer is set to print into, with its paper, resolution
 // and page range; false when it prints on paper.

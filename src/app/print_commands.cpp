@@ -15,9 +15,11 @@
 #include <cstring>
 #include <string>
 
+#include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "app/message_box.h"
 #include "app/page_printer.h"
+#include "app/paper_printer.h"
 #include "app/pdf_file.h"
 #include "app/progress_dialog.h"
 #include "app/quillbank_doc.h"
@@ -63,6 +65,18 @@ bool AskWithPrintDialog(QPrinter& printer, QWidget* parent, const QString& pdf_n
 void ResetRange(QPrinter& printer) {
   printer.setPrintRange(QPrinter::AllPages);
   printer.setFromTo(0, 0);
+}
+
+// The job that prints what `kind` names.
+std::unique_ptr<PageJob> JobFor(qb::RecordDocument& doc, PrintKind kind) {
+  if (kind == PrintKind::kPaper) return std::make_unique<PaperPrinter>(doc);
+  return std::make_unique<PagePrinter>(doc);
+}
+
+// What the active window of the frame shows.
+PrintKind ShownIn(CMainFrame* frame) {
+  CChildFrame* child = frame->activeChild();
+  return child != nullptr && child->paperMode() ? PrintKind::kPaper : PrintKind::kLines;
 }
 
 }  // namespace
@@ -115,44 +129,47 @@ PrintCommands::~PrintCommands() {
 }
 
 void PrintCommands::Attach(CMainFrame* frame) {
-  frame->SetHandler("filePrint", this, [this](CQuillbankManagerDoc* doc) { Print(doc); });
+  frame->SetHandler("filePrint", this,
+                    [this, frame](CQuillbankManagerDoc* doc) { Print(doc, ShownIn(frame)); });
   frame->SetHandler("filePrintDirect", this,
-                    [this](CQuillbankManagerDoc* doc) { PrintDirect(doc); });
-  frame->SetHandler("filePrintPreview", this,
-                    [this](CQuillbankManagerDoc* doc) { PrintPreview(doc); });
+                    [this, frame](CQuillbankManagerDoc* doc) { PrintDirect(doc, ShownIn(frame)); });
+  frame->SetHandler("filePrintPreview", this, [this, frame](CQuillbankManagerDoc* doc) {
+    PrintPreview(doc, ShownIn(frame));
+  });
   frame->SetHandler("filePrintSetup", this, [this](CQuillbankManagerDoc*) { PrintSetup(); });
 }
 
-bool PrintCommands::Print(CQuillbankManagerDoc* doc) {
+bool PrintCommands::Print(CQuillbankManagerDoc* doc, PrintKind kind) {
   if (doc == nullptr || busy_) return false;
   ResetRange(printer_);
   pdf_name_ = ProposedPdfName(QFile::decodeName(doc->core().GetPathName().c_str()));
   if (!print_dialog_(printer_, window_)) return false;
-  return RunJob(doc, printer_);
+  return RunJob(doc, printer_, false, kind);
 }
 
-bool PrintCommands::PrintDirect(CQuillbankManagerDoc* doc) {
+bool PrintCommands::PrintDirect(CQuillbankManagerDoc* doc, PrintKind kind) {
   if (doc == nullptr) return false;
   ResetRange(printer_);
-  return RunJob(doc, printer_);
+  return RunJob(doc, printer_, false, kind);
 }
 
-QPrintPreviewDialog* PrintCommands::CreatePreview(CQuillbankManagerDoc* doc) {
+QPrintPreviewDialog* PrintCommands::CreatePreview(CQuillbankManagerDoc* doc, PrintKind kind) {
   ResetRange(printer_);
   auto* dialog = new QPrintPreviewDialog(&printer_, window_);
   dialog->setObjectName(QStringLiteral("printPreview"));
   if (auto* widget = dialog->findChild<QPrintPreviewWidget*>())
     widget->setViewMode(QPrintPreviewWidget::SinglePageView);
   QPointer<CQuillbankManagerDoc> guard(doc);
-  connect(dialog, &QPrintPreviewDialog::paintRequested, this, [this, guard](QPrinter* printer) {
-    if (guard) RunJob(guard, *printer, true);
-  });
+  connect(dialog, &QPrintPreviewDialog::paintRequested, this,
+          [this, guard, kind](QPrinter* printer) {
+            if (guard) RunJob(guard, *printer, true, kind);
+          });
   return dialog;
 }
 
-void PrintCommands::PrintPreview(CQuillbankManagerDoc* doc) {
+void PrintCommands::PrintPreview(CQuillbankManagerDoc* doc, PrintKind kind) {
   if (doc == nullptr || busy_) return;
-  std::unique_ptr<QPrintPreviewDialog> dialog(CreatePreview(doc));
+  std::unique_ptr<QPrintPreviewDialog> dialog(CreatePreview(doc, kind));
   dialog->exec();
 }
 
@@ -161,12 +178,13 @@ void PrintCommands::PrintSetup() {
   dialog.exec();
 }
 
-bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool preview) {
+bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool preview,
+                           PrintKind kind) {
   if (doc == nullptr || busy_) return false;
   busy_ = true;
   QPointer<CQuillbankManagerDoc> guard(doc);
-  PagePrinter job(doc->core());
-  job.BeginJob();
+  std::unique_ptr<PageJob> job = JobFor(doc->core(), kind);
+  job->BeginJob();
   printer.setDocName(doc->title());
   // A PDF has no unprintable border: the page maps onto the whole sheet.
   printer.setFullPage(printer.outputFormat() == QPrinter::PdfFormat);
@@ -184,9 +202,9 @@ bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool pr
   PdfFileJob pdf;
   PdfFileResult outcome;
   if (!preview && PdfFileOfPrinter(printer, pdf)) {
-    outcome = PrintPdfFile(job, pdf, &progress);
+    outcome = PrintPdfFile(*job, pdf, &progress);
   } else {
-    outcome.result = job.Print(printer, &progress);
+    outcome.result = job->Print(printer, &progress);
   }
   if (progress_) {
     progress_->Show(false);
@@ -198,13 +216,13 @@ bool PrintCommands::RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool pr
     ShowBox(window_, QMessageBox::Critical,
             UiText(qb::msg::kCannotWriteFile, pdf.path,
                    QString::fromLocal8Bit(std::strerror(outcome.error))));
-  } else if (outcome.result == PagePrinter::Result::kStartFailed) {
+  } else if (outcome.result == PageJob::Result::kStartFailed) {
     ShowMessageBox(window_, QMessageBox::Warning, qb::msg::kFailedToStartPrint);
   }
-  return outcome.result == PagePrinter::Result::kPrinted;
+  return outcome.result == PageJob::Result::kPrinted;
 }
 
-int PrintToPdf(const QString& record_file, const QString& pdf_file) {
+int PrintToPdf(const QString& record_file, const QString& pdf_file, PrintKind kind) {
   const std::string record = record_file.toStdString();
   const std::string pdf = pdf_file.toStdString();
   qb::RecordDocument doc;
@@ -219,24 +237,24 @@ int PrintToPdf(const QString& record_file, const QString& pdf_file) {
       QString::fromStdString(doc.GetTitle().empty() ? doc.GetFileName() : doc.GetTitle());
   pdf_job.creator = UiText(qb::msg::kAppName) + QStringLiteral(" V") + UiText(qb::msg::kVersion);
 
-  PagePrinter job(doc);
-  job.BeginJob();
-  PdfFileResult outcome = PrintPdfFile(job, pdf_job, nullptr);
+  std::unique_ptr<PageJob> job = JobFor(doc, kind);
+  job->BeginJob();
+  PdfFileResult outcome = PrintPdfFile(*job, pdf_job, nullptr);
   if (outcome.error != 0) {
     Complain(qb::FillMessage(qb::msg::kPdfNotWritten, pdf.c_str(), std::strerror(outcome.error)));
     return 1;
   }
   switch (outcome.result) {
-    case PagePrinter::Result::kPrinted:
+    case PageJob::Result::kPrinted:
       std::printf(
           "%s: %s\n", kProgram,
-          qb::FillMessage(qb::msg::kPrintedToPdf, record.c_str(), pdf.c_str(), job.pageCount())
+          qb::FillMessage(qb::msg::kPrintedToPdf, record.c_str(), pdf.c_str(), job->pageCount())
               .c_str());
       return 0;
-    case PagePrinter::Result::kNothing:
+    case PageJob::Result::kNothing:
       Complain(qb::FillMessage(qb::msg::kNothingToPrint, record.c_str()));
       return 1;
-    case PagePrinter::Result::kStartFailed:
+    case PageJob::Result::kStartFailed:
       Complain(pdf + ": " + Text(qb::msg::kFailedToStartPrint));
       return 1;
   }

@@ -2,8 +2,10 @@
 // dialog), print direct (the default printer, no dialog; also `/p FILE`),
 // Print Preview (Ctrl+V) and Print Setup, on one printer object that keeps
 // the user's choices for the session. Each job shows the page layout's
-// progress in a progress dialog with Cancel. Also the headless
-// `--print-to-pdf OUT FILE` of the command line.
+// progress in a progress dialog with Cancel. A window in its paper view
+// prints the printer's pages, one on each sheet (paper_printer.h); one
+// showing its lines prints them laid out on A4 (page_printer.h). Also the
+// headless `--print-to-pdf OUT [--paper] FILE` of the command line.
 #pragma once
 
 #include <QObject>
@@ -25,6 +27,10 @@ namespace qb {
 class IntervalTimer;
 class RecordDocument;
 }  // namespace qb
+
+// What a job prints: the document's lines on A4 pages, or the printer's
+// pages of the paper view.
+enum class PrintKind { kLines, kPaper };
 
 // The PDF file proposed for printing a record file into one: its name with
 // ".pdf" for its extension, in its folder ("/data/LOG1.qbd" gives
@@ -69,14 +75,14 @@ class PrintCommands : public QObject {
   }
 
   // Prints through the print dialog; false when not printed.
-  bool Print(CQuillbankManagerDoc* doc);
+  bool Print(CQuillbankManagerDoc* doc, PrintKind kind = PrintKind::kLines);
   // Prints on the printer as it is set, without a dialog.
-  bool PrintDirect(CQuillbankManagerDoc* doc);
+  bool PrintDirect(CQuillbankManagerDoc* doc, PrintKind kind = PrintKind::kLines);
   // The preview window on the document, not yet shown: one page at a time,
   // as many pages as the layout gives. The caller owns it.
-  QPrintPreviewDialog* CreatePreview(CQuillbankManagerDoc* doc);
+  QPrintPreviewDialog* CreatePreview(CQuillbankManagerDoc* doc, PrintKind kind = PrintKind::kLines);
   // Shows the preview until the user closes it.
-  void PrintPreview(CQuillbankManagerDoc* doc);
+  void PrintPreview(CQuillbankManagerDoc* doc, PrintKind kind = PrintKind::kLines);
   // The page setup of the printer (paper, orientation).
   void PrintSetup();
 
@@ -86,13 +92,15 @@ class PrintCommands : public QObject {
   // printer set to print into a PDF file (unless for the preview) writes it
   // through a file that takes the name only when complete; a file that
   // cannot be made or written shows the system's reason and keeps nothing.
-  bool RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool preview = false);
+  bool RunJob(CQuillbankManagerDoc* doc, QPrinter& printer, bool preview = false,
+              PrintKind kind = PrintKind::kLines);
 
   // The progress dialog of the job under way, or null.
   CProgressDialog* progressDialog() const { return progress_; }
 
   // Carries out the frame's print commands from now on: Print, print
-  // direct, Print Preview and Print Setup.
+  // direct, Print Preview and Print Setup, each of what the active window
+  // shows.
   void Attach(CMainFrame* frame);
 
  private:
@@ -105,8 +113,10 @@ class PrintCommands : public QObject {
 };
 
 // Prints the record file to a PDF file with no window and no display (the
-// application object must exist). Error texts go to standard error. Returns
-// the exit status: 0 when the PDF was written.
-int PrintToPdf(const QString& record_file, const QString& pdf_file);
+// application object must exist), its paper pages with the printer of the
+// settings store for kPaper. Error texts go to standard error. Returns the
+// exit status: 0 when the PDF was written.
+int PrintToPdf(const QString& record_file, const QString& pdf_file,
+               PrintKind kind = PrintKind::kLines);
 // How to call it, on standard error.
 void PrintToPdfUsage();

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/cards/app_settings.h"
+#include "app/text_view.h"
 #include "base/messages.h"
 
 CPrinterEmulationDialog::CPrinterEmulationDialog(QWidget* parent) : QDialog(parent) {
@@ -51,4 +52,10 @@ void CPrinterEmulationDialog::accept() {
   settings.SetShowSessions(sessions_->isChecked() ? 1 : 0);
   settings.SetShowRecordingWarnings(warnings_->isChecked() ? 1 : 0);
   QDialog::accept();
+}
+
+void EditPrinterEmulation(QWidget* parent) {
+  CPrinterEmulationDialog dialog(parent);
+  if (dialog.exec() != QDialog::Accepted) return;
+  for (CQuillbankManagerView* view : CQuillbankManagerView::AllViews()) view->OnUpdate();
 }

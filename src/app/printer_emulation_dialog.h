@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QWidget;
 
 class CPrinterEmulationDialog : public QDialog {
   Q_OBJECT
@@ -23,3 +24,6 @@ class CPrinterEmulationDialog : public QDialog {
   QCheckBox* sessions_;
   QCheckBox* warnings_;
 };
+
+// Runs the dialog; on OK every line view redraws with the new rules.
+void EditPrinterEmulation(QWidget* parent);

@@ -362,9 +362,7 @@ void CQuillbankManagerView::SearchNext() {
 
 void CQuillbankManagerView::PrinterEmulation() {
   if (LongOperation::Running()) return;
-  CPrinterEmulationDialog dialog(this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  for (CQuillbankManagerView* view : AllViews()) view->OnUpdate();
+  EditPrinterEmulation(this);
 }
 
 void CQuillbankManagerView::NextManipulated() {

@@ -7,6 +7,7 @@
 
 #include <QAbstractScrollArea>
 
+#include "app/document_view.h"
 #include "app/line_renderer.h"
 
 class QKeyEvent;
@@ -16,7 +17,7 @@ namespace qb {
 class RecordDocument;
 }
 
-class CQuillbankManagerView : public QAbstractScrollArea {
+class CQuillbankManagerView : public QAbstractScrollArea, public DocumentView {
   Q_OBJECT
 
  public:
@@ -52,33 +53,37 @@ class CQuillbankManagerView : public QAbstractScrollArea {
   // redraws everything.
   void OnUpdate();
 
+  // The top line (-1 without lines), and a line brought to the top.
+  int CurrentLine() const override { return last_line_ >= 0 ? top_line_ : -1; }
+  void ShowLine(int line) override { VScroll(kThumbPosition, line); }
+
   // Every open view, for changes that redraw them all.
   static const QList<CQuillbankManagerView*>& AllViews();
 
  public slots:
-  void LineUp();
-  void LineDown();
-  void PageUp();
-  void PageDown();
-  void ColumnLeft();
-  void ColumnRight();
-  void Home();
-  void End();
-  void PageEnd();
-  void PageStart();
-  void LineHome();
-  void LineEnd();
+  void LineUp() override;
+  void LineDown() override;
+  void PageUp() override;
+  void PageDown() override;
+  void ColumnLeft() override;
+  void ColumnRight() override;
+  void Home() override;
+  void End() override;
+  void PageEnd() override;
+  void PageStart() override;
+  void LineHome() override;
+  void LineEnd() override;
 
   // Asks for a search text, then searches from the first line.
-  void Find();
+  void Find() override;
   // Searches on from the last hit; asks for a text when there is none yet.
-  void FindAgain();
+  void FindAgain() override;
   // The printer emulation dialog; OK redraws every view.
-  void PrinterEmulation();
+  void PrinterEmulation() override;
   // Scrolls the next (previous) line whose record fails its check to the
   // top; a beep when there is none.
-  void NextManipulated();
-  void PreviousManipulated();
+  void NextManipulated() override;
+  void PreviousManipulated() override;
 
  signals:
   // The top line or the horizontal position changed.

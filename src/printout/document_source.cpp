@@ -6,8 +6,9 @@ bool DocumentSource::Next(LineBytes& line) {
   DocRecord* record = document_.WalkLine(walk_);
   if (record == nullptr) return false;
   line.manipulated = !record->IsValid();
-  line.data = record->Text();
-  line.size = record->TextSize();
+  bytes_.assign(record->Text(), record->Text() + record->TextSize());
+  line.data = bytes_.data();
+  line.size = bytes_.size();
   return true;
 }
 

@@ -63,6 +63,27 @@ class PageCatcher : public PageSink {
   bool caught_ = false;
 };
 
+// Hands every page from the `first`-th (counted from the start it runs
+// from) on to a visitor.
+class PageVisitor : public PageSink {
+ public:
+  PageVisitor(int64_t counted, int64_t first, const std::function<bool(int, Page&)>& visit)
+      : counted_(counted), first_(first), visit_(visit) {}
+
+  bool WantsItems() const override { return counted_ >= first_; }
+
+  bool PageDone(Page& page, const PageStart&) override {
+    const int64_t index = counted_++;
+    if (index < first_) return true;
+    return index < INT_MAX && visit_(static_cast<int>(index), page);
+  }
+
+ private:
+  int64_t counted_;
+  int64_t first_;
+  const std::function<bool(int, Page&)>& visit_;
+};
+
 // Counts the pages that begin at or before a line's first byte, up to a
 // limit.
 class LineFinder : public PageSink {
@@ -137,6 +158,16 @@ bool PrintoutLayout::LayoutPage(int index, Page& page) {
   PageCatcher catcher(static_cast<uint32_t>(index) % step_, page);
   Run(starts_[kept], catcher);
   return catcher.caught();
+}
+
+bool PrintoutLayout::ForEachPage(int first,
+                                 const std::function<bool(int index, Page& page)>& visit) {
+  if (first < 0 || first >= page_count_) return false;
+  const size_t kept = static_cast<uint32_t>(first) / step_;
+  if (kept >= starts_.size()) return false;
+  PageVisitor visitor(static_cast<int64_t>(kept) * step_, first, visit);
+  Run(starts_[kept], visitor);
+  return true;
 }
 
 size_t PrintoutLayout::StartBefore(int line) const {

@@ -34,11 +34,17 @@ class PrintoutLayout {
   // the layout holds no pages.
   bool Paginate(const std::function<bool(int line)>& keep_going = {});
 
-  // Pages of the last complete pass (0 when nothing was printed).
+  // Pages of the last complete pass (0 when nothing was printed); while a
+  // pass runs, the pages it has completed.
   int PageCount() const { return page_count_; }
 
   // Lays out page `index` (from 0) into `page`; false when there is none.
   bool LayoutPage(int index, Page& page);
+
+  // Lays out the pages from `first` on in one run and hands each to `visit`
+  // with its index, until the pages end or `visit` returns false (the page
+  // may be taken). False when there is no page `first`.
+  bool ForEachPage(int first, const std::function<bool(int index, Page& page)>& visit);
 
   // The page on which the first byte of `line` is read (the last page for a
   // line after everything printed); -1 when there is no such line or page.

@@ -55,12 +55,18 @@ const IntValue kInts[] = {
     {"CalcPcCardSize/CharsEvent", 132, &AppSettings::CharsEvent, &AppSettings::SetCharsEvent},
     {"CalcPcCardSize/EventHours", 30, &AppSettings::EventHours, &AppSettings::SetEventHours},
     {"CalcPcCardSize/HoursDay", 8, &AppSettings::HoursDay, &AppSettings::SetHoursDay},
+    {"Printout/LeftMargin", 35, &AppSettings::PrintoutLeftMargin,
+     &AppSettings::SetPrintoutLeftMargin},
+    {"Printout/PaperView", 0, &AppSettings::PaperView, &AppSettings::SetPaperView},
 };
 const TextValue kTexts[] = {
     {"Options/Drive", "quilUSB", &AppSettings::Drive, &AppSettings::SetDrive},
     {"Options/Parity", "E", &AppSettings::Parity, &AppSettings::SetParity},
     {"Options/ID", "", &AppSettings::ID, &AppSettings::SetID},
     {"Export/Path", "", &AppSettings::ExportPath, &AppSettings::SetExportPath},
+    {"Printout/Printer", "9-pin", &AppSettings::PrintoutPrinter, &AppSettings::SetPrintoutPrinter},
+    {"Printout/CharacterTable", "437", &AppSettings::PrintoutTable, &AppSettings::SetPrintoutTable},
+    {"Printout/Paper", "a4", &AppSettings::PrintoutPaper, &AppSettings::SetPrintoutPaper},
 };
 
 }  // namespace
@@ -159,6 +165,20 @@ class AppSettingsTest : public QObject {
     settings.SetDrive("quillbank");
     QCOMPARE(AppSettings::DriverPath(settings.Drive()), std::string("\\\\.\\quillbank"));
     QVERIFY(!AppSettings::IsSerialDrive(AppSettings::DriverPath(settings.Drive())));
+  }
+
+  void PrinterThatDoesNotReadIsTheDefault() {
+    qb::AppSettings settings;
+    settings.SetPrintoutPrinter("18-pin");
+    settings.SetPrintoutTable("866");
+    settings.SetPrintoutPaper("a3");
+    settings.SetPrintoutLeftMargin(5000);
+    const qb::PrintoutSettings read = settings.Printout();
+    const qb::PrintoutSettings defaults;
+    QCOMPARE(read.model, defaults.model);
+    QCOMPARE(read.table, defaults.table);
+    QCOMPARE(read.paper, defaults.paper);
+    QCOMPARE(read.leftMargin, defaults.leftMargin);
   }
 };
 

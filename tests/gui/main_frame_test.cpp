@@ -129,7 +129,7 @@ class MainFrameTest : public QObject {
     QTest::addColumn<QStringList>("names");
     const QStringList card = {"cardInit", "cardRead", "cardInfo"};
     const QStringList options = {"optionsDrive", "optionsDevice", "optionsPrinterEmulation",
-                                 "optionsCalculator"};
+                                 "optionsPaper", "optionsCalculator"};
     QTest::newRow("128 file") << false << "&File"
                               << QStringList{"fileOpen", kSep, "filePrintSetup", kSep,
                                              kRecent,    kSep, "fileExit"};
@@ -153,9 +153,16 @@ class MainFrameTest : public QObject {
     // The calculator is one command in both menus and on the toolbar.
     QTest::newRow("129 options") << true << "&Options" << options;
     QTest::newRow("129 search") << true << "Search" << QStringList{"searchFind", "searchFindAgain"};
-    QTest::newRow("129 view") << true << "&View"
-                              << QStringList{"viewToolbar", "viewStatusBar", kSep,
-                                             "viewNextManipulated", "viewPreviousManipulated"};
+    QTest::newRow("129 view") << true << "&View" << QStringList{"viewToolbar",
+                                                                "viewStatusBar",
+                                                                kSep,
+                                                                "viewNextManipulated",
+                                                                "viewPreviousManipulated",
+                                                                kSep,
+                                                                "viewPaper",
+                                                                "viewZoomIn",
+                                                                "viewZoomOut",
+                                                                "viewFitWidth"};
     QTest::newRow("129 window") << true << "&Window"
                                 << QStringList{"windowNew",     "windowCascade", "windowTile",
                                                "windowArrange", "windowSplit",   kSep};
@@ -202,8 +209,9 @@ class MainFrameTest : public QObject {
     auto* toolbar = frame_->findChild<QToolBar*>("toolBar128");
     QCOMPARE(EntryNames(toolbar->actions()),
              (QStringList{"fileOpen", kSep, "cardInfo", "cardInit", "cardRead", kSep, "filePrint",
-                          "optionsPrinterEmulation", kSep, "searchFind", kSep, "optionsDevice",
-                          "optionsDrive", "optionsCalculator", kSep, "helpAbout", "helpContext"}));
+                          "optionsPrinterEmulation", "viewPaper", kSep, "searchFind", kSep,
+                          "optionsDevice", "optionsDrive", "optionsCalculator", kSep, "helpAbout",
+                          "helpContext"}));
     for (QAction* action : toolbar->actions())
       if (!action->isSeparator()) QVERIFY(!action->icon().isNull());
     // Every button shows its command's tooltip on hover, the framework's

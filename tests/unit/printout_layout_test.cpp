@@ -100,6 +100,18 @@ TEST(PrintoutLayout, EachPageAloneIsThePageOfTheWholePass) {
     Page none;
     EXPECT_FALSE(layout.LayoutPage(layout.PageCount(), none));
     EXPECT_FALSE(layout.LayoutPage(-1, none));
+    // The pages from one on, in one run.
+    for (int first : {0, layout.PageCount() - 1}) {
+      int next = first;
+      EXPECT_TRUE(layout.ForEachPage(first, [&](int index, Page& page) {
+        EXPECT_EQ(index, next);
+        ExpectSamePage(page, whole[static_cast<size_t>(index)]);
+        ++next;
+        return true;
+      }));
+      EXPECT_EQ(next, layout.PageCount());
+    }
+    EXPECT_FALSE(layout.ForEachPage(layout.PageCount(), [](int, Page&) { return true; }));
   }
 }
 
@@ -127,6 +139,15 @@ TEST(PrintoutLayout, ThinnedStartsStillLayOutEveryPage) {
     }
     EXPECT_EQ(layout.PageOfLine(k), k);
   }
+  // A run from a page between two kept starts begins with that page and
+  // stops when asked.
+  std::vector<int> visited;
+  EXPECT_TRUE(layout.ForEachPage(65537, [&visited](int index, Page& page) {
+    visited.push_back(index);
+    EXPECT_EQ(page.texts.empty(), index % 3 != 0);
+    return visited.size() < 3;
+  }));
+  EXPECT_EQ(visited, (std::vector<int>{65537, 65538, 65539}));
 }
 
 TEST(PrintoutLayout, PageOfLineIsWhereItsFirstByteIsRead) {

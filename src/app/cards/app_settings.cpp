@@ -52,6 +52,7 @@ constexpr const char* kOptions = "Options";
 constexpr const char* kDosDrive = "DosDrive";
 constexpr const char* kExport = "Export";
 constexpr const char* kCalc = "CalcPcCardSize";
+constexpr const char* kPrintout = "Printout";
 
 }  // namespace
 
@@ -91,9 +92,34 @@ QB_INT_SETTING(RecDays, kCalc, "RecDays", 90)
 QB_INT_SETTING(CharsEvent, kCalc, "CharsEvent", 132)
 QB_INT_SETTING(EventHours, kCalc, "EventHours", 30)
 QB_INT_SETTING(HoursDay, kCalc, "HoursDay", 8)
+QB_STRING_SETTING(PrintoutPrinter, kPrintout, "Printer", "9-pin")
+QB_STRING_SETTING(PrintoutTable, kPrintout, "CharacterTable", "437")
+QB_STRING_SETTING(PrintoutPaper, kPrintout, "Paper", "a4")
+QB_INT_SETTING(PrintoutLeftMargin, kPrintout, "LeftMargin", PrintoutSettings().leftMargin)
+QB_INT_SETTING(PaperView, kPrintout, "PaperView", 0)
 
 #undef QB_INT_SETTING
 #undef QB_STRING_SETTING
+
+PrintoutSettings AppSettings::Printout() const {
+  PrintoutSettings settings;
+  PrinterModel model = settings.model;
+  if (ParsePrinterModel(PrintoutPrinter(), model)) settings.model = model;
+  CharacterTable table = settings.table;
+  if (ParseCharacterTable(PrintoutTable(), table)) settings.table = table;
+  Paper paper = settings.paper;
+  if (ParsePaper(PrintoutPaper(), paper)) settings.paper = paper;
+  const int margin = PrintoutLeftMargin();
+  if (margin >= 0 && margin <= kMaxLeftMargin) settings.leftMargin = margin;
+  return settings;
+}
+
+void AppSettings::SetPrintout(const PrintoutSettings& settings) {
+  SetPrintoutPrinter(PrinterModelName(settings.model));
+  SetPrintoutTable(CharacterTableName(settings.table));
+  SetPrintoutPaper(PaperName(settings.paper));
+  SetPrintoutLeftMargin(settings.leftMargin);
+}
 
 std::string AppSettings::DriverPath(const std::string& drive_name) {
   return qb::DriverPath(drive_name);

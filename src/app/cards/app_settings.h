@@ -1,13 +1,16 @@
 // The application's persistent configuration in the per-user settings store:
 // the card drive, the device options a card is initialised with, the serial
 // drive's port, the printer-emulation switches, the last export folder and
-// the capacity calculator's inputs. Nothing is cached: every getter reads the
+// the capacity calculator's inputs, and the printer the paper view reads a
+// recording as with the view windows start in. Nothing is cached: every getter reads the
 // store when called and every setter writes at once, so a value written by
 // one dialog is seen by the next command. A stored value of another type
 // counts as missing and yields the default.
 #pragma once
 
 #include <string>
+
+#include "printout/printout_settings.h"
 
 namespace qb {
 
@@ -71,6 +74,24 @@ class AppSettings {
   void SetEventHours(int value);
   int HoursDay() const;
   void SetHoursDay(int value);
+
+  // Printout: the printer of the paper view and whether windows show paper.
+  // The printer model, the character table and the paper by their names
+  // (printout_settings.h); the left margin in 0.1 mm.
+  std::string PrintoutPrinter() const;
+  void SetPrintoutPrinter(const std::string& value);
+  std::string PrintoutTable() const;
+  void SetPrintoutTable(const std::string& value);
+  std::string PrintoutPaper() const;
+  void SetPrintoutPaper(const std::string& value);
+  int PrintoutLeftMargin() const;
+  void SetPrintoutLeftMargin(int value);
+  // 1: a new document window shows the paper view; 0: the line view.
+  int PaperView() const;
+  void SetPaperView(int value);
+  // The printer as stored; a value that does not read counts as missing.
+  PrintoutSettings Printout() const;
+  void SetPrintout(const PrintoutSettings& settings);
 
   // The driver path the card jobs receive for a drive name.
   static std::string DriverPath(const std::string& drive_name);
