@@ -24,3 +24,19 @@ bench_setup() {
   work="${BENCH_DIR:-build/bench}"
   mkdir -p "$work"
 }
+# The median of N runs of a command: "WALL CPU" in seconds, CPU being the
+# user and system time of that run; the command's output is dropped.
+median_of() {
+  local n=$1
+  shift
+  local cpu_file
+  cpu_file=$(mktemp)
+  for _ in $(seq "$n"); do
+    local t0 t1
+    t0=$(now)
+    /usr/bin/time -o "$cpu_file" -f '%U %S' "$@" >/dev/null 2>&1 || true
+    t1=$(now)
+    tail -1 "$cpu_file" | awk -v a="$t0" -v b="$t1" '{ printf "%.4f %.2f\n", b - a, $1 + $2 }'
+  done | sort -n | awk '{ w[NR] = $1; c[NR] = $2 } END { m = int((NR + 1) / 2); print w[m], c[m] }'
+  rm -f "$cpu_file"
+}

@@ -140,14 +140,29 @@ bool RecordFileReader::FindRecordOfKind(DocRecord& record, int kind) {
   if (kind == -1) return ReadRecord(record);
   if (!CheckOpen()) return false;
   for (;;) {
-    if (!ReadHeaderBytes(record)) return false;
-    // Records of other kinds are passed over without keeping their data.
-    bool wanted = record.kind() == kind;
-    if (wanted) ++records_read_;
-    if (!ReadData(record, wanted)) return false;
-    if (wanted) record.ComputeTextBounds();
+    const uint8_t* bytes = TakeHeader();
+    if (bytes == nullptr) {
+      record.Clear();
+      return false;
+    }
+    // Records of other kinds are passed over by their header alone: a file
+    // of millions of them (or of zero bytes, empty records back to back)
+    // is walked at the speed of reading it.
+    RecordHeader header;
+    DecodeRecordHeader(bytes, header);
+    if (header.kind != kind) {
+      if (header.length != 0 && file_.Skip(header.length) != header.length)
+        SetStringError(msg::kUnexpectedEnd);
+      CheckSequence(header.number);
+      continue;
+    }
+    record.Clear();
+    record.SetHeader(bytes);
+    ++records_read_;
+    if (!ReadData(record, true)) return false;
+    record.ComputeTextBounds();
     CheckSequence(record.number());
-    if (wanted) return true;
+    return true;
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include "base/error_report.h"
 #include "base/interval_timer.h"
@@ -20,25 +19,16 @@ namespace {
 
 constexpr char kLineEnd[] = "\r\n";
 
-// The export file, written through a buffer of its own.
+// The export file (which gathers the small writes itself), keeping the
+// error of the first write that failed.
 class FileSink : public ExportSink {
  public:
-  static constexpr size_t kBufferSize = size_t{256} * 1024;
-
-  explicit FileSink(SafeOutputFile& file) : file_(file), buffer_(new char[kBufferSize]) {}
+  explicit FileSink(SafeOutputFile& file) : file_(file) {}
 
   bool Write(const char* bytes, size_t count) override {
-    if (count >= kBufferSize) return Flush() && Pass(bytes, count);
-    if (used_ + count > kBufferSize && !Flush()) return false;
-    std::memcpy(buffer_.get() + used_, bytes, count);
-    used_ += count;
-    return true;
-  }
-
-  bool Flush() {
-    bool ok = Pass(buffer_.get(), used_);
-    used_ = 0;
-    return ok;
+    if (file_.Write(bytes, count)) return true;
+    if (error_ == 0) error_ = errno;
+    return false;
   }
 
   // The error number of the first write that failed.
@@ -46,15 +36,7 @@ class FileSink : public ExportSink {
 
  private:
   SafeOutputFile& file_;
-  std::unique_ptr<char[]> buffer_;
-  size_t used_ = 0;
   int error_ = 0;
-
-  bool Pass(const char* bytes, size_t count) {
-    if (file_.Write(bytes, count)) return true;
-    if (error_ == 0) error_ = errno;
-    return false;
-  }
 };
 
 void ShowWriteFailure(JobHost& host, int error) {
@@ -170,11 +152,6 @@ bool WriteTextExport(RecordDocument& document, const std::string& path, JobHost&
       break;
     case ExportOutcome::kWritten:
       break;
-  }
-  if (!sink.Flush()) {
-    file.Discard();
-    ShowWriteFailure(host, sink.error());
-    return false;
   }
   error = file.Commit();
   if (error != 0) {

@@ -109,6 +109,10 @@ bool ProbeSector(uint8_t* buffer, uint32_t n, size_t& fill) {
   return CheckDataSector(buffer, n, fill) == SectorCheck::kValid;
 }
 
+bool ReadDataSector(uint8_t* buffer, uint32_t n) {
+  return n >= ReadState().first && CheckSector(buffer, n) == SectorCheck::kValid;
+}
+
 bool ReadMasterSector() {
   CardReadState& state = ReadState();
   if (!ReadSector(state.sector, kReservedSector) || !IsReservedSector(state.sector)) {

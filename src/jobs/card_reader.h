@@ -107,6 +107,10 @@ bool ReadValidSector(uint8_t* buffer, uint32_t n);
 // True when CheckDataSector finds the sector valid.
 bool ProbeSector(uint8_t* buffer, uint32_t n, size_t& fill);
 
+// True when sector n is a valid data sector (CheckDataSector without the
+// fill level, for a walk that reads the records itself).
+bool ReadDataSector(uint8_t* buffer, uint32_t n);
+
 // Checks the reserved and the master sector and takes the recording's master
 // number, data sectors and memory organisation from it; builds the option
 // text into the record buffer (kind 1). A master sector whose data sectors

@@ -1,5 +1,6 @@
 #include "jobs/record_walk.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/error_report.h"
@@ -33,8 +34,7 @@ bool LoadNextSector(bool& ended) {
       state.end = true;
       state.current = state.select == 1 ? state.f1 : state.f0;
     }
-    size_t fill = 0;
-    if (!ProbeSector(state.walk, state.current, fill)) {
+    if (!ReadDataSector(state.walk, state.current)) {
       if (Options().rescue == 0 || UserBreakNoted()) {
         ReportMessage(msg::kReadingRecordSector, static_cast<unsigned long>(state.current));
         return false;
@@ -135,13 +135,16 @@ WalkResult NextRecord() {
       keep = false;
     }
     state.cursor += kCardRecordHeaderSize;
-    size_t remaining = length;
-    while (remaining > 0 && state.cursor < kRecordAreaSize) {
-      // A piece never adds more than the record's first piece announced.
-      if (keep && state.dataIndex < state.length) data[state.dataIndex++] = area[state.cursor];
-      ++state.cursor;
-      --remaining;
+    // The piece's bytes in this sector; a piece never adds more than the
+    // record's first piece announced.
+    const size_t here = std::min<size_t>(length, kRecordAreaSize - state.cursor);
+    if (keep && state.dataIndex < state.length) {
+      const size_t taken = std::min<size_t>(here, state.length - state.dataIndex);
+      std::memcpy(data + state.dataIndex, area + state.cursor, taken);
+      state.dataIndex += taken;
     }
+    state.cursor += here;
+    const size_t remaining = length - here;
     state.cursor = (state.cursor + 1) & ~static_cast<size_t>(1);
     if (remaining == 0 && keep) {
       // Pieces that announced fewer bytes than the record holds leave no

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace qb {
@@ -44,6 +45,10 @@ class SafeOutputFile {
   const std::string& workPath() const { return work_; }
 
   // Writes all bytes; false with errno set when the file did not take them.
+  // Small writes are gathered in a large buffer of the object's own, so that
+  // a file of millions of short records costs a copy per record and one
+  // system write per megabyte; a failure may then show at a later Write or
+  // at Commit.
   bool Write(const void* bytes, size_t count);
 
   // Flushes the stream and the file to its disk and closes it, then gives
@@ -59,10 +64,18 @@ class SafeOutputFile {
  private:
   // Flushes the stream; 0, or the error of the first write or of the flush.
   int FlushStream();
+  // Hands the gathered bytes to the stream; false (errno set) when it did
+  // not take them.
+  bool Drain();
+  bool StreamWrite(const void* bytes, size_t count);
   // Back to the state of a file never opened (the stream already closed).
   void Forget();
 
+  static constexpr size_t kBufferSize = size_t{1} << 20;
+
   std::FILE* stream_ = nullptr;
+  std::unique_ptr<char[]> buffer_;  // made at the first write
+  size_t buffered_ = 0;
   bool through_ = false;
   int write_error_ = 0;  // of the first write that failed
   std::string path_;     // as given

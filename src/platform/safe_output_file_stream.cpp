@@ -1,6 +1,7 @@
 // The part of an output file that is the same on every system: the buffered
 // stream and the first error it met.
 #include <cerrno>
+#include <cstring>
 
 #include "platform/safe_output_file.h"
 
@@ -12,6 +13,21 @@ bool SafeOutputFile::Write(const void* bytes, size_t count) {
     return false;
   }
   if (count == 0) return true;
+  if (count > kBufferSize / 2) return Drain() && StreamWrite(bytes, count);
+  if (buffered_ + count > kBufferSize && !Drain()) return false;
+  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+  std::memcpy(buffer_.get() + buffered_, bytes, count);
+  buffered_ += count;
+  return true;
+}
+
+bool SafeOutputFile::Drain() {
+  const size_t count = buffered_;
+  buffered_ = 0;
+  return count == 0 || StreamWrite(buffer_.get(), count);
+}
+
+bool SafeOutputFile::StreamWrite(const void* bytes, size_t count) {
   errno = 0;
   if (std::fwrite(bytes, 1, count, stream_) == count) return true;
   if (errno == 0) errno = EIO;
@@ -20,6 +36,7 @@ bool SafeOutputFile::Write(const void* bytes, size_t count) {
 }
 
 void SafeOutputFile::Forget() {
+  buffered_ = 0;
   through_ = false;
   write_error_ = 0;
   path_.clear();
@@ -28,6 +45,7 @@ void SafeOutputFile::Forget() {
 }
 
 int SafeOutputFile::FlushStream() {
+  (void)Drain();  // a failure is in the stream's error state and write_error_
   int error = 0;
   errno = 0;
   bool failed_before = std::ferror(stream_) != 0;

@@ -847,14 +847,13 @@ class MainFrameTest : public QObject {
   void shellFileTypeRegistration() {
     QFETCH(QString, extension_before);
     QFETCH(QString, extension_after);
-    qb::test::TempDir& dir = *dir_;
 #ifdef _WIN32
     // The registry as Windows keeps it, under a key of the test's own.
     const QString root = QStringLiteral("HKEY_CURRENT_USER\\Software\\QuillbankTest\\Classes");
     QSettings(root, QSettings::NativeFormat).clear();
     QSettings classes(root, QSettings::NativeFormat);
 #else
-    QSettings classes(QString::fromStdString(dir.File("classes.ini")), QSettings::IniFormat);
+    QSettings classes(QString::fromStdString(dir_->File("classes.ini")), QSettings::IniFormat);
 #endif
     if (!extension_before.isEmpty()) classes.setValue(".qbd/Default", extension_before);
     const QString program = QDir::toNativeSeparators("/Programs/Quillbank Manager/bin/qbm.exe");

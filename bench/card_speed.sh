@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# The jobs that touch every byte, against the disk, warm cache, side by side
+# in one run, median of three:
+#   readcard of a full wrapped ring card    vs  dd of the card image, durable
+#     (for each size given)                     (bs=1M conv=fsync): target <= 2x
+#     and readcard's CPU time (user + system) per GiB of card: target <= 1 s
+#   qbd export of the record file read      vs  cat of the record file into a
+#     from the largest card                     file: target <= 3x
+#   qbd info (the open) of that record file vs  cat of it to /dev/null: <= 2x
+#     (short printed lines, millions of records)
+#   qbd info of a 1 GiB file of zero bytes (not a recording, refused):
+#     target >= 1 GB/s
+# Usage: bench/card_speed.sh [BIN_DIR] [MiB ...]   (defaults: build/release/bin, 128 1024)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source "bench/timing.sh"
+bin="${1:-build/release/bin}"
+shift || true
+sizes=("$@")
+[[ ${#sizes[@]} -gt 0 ]] || sizes=(128 1024)
+work="${BENCH_DIR:-build/bench}"
+mkdir -p "$work"
+
+# A full ring card of MiB mebibytes, recorded round more than once.
+card_for() {
+  local mib=$1 img="$work/ring-$1m.img"
+  if [[ ! -f "$img" ]]; then
+    "$bin/cardsim" blank --sectors $((mib * 2048)) "$img" >/dev/null
+    "$bin/initcard" "driver=$img" prompt=0 protocol=0x3685e294 parameter=8E1 \
+      memoryfull=overwrite_old >/dev/null
+    "$bin/cardsim" record --card "$img" --demo $((mib * 1600)) --quiet >/dev/null
+  fi
+  echo "$img"
+}
+
+for mib in "${sizes[@]}"; do
+  img=$(card_for "$mib")
+  rec="$work/ring-${mib}m.qbd"
+  cat "$img" >/dev/null  # warm the cache
+  # A new record file each run, as a user's read makes one.
+  read -r t_dd _ < <(median_of 3 sh -c "rm -f '$work/copy.img'; dd if='$img' of='$work/copy.img' bs=1M conv=fsync 2>/dev/null")
+  read -r t_read cpu_read < <(median_of 3 sh -c "rm -f '$rec'; '$bin/readcard' 'driver=$img' prompt=0 'recordoutput=$rec'")
+  rm -f "$work/copy.img"
+  printf '== ring card %d MiB, record file %d bytes\n' "$mib" "$(stat -c %s "$rec")"
+  printf '   dd conv=fsync   %.3f s\n' "$t_dd"
+  printf '   readcard        %.3f s   ratio %s (target <= 2)\n' "$t_read" "$(ratio "$t_read" "$t_dd")"
+  printf '   readcard CPU    %.3f s   %.2f s per GiB (target <= 1)\n' "$cpu_read" \
+    "$(awk -v c="$cpu_read" -v m="$mib" 'BEGIN { printf "%.2f", c * 1024 / m }')"
+done
+
+# The record file of the last (largest) card.
+cat "$rec" >/dev/null
+read -r t_cat _ < <(median_of 3 sh -c "cat '$rec' > /dev/null")
+read -r t_copy _ < <(median_of 3 sh -c "rm -f '$work/copy.qbd'; cat '$rec' > '$work/copy.qbd'")
+read -r t_export _ < <(median_of 3 sh -c "rm -f '$work/export.txt'; '$bin/qbd' export '$rec' '$work/export.txt'")
+read -r t_open _ < <(median_of 3 "$bin/qbd" info "$rec")
+rm -f "$work/copy.qbd" "$work/export.txt"
+printf '== record file %s (%d records)\n' "$rec" "$("$bin/qbd" info "$rec" | sed -n 's/^records: \([0-9]*\).*/\1/p')"
+printf '   cat > file      %.3f s\n' "$t_copy"
+printf '   qbd export      %.3f s   ratio %s (target <= 3)\n' "$t_export" "$(ratio "$t_export" "$t_copy")"
+printf '   cat > /dev/null %.3f s\n' "$t_cat"
+printf '   qbd info (open) %.3f s   ratio %s (target <= 2)\n' "$t_open" "$(ratio "$t_open" "$t_cat")"
+
+zero="$work/zero-1g.bin"
+[[ -f "$zero" ]] || head -c $((1 << 30)) /dev/zero >"$zero"
+cat "$zero" >/dev/null
+read -r t_zero _ < <(median_of 3 "$bin/qbd" info "$zero")
+printf '== 1 GiB of zero bytes\n'
+printf '   qbd info        %.3f s   %s GB/s (target >= 1)\n' "$t_zero" \
+  "$(awk -v t="$t_zero" 'BEGIN { printf "%.2f", 1.073741824 / t }')"
