@@ -341,7 +341,9 @@ void CMainFrame::UpdateState() {
   const uint64_t manipulated = child != nullptr && child->document() != nullptr
                                    ? child->document()->core().facts().manipulated
                                    : 0;
-  manipulated_->setText(UiText(qb::msg::kStatusManipulated, QString::number(manipulated)));
+  manipulated_->setText(manipulated == 1
+                            ? UiText(qb::msg::kStatusOneManipulated)
+                            : UiText(qb::msg::kStatusManipulated, QString::number(manipulated)));
   manipulated_->setVisible(manipulated > 0);
   // The tick says what the active window shows.
   command("viewPaper")->setChecked(paper);

@@ -341,6 +341,11 @@ class MainFrameTest : public QObject {
         QString::fromStdString(dir.Write("sound.qbd", qb::test::RecordFileWithLines({"a"}))));
     QVERIFY(sound);
     QVERIFY(!label->isVisibleTo(frame_.get()));
+    qb::test::RecordFileBuilder one;
+    one.Head("Lab").Line("x").BreakChecksum().Line("y");
+    QVERIFY(
+        frame_->OpenDocumentFile(QString::fromStdString(dir.Write("one.qbd", one.End().bytes()))));
+    QCOMPARE(label->text(), QString("1 manipulated record"));
   }
 
   void everyCommandHasANameAndAHandler() {
