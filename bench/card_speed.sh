@@ -38,11 +38,11 @@ for mib in "${sizes[@]}"; do
   rec="$work/ring-${mib}m.qbd"
   cat "$img" >/dev/null  # warm the cache
   # A new record file each run, as a user's read makes one.
-  read -r t_dd _ < <(median_of 3 sh -c "rm -f '$work/copy.img'; dd if='$img' of='$work/copy.img' bs=1M conv=fsync 2>/dev/null")
+  read -r t_dd cpu_dd < <(median_of 3 sh -c "rm -f '$work/copy.img'; dd if='$img' of='$work/copy.img' bs=1M conv=fsync 2>/dev/null")
   read -r t_read cpu_read < <(median_of 3 sh -c "rm -f '$rec'; '$bin/readcard' 'driver=$img' prompt=0 'recordoutput=$rec'")
   rm -f "$work/copy.img"
   printf '== ring card %d MiB, record file %d bytes\n' "$mib" "$(stat -c %s "$rec")"
-  printf '   dd conv=fsync   %.3f s\n' "$t_dd"
+  printf '   dd conv=fsync   %.3f s   (CPU %.2f s)\n' "$t_dd" "$cpu_dd"
   printf '   readcard        %.3f s   ratio %s (target <= 2)\n' "$t_read" "$(ratio "$t_read" "$t_dd")"
   printf '   readcard CPU    %.3f s   %.2f s per GiB (target <= 1)\n' "$cpu_read" \
     "$(awk -v c="$cpu_read" -v m="$mib" 'BEGIN { printf "%.2f", c * 1024 / m }')"
