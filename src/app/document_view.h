@@ -5,6 +5,8 @@
 // active window shows.
 #pragma once
 
+#include <Qt>
+
 class DocumentView {
  public:
   virtual ~DocumentView() = default;
@@ -40,4 +42,41 @@ class DocumentView {
   virtual int CurrentLine() const = 0;
   // Brings `line` to the top of the view.
   virtual void ShowLine(int line) = 0;
+
+  // Carries out the key's navigation or find command (arrows, Page Up and
+  // Down, Home, End, F3; with Ctrl where it differs); false for any other
+  // key.
+  bool HandleNavigationKey(int key, bool ctrl) {
+    switch (key) {
+      case Qt::Key_Up:
+        LineUp();
+        return true;
+      case Qt::Key_Down:
+        LineDown();
+        return true;
+      case Qt::Key_PageUp:
+        ctrl ? PageStart() : PageUp();
+        return true;
+      case Qt::Key_PageDown:
+        ctrl ? PageEnd() : PageDown();
+        return true;
+      case Qt::Key_Left:
+        ColumnLeft();
+        return true;
+      case Qt::Key_Right:
+        ColumnRight();
+        return true;
+      case Qt::Key_Home:
+        ctrl ? Home() : LineHome();
+        return true;
+      case Qt::Key_End:
+        ctrl ? End() : LineEnd();
+        return true;
+      case Qt::Key_F3:
+        ctrl ? Find() : FindAgain();
+        return true;
+      default:
+        return false;
+    }
+  }
 };

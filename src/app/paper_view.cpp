@@ -474,34 +474,11 @@ void CPaperView::ShowLine(int line) {
 
 void CPaperView::keyPressEvent(QKeyEvent* event) {
   const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
+  if (HandleNavigationKey(event->key(), ctrl)) {
+    event->accept();
+    return;
+  }
   switch (event->key()) {
-    case Qt::Key_Up:
-      LineUp();
-      break;
-    case Qt::Key_Down:
-      LineDown();
-      break;
-    case Qt::Key_PageUp:
-      ctrl ? PageStart() : PageUp();
-      break;
-    case Qt::Key_PageDown:
-      ctrl ? PageEnd() : PageDown();
-      break;
-    case Qt::Key_Left:
-      ColumnLeft();
-      break;
-    case Qt::Key_Right:
-      ColumnRight();
-      break;
-    case Qt::Key_Home:
-      ctrl ? Home() : LineHome();
-      break;
-    case Qt::Key_End:
-      ctrl ? End() : LineEnd();
-      break;
-    case Qt::Key_F3:
-      ctrl ? Find() : FindAgain();
-      break;
     case Qt::Key_Plus:
     case Qt::Key_Equal:
       if (!ctrl) return QAbstractScrollArea::keyPressEvent(event);

@@ -249,39 +249,8 @@ void CQuillbankManagerView::LineEnd() {
 }
 
 void CQuillbankManagerView::keyPressEvent(QKeyEvent* event) {
-  bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
-  switch (event->key()) {
-    case Qt::Key_Up:
-      LineUp();
-      break;
-    case Qt::Key_Down:
-      LineDown();
-      break;
-    case Qt::Key_PageUp:
-      ctrl ? PageStart() : PageUp();
-      break;
-    case Qt::Key_PageDown:
-      ctrl ? PageEnd() : PageDown();
-      break;
-    case Qt::Key_Left:
-      ColumnLeft();
-      break;
-    case Qt::Key_Right:
-      ColumnRight();
-      break;
-    case Qt::Key_Home:
-      ctrl ? Home() : LineHome();
-      break;
-    case Qt::Key_End:
-      ctrl ? End() : LineEnd();
-      break;
-    case Qt::Key_F3:
-      ctrl ? Find() : FindAgain();
-      break;
-    default:
-      QAbstractScrollArea::keyPressEvent(event);
-      return;
-  }
+  const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
+  if (!HandleNavigationKey(event->key(), ctrl)) return QAbstractScrollArea::keyPressEvent(event);
   event->accept();
 }
 
