@@ -40,6 +40,12 @@ class SerialDrive : public ::testing::Test {
     env_.Set("DD_TBYTBYT", "100");
     env_.Set("DD_COM", "1");
   }
+  // For runs that must complete: a loaded machine can stall the simulator
+  // for more than the short waits, which would turn into a false timeout.
+  void UseLongWaits() {
+    for (const char* name : {"DD_TSOHSTX", "DD_TCMDACK", "DD_TCMDRSP", "DD_TBYTBYT"})
+      env_.Set(name, "5000");
+  }
 
   TimedResult Run(const std::string& program, std::vector<std::string> args) {
     auto start = std::chrono::steady_clock::now();
@@ -89,6 +95,7 @@ TEST_F(SerialDrive, JobsThroughTheDriveMatchTheRawImage) {
   ASSERT_EQ(Cardsim({"blank", "--sectors", "400", raw}).status, 0);
   test::SerialCardServer simulator(served, dir_.File("cardsim.err"), {});
   UseDrive(simulator);
+  UseLongWaits();
 
   // The master number is the time of initialisation: run both within one
   // second (tried again should a second begin between them; a loaded
@@ -216,6 +223,7 @@ TEST_F(SerialDrive, FailedWriteEndsInitcardWithTheDrivesMessage) {
   ASSERT_EQ(Cardsim({"blank", "--sectors", "200", card}).status, 0);
   test::SerialCardServer simulator(card, dir_.File("cardsim.err"), {"--fault", "status1:0x0D"});
   UseDrive(simulator);
+  UseLongWaits();
   TimedResult timed = Run("initcard", With({"driver=****"}, kInitOptions));
   EXPECT_EQ(timed.result.status, 1);
   EXPECT_NE(timed.result.err.find("\nCommand error 1\n"), std::string::npos) << timed.result.err;
