@@ -34,53 +34,89 @@ uint8_t XorOfBytes(const uint8_t* bytes, size_t n) {
   return sum;
 }
 
-}  // namespace
-
-void FindTextBounds(const uint8_t* data, int n, int& start, int& end) {
-  start = 0;
-  end = -1;
-  if (data == nullptr) return;
-  const void* stx = std::memchr(data, kStx, static_cast<size_t>(n));
+// The text bounds around the first STX (null for none) of n data bytes.
+TextBounds BoundsAround(const uint8_t* data, int n, const uint8_t* stx) {
+  TextBounds bounds;
   if (stx != nullptr) {
-    int i = static_cast<int>(static_cast<const uint8_t*>(stx) - data);
-    start = (i + 1 < n && data[i + 1] == kCan) ? i + 2 : i + 1;
-    end = start;
+    int i = static_cast<int>(stx - data);
+    bounds.start = (i + 1 < n && data[i + 1] == kCan) ? i + 2 : i + 1;
+    bounds.end = bounds.start;
   }
   if (n > 2) {
-    int low = start > 1 ? start : 1;
+    int low = bounds.start > 1 ? bounds.start : 1;
     for (int j = n - 2; j >= low; --j) {
       if (data[j] == kEtx) {
-        end = j - 1;
+        bounds.end = j - 1;
         break;
       }
     }
   }
+  return bounds;
 }
 
-bool BlockCheckHolds(const uint8_t* data, size_t n) {
-  if (data == nullptr || n == 0) return false;
-  const void* stx = std::memchr(data, kStx, n);
+const uint8_t* FirstStx(const uint8_t* data, size_t n) {
+  return n > 0 ? static_cast<const uint8_t*>(std::memchr(data, kStx, n)) : nullptr;
+}
+
+// The block check of n data bytes whose first STX is at `stx` (null for
+// none).
+bool BlockCheckAfter(const uint8_t* data, size_t n, const uint8_t* stx) {
   if (stx == nullptr) return false;
-  size_t first = static_cast<size_t>(static_cast<const uint8_t*>(stx) - data) + 1;
+  size_t first = static_cast<size_t>(stx - data) + 1;
   // The bytes after the STX up to the next-to-last (none when the STX is
   // one of the last two).
   size_t count = first < n ? n - 1 - first : 0;
   return XorOfBytes(data + first, count) == data[n - 1];
 }
 
-int RecordFault(const RecordHeader& header, const uint8_t* data) {
-  if (data == nullptr && header.length > 0) return kStatusCutShort;
+}  // namespace
+
+void FindTextBounds(const uint8_t* data, int n, int& start, int& end) {
+  start = 0;
+  end = -1;
+  if (data == nullptr) return;
+  TextBounds bounds = BoundsAround(data, n, FirstStx(data, static_cast<size_t>(n)));
+  start = bounds.start;
+  end = bounds.end;
+}
+
+bool BlockCheckHolds(const uint8_t* data, size_t n) {
+  if (data == nullptr || n == 0) return false;
+  return BlockCheckAfter(data, n, FirstStx(data, n));
+}
+
+size_t TextSizeWithin(size_t n, int start, int end) {
+  if (n == 0 || start < 0 || end < start) return 0;
+  size_t first = static_cast<size_t>(start);
+  if (first >= n) return 0;
+  size_t last = static_cast<size_t>(end);
+  if (last >= n) last = n - 1;
+  return last - first + 1;
+}
+
+int RecordFault(const RecordHeader& header, const uint8_t* data, TextBounds* bounds) {
+  TextBounds found;
+  const size_t n = header.length;
+  if (data == nullptr && n > 0) {
+    if (bounds != nullptr) *bounds = found;
+    return kStatusCutShort;
+  }
+  // The first STX, looked for once for the text bounds and the block check.
+  const uint8_t* stx = data != nullptr ? FirstStx(data, n) : nullptr;
+  if (data != nullptr) found = BoundsAround(data, static_cast<int>(n), stx);
+  if (bounds != nullptr) *bounds = found;
   // A record without data bytes has no text to bound (as DocRecord holds
   // no buffer for it).
-  if (header.kind == kKindData && header.length > 0) {
-    int start = 0;
-    int end = -1;
-    FindTextBounds(data, header.length, start, end);
-    if (start == 0) return kStatusNoStx;
-    if (end + 1 < start) return kStatusInverted;
+  if (header.kind == kKindData && n > 0) {
+    if (found.start == 0) return kStatusNoStx;
+    if (found.end + 1 < found.start) return kStatusInverted;
   }
-  if (!RecordCrcMatches(header, data)) return kStatusChecksum;
-  if (header.kind == kKindData && !BlockCheckHolds(data, header.length)) return kStatusBlockCheck;
+  // Length, kind and data stand side by side in front of the data.
+  const uint16_t crc = data != nullptr ? RecordCrc16(data - 4, n + 4)
+                                       : RecordFileCrc(header.kind, nullptr, 0);
+  if (crc != header.crc) return kStatusChecksum;
+  if (header.kind == kKindData && (n == 0 || !BlockCheckAfter(data, n, stx)))
+    return kStatusBlockCheck;
   return 0;
 }
 
@@ -153,13 +189,7 @@ const uint8_t* DocRecord::Text() const {
 }
 
 size_t DocRecord::TextSize() const {
-  size_t size = DataSize();
-  if (size == 0 || text_start_ < 0 || text_end_ < text_start_) return 0;
-  size_t first = static_cast<size_t>(text_start_);
-  if (first >= size) return 0;
-  size_t last = static_cast<size_t>(text_end_);
-  if (last >= size) last = size - 1;
-  return last - first + 1;
+  return TextSizeWithin(DataSize(), text_start_, text_end_);
 }
 
 void DocRecord::ComputeTextBounds() {

@@ -27,10 +27,22 @@ void FindTextBounds(const uint8_t* data, int n, int& start, int& end);
 // the first STX up to the next-to-last byte equals the last byte.
 bool BlockCheckHolds(const uint8_t* data, size_t n);
 
+// The number of text bytes between the inclusive bounds `start` and `end`
+// inside n data bytes: never beyond them, even where the bounds say so.
+size_t TextSizeWithin(size_t n, int start, int end);
+
+// The text bounds of a record's data (see FindTextBounds).
+struct TextBounds {
+  int start = 0;
+  int end = -1;
+};
+
 // The first fault a record shows, in the order DocRecord finds them (0 when
-// it has none): `data` holds its header.length data bytes, or is null when
-// they did not arrive whole.
-int RecordFault(const RecordHeader& header, const uint8_t* data);
+// it has none), in one look at each byte: `data` holds its header.length
+// data bytes right behind its ten header bytes, as the file holds them (the
+// checksum is taken over that stretch), or is null when they did not arrive
+// whole. With `bounds`, also the text bounds of the data.
+int RecordFault(const RecordHeader& header, const uint8_t* data, TextBounds* bounds = nullptr);
 
 class DocRecord {
  public:

@@ -71,7 +71,12 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
     if (shown && (i & 0xFF) == 0 && timer.Due())
       host.SetProgressPos(static_cast<long>(i < record_count ? i : record_count));
     if (offset == size) break;  // the end of the file, after its last record
-    if (!reader.ReadHeaderFields(header)) {
+    // With a collector the record is taken whole: its data is in the
+    // buffer already.
+    bool whole = true;
+    const uint8_t* bytes = nullptr;
+    if (collector != nullptr ? (bytes = reader.TakeRecord(header, whole)) == nullptr
+                             : !reader.ReadHeaderFields(header)) {
       if (collector != nullptr) collector->AddTrailing(size - offset);
       ok = false;
       break;
@@ -85,10 +90,8 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
       ++line_count_;
     }
     if (collector != nullptr) {
-      // The data comes with the walk: the buffer holds it already.
-      const uint8_t* data = reader.TakeData(header.length);
-      collector->Add(header, data);
-      if (data == nullptr) {
+      collector->Add(header, whole ? bytes + kRecordFileHeaderSize : nullptr);
+      if (!whole) {
         ok = false;  // the last record runs past the end of the file
         break;
       }

@@ -93,7 +93,8 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
   }
   uint64_t memory = index_memory_ != 0 ? index_memory_ : AvailableVirtualMemory();
   RecordingFactsCollector collector(facts_);
-  index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_, &collector);
+  index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_,
+               facts_wanted_ ? &collector : nullptr);
   ReadComment();
   UpdateTitle();
   loaded_ = true;
@@ -149,23 +150,46 @@ DocRecord* RecordDocument::GetLineRecord(int line) {
   return &work_;
 }
 
-DocRecord* RecordDocument::WalkLine(LineWalk& walk) {
+void RecordDocument::FetchWalkedLine(int line, WalkedLine& out) {
+  out = WalkedLine();
+  DocRecord* record = GetLineRecord(line);
+  if (record == nullptr) return;
+  out.valid = record->IsValid();
+  out.text = record->Text();
+  out.size = record->TextSize();
+}
+
+bool RecordDocument::WalkLine(LineWalk& walk, WalkedLine& out) {
   int line = walk.line;
-  if (line > GetLastLineIndex()) return nullptr;
+  if (line > GetLastLineIndex()) return false;
   ++walk.line;
   uint64_t offset = walk.offset;
   walk.offset = 0;
-  if (offset == 0 && !index_.OffsetOf(reader_, line, offset)) return GetLineRecord(line);
-  // Step over records of other kinds up to the line's data record, reading
-  // each header once.
-  if (reader_.Seek(static_cast<long long>(offset), SEEK_SET) < 0 ||
-      !reader_.FindRecordOfKind(work_, kKindData)) {
-    return GetLineRecord(line);  // damaged or short: the indexed fetch decides
+  if ((offset == 0 && !index_.OffsetOf(reader_, line, offset)) ||
+      reader_.Seek(static_cast<long long>(offset), SEEK_SET) < 0) {
+    FetchWalkedLine(line, out);
+    return true;
   }
-  // The next line's search starts after this record (at the file's end when
-  // its data was cut short, where the next read fails as it would anyway).
+  // Records of other kinds up to the line's data record are stepped over;
+  // the line's record is checked where it lies in the buffer.
+  for (;;) {
+    RecordHeader header;
+    bool whole = false;
+    const uint8_t* bytes = reader_.TakeRecord(header, whole);
+    if (bytes == nullptr || !whole) {
+      FetchWalkedLine(line, out);  // damaged or short: the indexed fetch decides
+      return true;
+    }
+    if (header.kind != kKindData) continue;
+    const uint8_t* data = bytes + kRecordFileHeaderSize;
+    TextBounds bounds;
+    out.valid = RecordFault(header, data, &bounds) == 0;
+    out.size = TextSizeWithin(header.length, bounds.start, bounds.end);
+    out.text = out.size > 0 ? data + bounds.start : nullptr;
+    break;
+  }
   walk.offset = static_cast<uint64_t>(reader_.Tell());
-  return &work_;
+  return true;
 }
 
 void RecordDocument::AppendLineText(int line, std::string& out) {

@@ -57,15 +57,22 @@ class RecordDocument {
   // the line does not exist. The record stays valid until the next fetch.
   DocRecord* GetLineRecord(int line);
 
-  // Walking every line in order (export): each call delivers the record of
-  // the next line, read straight after the previous one instead of through
-  // the index and the cache. The record is the same GetLineRecord gives;
-  // null after the last line.
+  // Walking every line in order (export, printout): each call delivers the
+  // text of the next line, taken in place from the read buffer straight
+  // after the previous one instead of through the index and the cache, and
+  // whether its record passes its check. The text is the one GetRawText
+  // gives, valid until the document reads again; a line whose record cannot
+  // be read has an empty text and fails. False after the last line.
   struct LineWalk {
     int line = 0;         // the line delivered next
     uint64_t offset = 0;  // where its search starts; 0: look it up
   };
-  DocRecord* WalkLine(LineWalk& walk);
+  struct WalkedLine {
+    const uint8_t* text = nullptr;
+    size_t size = 0;
+    bool valid = false;
+  };
+  bool WalkLine(LineWalk& walk, WalkedLine& out);
   // True once a read found the record file cut short or changed since it
   // was loaded: the lines read from then on may not be the file's.
   bool FileChanged() const { return reader_.FileChanged(); }
@@ -93,6 +100,10 @@ class RecordDocument {
   // system's available memory when 0).
   void SetClock(std::function<int64_t()> clock) { clock_ = std::move(clock); }
   void SetIndexMemory(uint64_t bytes) { index_memory_ = bytes; }
+  // Whether loading gathers the recording's facts (on by default). A job
+  // that walks the lines once and shows no facts, as a command-line export
+  // or search, loads faster without them; facts() is then empty.
+  void SetFactsWanted(bool wanted) { facts_wanted_ = wanted; }
   const LineIndex& lineIndex() const { return index_; }
   const RecordCache& cache() const { return cache_; }
   const RecordFileReader& reader() const { return reader_; }
@@ -113,8 +124,11 @@ class RecordDocument {
   int find_line_ = -1;
   std::function<int64_t()> clock_;
   uint64_t index_memory_ = 0;
+  bool facts_wanted_ = true;
 
   bool Fail();
+  // WalkLine's answer through the indexed fetch.
+  void FetchWalkedLine(int line, WalkedLine& out);
   bool CheckOptionRecord();
   uint32_t ReadRecordCount();
   void ReadComment();

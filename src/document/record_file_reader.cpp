@@ -126,6 +126,32 @@ const uint8_t* RecordFileReader::TakeData(size_t n) {
   return bytes;
 }
 
+const uint8_t* RecordFileReader::TakeRecord(RecordHeader& header, bool& whole) {
+  whole = false;
+  if (!CheckOpen()) return nullptr;
+  const uint8_t* bytes = TakeHeader();
+  if (bytes == nullptr) return nullptr;
+  DecodeRecordHeader(bytes, header);
+  CheckSequence(header.number);
+  if (header.length == 0) {
+    whole = true;
+    return bytes;
+  }
+  // Taken again with its data, so that header and data lie side by side
+  // even where the buffer is refilled between them.
+  const uint64_t at = file_.Tell() - kRecordFileHeaderSize;
+  file_.SeekTo(at);
+  const uint8_t* record = file_.Take(kRecordFileHeaderSize + header.length);
+  if (record != nullptr) {
+    whole = true;
+    return record;
+  }
+  // Cut short: the header alone, and the walk goes on at the file's end.
+  record = file_.Take(kRecordFileHeaderSize);
+  file_.SeekTo(file_.Size());
+  return record;
+}
+
 bool RecordFileReader::ReadRecord(DocRecord& record) {
   if (!CheckOpen()) return false;
   if (!ReadHeaderBytes(record)) return false;

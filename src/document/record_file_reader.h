@@ -49,6 +49,13 @@ class RecordFileReader {
   // holds fewer (the walk is then at the file's end). Sets no error: the
   // walk that asks decides what a short record means.
   const uint8_t* TakeData(size_t n);
+  // The next record whole and in place, for walks that look at every
+  // record: its header decoded into `header` (with the sequence check) and
+  // its bytes as the file holds them, the ten header bytes followed by the
+  // data, valid until the next read. `whole` is false when the file ends
+  // inside the data (the walk is then at the file's end). Null, with
+  // msg::kUnexpectedEnd set, when not even a header is left.
+  const uint8_t* TakeRecord(RecordHeader& header, bool& whole);
   // Reads records from the current position until one of `kind` is found,
   // or with kind -1 exactly one record. False when a read fails first.
   bool FindRecordOfKind(DocRecord& record, int kind);

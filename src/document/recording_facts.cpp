@@ -45,7 +45,8 @@ void RecordingFactsCollector::CheckNumber(const RecordHeader& header) {
   }
 }
 
-void RecordingFactsCollector::AddData(const RecordHeader& header, const uint8_t* data, int fault) {
+void RecordingFactsCollector::AddData(const RecordHeader& header, const uint8_t* data, int fault,
+                                      const TextBounds& bounds) {
   if (facts_.lines == UINT32_MAX) return;  // lines are counted in 32 bits
   const uint32_t line = facts_.lines++;
   if (facts_.sessionCount == 0) {
@@ -79,14 +80,12 @@ void RecordingFactsCollector::AddData(const RecordHeader& header, const uint8_t*
     return;
   }
   // Only what passed its check may say when it was printed.
-  if (std::memchr(data, ':', header.length) == nullptr) return;
-  int start = 0;
-  int end = -1;
-  FindTextBounds(data, header.length, start, end);
-  if (end < start || start >= header.length) return;
-  if (end >= header.length) end = header.length - 1;
+  const size_t size = TextSizeWithin(header.length, bounds.start, bounds.end);
+  if (size == 0) return;
+  const uint8_t* text = data + bounds.start;
+  if (std::memchr(text, ':', size) == nullptr) return;
   PrintedTime printed;
-  if (!FindPrintedTime(data + start, static_cast<size_t>(end - start) + 1, printed)) return;
+  if (!FindPrintedTime(text, size, printed)) return;
   if (!printed_) first_printed_ = printed;
   printed_ = true;
   last_printed_ = printed;
@@ -123,7 +122,8 @@ void RecordingFactsCollector::Add(const RecordHeader& header, const uint8_t* dat
   ++facts_.records;
   offset_ += kRecordFileHeaderSize + header.length;
   CheckNumber(header);
-  const int fault = RecordFault(header, data);
+  TextBounds bounds;
+  const int fault = RecordFault(header, data, &bounds);
   if ((header.kind == kKindData || header.kind == kKindControl) && !seen_card_record_) {
     seen_card_record_ = true;
     first_card_record_valid_ = fault == 0;
@@ -132,7 +132,7 @@ void RecordingFactsCollector::Add(const RecordHeader& header, const uint8_t* dat
   }
   switch (header.kind) {
     case kKindData:
-      AddData(header, data, fault);
+      AddData(header, data, fault, bounds);
       break;
     case kKindControl:
       AddControl(header, data, fault);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "document/doc_record.h"
 #include "document/printed_date.h"
 #include "format/option_text.h"
 #include "format/record_file.h"
@@ -126,8 +127,9 @@ class RecordingFactsCollector {
  public:
   explicit RecordingFactsCollector(RecordingFacts& facts);
 
-  // The next record: its header, and its data bytes (header.length of them)
-  // or null when they did not arrive whole.
+  // The next record: its header, and its data bytes (header.length of them,
+  // right behind the ten header bytes as the file holds them) or null when
+  // they did not arrive whole.
   void Add(const RecordHeader& header, const uint8_t* data);
   // Bytes after the last record that do not make a header.
   void AddTrailing(uint64_t bytes) { facts_.trailingBytes += bytes; }
@@ -157,7 +159,8 @@ class RecordingFactsCollector {
   PrintedTime last_printed_;
 
   void CheckNumber(const RecordHeader& header);
-  void AddData(const RecordHeader& header, const uint8_t* data, int fault);
+  void AddData(const RecordHeader& header, const uint8_t* data, int fault,
+               const TextBounds& bounds);
   void AddControl(const RecordHeader& header, const uint8_t* data, int fault);
   void DecideOverwritten();
 };

@@ -67,10 +67,11 @@ ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHo
   ExportOutcome outcome = ExportOutcome::kWritten;
   std::string text;
   RecordDocument::LineWalk walk;
+  RecordDocument::WalkedLine line;
   for (int k = 0; k <= last; ++k) {
-    // The record of a valid line is in hand after the check; its text is
-    // written straight from it.
-    DocRecord* record = document.WalkLine(walk);
+    // A valid line's text is written straight from the read buffer, where
+    // it was checked.
+    if (!document.WalkLine(walk, line)) line = RecordDocument::WalkedLine();
     // A file cut or rewritten under the walk would give one warning line
     // after another for records it no longer holds.
     if (document.FileChanged()) {
@@ -79,9 +80,9 @@ ExportOutcome WriteExportLines(RecordDocument& document, ExportSink& sink, JobHo
     }
     const char* bytes = warning.data();
     size_t count = warning.size();
-    if (record != nullptr && record->IsValid()) {
-      bytes = reinterpret_cast<const char*>(record->Text());
-      count = record->TextSize();
+    if (line.valid) {
+      bytes = reinterpret_cast<const char*>(line.text);
+      count = line.size;
     }
     if (count > 0 && !sink.Write(bytes, count)) {
       outcome = ExportOutcome::kFailed;

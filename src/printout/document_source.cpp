@@ -3,10 +3,10 @@
 namespace qb {
 
 bool DocumentSource::Next(LineBytes& line) {
-  DocRecord* record = document_.WalkLine(walk_);
-  if (record == nullptr) return false;
-  line.manipulated = !record->IsValid();
-  bytes_.assign(record->Text(), record->Text() + record->TextSize());
+  RecordDocument::WalkedLine walked;
+  if (!document_.WalkLine(walk_, walked)) return false;
+  line.manipulated = !walked.valid;
+  bytes_.assign(walked.text, walked.text + walked.size);
   line.data = bytes_.data();
   line.size = bytes_.size();
   return true;

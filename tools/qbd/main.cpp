@@ -253,6 +253,7 @@ int Export(const Arguments& args, QbdHost& host) {
   if (args.plain.size() != 2) return Usage("export needs FILE and OUT");
   const std::string& out = args.plain[1];
   RecordDocument document;
+  document.SetFactsWanted(false);
   if (!Load(document, args.plain[0], host, false)) return 1;
   struct stat info;
   if (!args.force && ::lstat(out.c_str(), &info) == 0) {
@@ -273,6 +274,7 @@ int Export(const Arguments& args, QbdHost& host) {
 int Find(const Arguments& args, QbdHost& host) {
   if (args.plain.size() != 2) return Usage("find needs FILE and TEXT");
   RecordDocument document;
+  document.SetFactsWanted(false);
   if (!Load(document, args.plain[0], host, false)) return 1;
   QbdHost::CatchInterrupt();
   document.SetFindText(args.plain[1]);
