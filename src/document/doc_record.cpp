@@ -112,8 +112,8 @@ int RecordFault(const RecordHeader& header, const uint8_t* data, TextBounds* bou
     if (found.end + 1 < found.start) return kStatusInverted;
   }
   // Length, kind and data stand side by side in front of the data.
-  const uint16_t crc = data != nullptr ? RecordCrc16(data - 4, n + 4)
-                                       : RecordFileCrc(header.kind, nullptr, 0);
+  const uint16_t crc =
+      data != nullptr ? RecordCrc16(data - 4, n + 4) : RecordFileCrc(header.kind, nullptr, 0);
   if (crc != header.crc) return kStatusChecksum;
   if (header.kind == kKindData && (n == 0 || !BlockCheckAfter(data, n, stx)))
     return kStatusBlockCheck;
