@@ -27,9 +27,13 @@
 // joined by the same rule: the first r bytes of X go ahead of a full block
 // made of the rest of X and the r new bytes, which is a shuffle of X and the
 // input's last 16 bytes. The CRC of the final 128-bit value is its CRC as 16
-// message bytes, taken with sixteen independent table look-ups.
+// message bytes, taken with three more carry-less multiplications (see
+// CrcOfBlock). Shorter inputs are put after zero bytes, which leave a CRC of
+// 0 at 0: one of 9 to 15 bytes becomes such a block, one of 4 to 8 bytes a
+// 64-bit word that needs only the last two multiplications (CrcOfWord).
 #include "format/record_crc_paths.h"
-#include "format/record_crc_tables.h"
+
+#include <cstring>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QB_RECORD_CRC_FOLDING 1
@@ -53,10 +57,31 @@ constexpr uint32_t PowerOfXModP(unsigned n) {
   return r;
 }
 
-constexpr uint64_t Reverse64(uint64_t v) {
+// The lowest `width` bits of v in reverse order.
+constexpr uint64_t ReverseBits(uint64_t v, unsigned width) {
   uint64_t r = 0;
-  for (int i = 0; i < 64; ++i) r |= ((v >> i) & 1) << (63 - i);
+  for (unsigned i = 0; i < width; ++i) r |= ((v >> i) & 1) << (width - 1 - i);
   return r;
+}
+
+constexpr uint64_t Reverse64(uint64_t v) {
+  return ReverseBits(v, 64);
+}
+
+// floor(x^n / P(x)) without its leading term x^(n-16), bit k the coefficient
+// of x^k; for n up to 80 the rest fits in 64 bits.
+constexpr uint64_t QuotientOfXPowerByP(unsigned n) {
+  uint32_t r = 1;
+  uint64_t q = 0;
+  for (unsigned i = 0; i < n; ++i) {
+    r <<= 1;
+    q <<= 1;
+    if (r & 0x10000) {
+      r ^= kPolynomial;
+      q |= 1;
+    }
+  }
+  return q;
 }
 
 // The two factors that move a 128-bit value forward over `bits` more bits:
@@ -85,6 +110,27 @@ alignas(16) constexpr uint8_t kTailShuffle[48] = {
     0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
     0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80};
 
+// Shuffle masks for an input of n = 9..15 bytes loaded as its first 8 bytes
+// followed by its last 8: kShortShuffle.masks[n - 9] puts the n bytes at the
+// end of a 16-byte block, in order and with zeros before them.
+struct ShortShuffle {
+  alignas(16) uint8_t masks[7][16];
+};
+
+constexpr ShortShuffle MakeShortShuffle() {
+  ShortShuffle s{};
+  for (unsigned n = 9; n < 16; ++n) {
+    const unsigned lead = 16 - n;  // zero bytes ahead of the input
+    for (unsigned pos = 0; pos < 16; ++pos) {
+      const unsigned i = pos - lead;  // the input byte at this place
+      s.masks[n - 9][pos] = static_cast<uint8_t>(pos < lead ? 0x80 : i < 8 ? i : i - (n - 8) + 8);
+    }
+  }
+  return s;
+}
+
+constexpr ShortShuffle kShortShuffle = MakeShortShuffle();
+
 #define QB_FOLDING_TARGET __attribute__((target("pclmul,sse4.1")))
 
 QB_FOLDING_TARGET inline __m128i Factors(const FoldFactors& f) {
@@ -101,6 +147,46 @@ QB_FOLDING_TARGET inline __m128i Fold(__m128i x, __m128i factors) {
                        _mm_clmulepi64_si128(x, factors, 0x11));
 }
 
+// The last steps to the CRC. Say a value of degree below w is held "in w
+// bits" when bit i holds its coefficient of x^(w-1-i); PCLMULQDQ multiplies
+// values held in w1 and w2 bits into their product held in w1 + w2 - 1 bits.
+//
+// Y mod P for a value Y held in 80 bits (the low 64 bits of the register and
+// the high 16), by a Barrett reduction: with Y = T * x^16 + R0 (T the first
+// 64 bits, R0 the last 16), the quotient Y / P is q = floor(T * mu / x^64),
+// mu = floor(x^80 / P), and the remainder is R0 + (q * P mod x^16). mu has a
+// term x^64, one more than 64 bits hold, so q = T + floor(T * (mu - x^64) /
+// x^64); that floor is the first 63 bits of the 127-bit product, shifted by
+// one into 64 bits. q * P is held in 64 + 17 - 1 = 80 bits, its last 16 bits
+// lined up with R0. The remainder, held in 16 bits, is the reflected CRC.
+constexpr uint64_t kBarrettMu = Reverse64(QuotientOfXPowerByP(80));
+constexpr uint64_t kBarrettP = ReverseBits(kPolynomial, 17);
+
+QB_FOLDING_TARGET inline uint16_t Remainder80(__m128i y) {
+  const __m128i mu = _mm_cvtsi64_si128(static_cast<long long>(kBarrettMu));
+  const __m128i q = _mm_xor_si128(y, _mm_slli_epi64(_mm_clmulepi64_si128(y, mu, 0x00), 1));
+  const __m128i qp = _mm_clmulepi64_si128(q, _mm_cvtsi64_si128(kBarrettP), 0x00);
+  return static_cast<uint16_t>(_mm_extract_epi16(_mm_xor_si128(y, qp), 4));
+}
+
+// The CRC, from start value 0, of the 16 bytes of x: X * x^16 mod P. With
+// X = H * x^64 + L, Y = H * (x^80 mod P) + L * x^16 is congruent to X * x^16
+// and held in 80 bits: the product of H (64 bits) and x^80 mod P (17 bits),
+// plus L as the first 64 of the 80 bits, the last 16 being zero.
+constexpr uint64_t kXPower80 = ReverseBits(PowerOfXModP(80), 17);
+
+QB_FOLDING_TARGET inline uint16_t CrcOfBlock(__m128i x) {
+  const __m128i factor = _mm_cvtsi64_si128(static_cast<long long>(kXPower80));
+  return Remainder80(_mm_xor_si128(_mm_clmulepi64_si128(x, factor, 0x00), _mm_srli_si128(x, 8)));
+}
+
+// The CRC, from start value 0, of a message of up to 8 bytes held in the
+// last bytes of m (zeros ahead of it): M * x^16 is held in 80 bits as m
+// followed by 16 zero bits.
+QB_FOLDING_TARGET inline uint16_t CrcOfWord(uint64_t m) {
+  return Remainder80(_mm_cvtsi64_si128(static_cast<long long>(m)));
+}
+
 }  // namespace
 
 bool RecordCrcFoldingAvailable() {
@@ -109,7 +195,25 @@ bool RecordCrcFoldingAvailable() {
 }
 
 QB_FOLDING_TARGET uint16_t RecordCrc16Folded(const uint8_t* data, size_t n, uint16_t crc) {
-  if (n < 16) return RecordCrc16Table(data, n, crc);
+  if (n < 16) {
+    if (n < 4) return RecordCrc16Table(data, n, crc);
+    if (n <= 8) {
+      // The input at the end of a 64-bit word, from its first 4 bytes and
+      // its last 4, which overlap below 8 bytes: a byte loaded twice is ORed
+      // onto itself. The start value goes into the input's first 2 bytes.
+      uint32_t first, last;
+      std::memcpy(&first, data, 4);
+      std::memcpy(&last, data + n - 4, 4);
+      const unsigned lead = 8 * (8 - static_cast<unsigned>(n));
+      return CrcOfWord(((uint64_t{first} << lead) | (uint64_t{last} << 32)) ^
+                       (uint64_t{crc} << lead));
+    }
+    const __m128i halves =
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(data)),
+                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(data + n - 8)));
+    return CrcOfBlock(_mm_shuffle_epi8(_mm_xor_si128(halves, _mm_cvtsi32_si128(crc)),
+                                       Load(kShortShuffle.masks[n - 9])));
+  }
   const uint8_t* p = data;
   const uint8_t* const end = data + n;
   const __m128i fold128 = Factors(kFold128);
@@ -138,8 +242,7 @@ QB_FOLDING_TARGET uint16_t RecordCrc16Folded(const uint8_t* data, size_t n, uint
         _mm_blendv_epi8(_mm_shuffle_epi8(x, rest_mask), Load(end - 16), rest_mask);
     x = _mm_xor_si128(Fold(ahead, fold128), block);
   }
-  return record_crc::CrcOfBlock(static_cast<uint64_t>(_mm_cvtsi128_si64(x)),
-                                static_cast<uint64_t>(_mm_extract_epi64(x, 1)));
+  return CrcOfBlock(x);
 }
 
 #else

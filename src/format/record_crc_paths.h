@@ -17,7 +17,7 @@ uint16_t RecordCrc16Table(const uint8_t* data, size_t n, uint16_t crc);
 bool RecordCrcFoldingAvailable();
 
 // Folding 16 bytes per step with carry-less multiplication; inputs shorter
-// than one block go to the tables. Only to be called when
+// than 8 bytes go to the tables. Only to be called when
 // RecordCrcFoldingAvailable() is true (elsewhere it is the table version).
 uint16_t RecordCrc16Folded(const uint8_t* data, size_t n, uint16_t crc);
 

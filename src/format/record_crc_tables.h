@@ -1,5 +1,4 @@
-// The byte tables of RecordCrc16, shared by its table version and by the
-// folding version, which takes the CRC of its final 16 bytes from them.
+// The byte tables of RecordCrc16's table version.
 #pragma once
 
 #include <array>
@@ -10,9 +9,9 @@ namespace qb::record_crc {
 
 // kSlices[k][i] is the CRC contribution of byte value i followed by k zero
 // bytes; kSlices[0] is the classic byte table, whose entry i is the XOR of
-// the entries for the single bits set in i. Sixteen slices let the 16 bytes
-// of a block be looked up independently of each other.
-constexpr size_t kSliceCount = 16;
+// the entries for the single bits set in i. Eight slices let the 8 bytes of
+// a step be looked up independently of each other.
+constexpr size_t kSliceCount = 8;
 
 constexpr std::array<std::array<uint16_t, 256>, kSliceCount> MakeSlices() {
   constexpr uint16_t kBitEntries[8] = {0xC0C1, 0xC181, 0xC301, 0xC601,
@@ -35,15 +34,5 @@ constexpr std::array<std::array<uint16_t, 256>, kSliceCount> MakeSlices() {
 }
 
 inline constexpr std::array<std::array<uint16_t, 256>, kSliceCount> kSlices = MakeSlices();
-
-// The CRC, from start value 0, of 16 bytes given as two little-endian words.
-inline uint16_t CrcOfBlock(uint64_t first, uint64_t last) {
-  uint16_t crc = 0;
-  for (unsigned k = 0; k < 8; ++k) {
-    crc ^= kSlices[15 - k][(first >> (8 * k)) & 0xFF];
-    crc ^= kSlices[7 - k][(last >> (8 * k)) & 0xFF];
-  }
-  return crc;
-}
 
 }  // namespace qb::record_crc

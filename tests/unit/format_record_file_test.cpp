@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -51,23 +52,33 @@ std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
 }
 
 TEST(FormatRecordCrc, EveryPathMatchesTheBitwiseDefinition) {
-  // Each input is copied into an allocation of exactly its size, so that a
-  // block load past either end shows under the address sanitizer.
+  // Each input ends where its allocation ends, so that a load past the end
+  // shows under the address sanitizer; at offset 0 it also starts where the
+  // allocation starts, which shows a load before the start.
   const std::vector<uint8_t> pool = RandomBytes(600, 12345);
-  for (const CrcPath& path : CrcPaths()) {
-    SCOPED_TRACE(path.name);
-    for (size_t n = 0; n <= pool.size(); ++n) {
-      const std::vector<uint8_t> data(pool.begin() + static_cast<long>(pool.size() - n),
-                                      pool.end());
-      const uint16_t start = static_cast<uint16_t>(kRecordCrcStart ^ (n * 0x9E37));
-      ASSERT_EQ(path.crc(data.data(), n, start), BitwiseCrc(data.data(), n, start)) << n;
+  for (size_t n = 0; n <= pool.size(); ++n) {
+    for (size_t offset : {size_t{0}, size_t{1}, size_t{7}}) {
+      std::vector<uint8_t> buffer(offset + n);
+      std::copy(pool.end() - static_cast<long>(n), pool.end(),
+                buffer.begin() + static_cast<long>(offset));
+      const uint8_t* data = buffer.data() + offset;
+      const uint16_t varied = static_cast<uint16_t>(kRecordCrcStart ^ (n * 0x9E37));
+      for (uint16_t start : {kRecordCrcStart, uint16_t{0}, uint16_t{0xFFFF}, varied}) {
+        const uint16_t expected = BitwiseCrc(data, n, start);
+        for (const CrcPath& path : CrcPaths()) {
+          ASSERT_EQ(path.crc(data, n, start), expected)
+              << path.name << " n=" << n << " offset=" << offset << " start=" << start;
+        }
+      }
       // A CRC continued over a second piece, split around the block sizes.
-      for (size_t split : {size_t{1}, size_t{15}, size_t{16}, size_t{17}, n / 2, n - 1}) {
+      const uint16_t expected = BitwiseCrc(data, n, varied);
+      for (size_t split :
+           {size_t{1}, size_t{4}, size_t{8}, size_t{15}, size_t{16}, size_t{17}, n / 2, n - 1}) {
         if (split > n) continue;
-        const uint16_t first = path.crc(data.data(), split, start);
-        ASSERT_EQ(path.crc(data.data() + split, n - split, first),
-                  BitwiseCrc(data.data(), n, start))
-            << n << "/" << split;
+        for (const CrcPath& path : CrcPaths()) {
+          ASSERT_EQ(path.crc(data + split, n - split, path.crc(data, split, varied)), expected)
+              << path.name << " n=" << n << " split=" << split;
+        }
       }
     }
   }
