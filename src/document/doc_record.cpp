@@ -1,5 +1,6 @@
 #include "document/doc_record.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -25,6 +26,14 @@ uint8_t XorOfBytes(const uint8_t* bytes, size_t n) {
     uint64_t word;
     std::memcpy(&word, bytes + i, sizeof word);
     words ^= word;
+  }
+  if (std::endian::native == std::endian::little && i < n && n >= 8) {
+    // The last bytes from one load of the final eight, the ones already
+    // taken shifted out (they are its low bytes).
+    uint64_t word;
+    std::memcpy(&word, bytes + n - 8, sizeof word);
+    words ^= word >> (8 * (8 - (n - i)));
+    i = n;
   }
   words ^= words >> 32;
   words ^= words >> 16;
@@ -55,7 +64,10 @@ TextBounds BoundsAround(const uint8_t* data, int n, const uint8_t* stx) {
 }
 
 const uint8_t* FirstStx(const uint8_t* data, size_t n) {
-  return n > 0 ? static_cast<const uint8_t*>(std::memchr(data, kStx, n)) : nullptr;
+  if (n == 0) return nullptr;
+  // A printed line's record mostly begins with its STX.
+  if (data[0] == kStx) return data;
+  return static_cast<const uint8_t*>(std::memchr(data, kStx, n));
 }
 
 // The block check of n data bytes whose first STX is at `stx` (null for

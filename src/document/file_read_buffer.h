@@ -27,6 +27,8 @@ class FileReadBuffer {
   void Close();
   bool IsOpen() const { return file_.IsOpen(); }
   uint64_t Size() const { return file_.Size(); }
+  // The file itself, for positioned reads alongside the buffer's own.
+  const SharedReadFile& file() const { return file_; }
 
   uint64_t Tell() const { return pos_; }
   // Any position, also beyond the end (reads there find nothing).

@@ -6,7 +6,6 @@
 #include "base/interval_timer.h"
 #include "base/job_host.h"
 #include "base/messages.h"
-#include "document/recording_facts.h"
 #include "format/record_kind.h"
 #include "platform/coarse_clock.h"
 
@@ -37,8 +36,7 @@ void LineIndex::Coarsen() {
 }
 
 bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t available,
-                      JobHost& host, const std::function<int64_t()>& clock,
-                      RecordingFactsCollector* collector) {
+                      JobHost& host, const std::function<int64_t()>& clock) {
   Reset();
   step_ = StepFor(record_count, available);
   max_entries_ = available / 10 / kEntrySize;
@@ -71,13 +69,7 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
     if (shown && (i & 0xFF) == 0 && timer.Due())
       host.SetProgressPos(static_cast<long>(i < record_count ? i : record_count));
     if (offset == size) break;  // the end of the file, after its last record
-    // With a collector the record is taken whole: its data is in the
-    // buffer already.
-    bool whole = true;
-    const uint8_t* bytes = nullptr;
-    if (collector != nullptr ? (bytes = reader.TakeRecord(header, whole)) == nullptr
-                             : !reader.ReadHeaderFields(header)) {
-      if (collector != nullptr) collector->AddTrailing(size - offset);
+    if (!reader.ReadHeaderFields(header)) {
       ok = false;
       break;
     }
@@ -89,15 +81,6 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
       }
       ++line_count_;
     }
-    if (collector != nullptr) {
-      collector->Add(header, whole ? bytes + kRecordFileHeaderSize : nullptr);
-      if (!whole) {
-        ok = false;  // the last record runs past the end of the file
-        break;
-      }
-      offset += kRecordFileHeaderSize + header.length;
-      continue;
-    }
     long long next = reader.Seek(header.length, SEEK_CUR);
     if (next < 0 || static_cast<uint64_t>(next) > size) {
       ok = false;  // the last record runs past the end of the file
@@ -105,7 +88,6 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
     }
     offset = static_cast<uint64_t>(next);
   }
-  if (collector != nullptr) collector->Finish(size);
   if (shown) host.EndProgress();
   return ok;
 }

@@ -16,7 +16,6 @@
 namespace qb {
 
 class JobHost;
-class RecordingFactsCollector;
 
 class LineIndex {
  public:
@@ -33,11 +32,9 @@ class LineIndex {
   // where the data records are. With more than 1000 records the host shows
   // the scanning progress (range 0 to `record_count`). False when the walk
   // ended early (a header cut short, a record running past the end); the
-  // lines found up to there are indexed all the same. With a collector,
-  // every record goes to it on the way, its data included.
+  // lines found up to there are indexed all the same.
   bool Build(RecordFileReader& reader, uint32_t record_count, uint64_t available, JobHost& host,
-             const std::function<int64_t()>& clock = {},
-             RecordingFactsCollector* collector = nullptr);
+             const std::function<int64_t()>& clock = {});
 
   // The offset of line `line`'s header; false when the line does not exist.
   bool OffsetOf(RecordFileReader& reader, int line, uint64_t& offset);

@@ -64,29 +64,35 @@ void RecordStream::Finish(uint64_t size) {
   collector_.Finish(size);
 }
 
+int FeedRecordFile(const SharedReadFile& file, RecordStream& stream, Sha256* sha,
+                   uint64_t& read) {
+  read = 0;
+  std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kPieceSize]);
+  if (!piece) return ENOMEM;
+  const uint64_t size = file.Size();
+  while (read < size) {
+    size_t want = size - read < kPieceSize ? static_cast<size_t>(size - read) : kPieceSize;
+    long long got = file.ReadAt(read, piece.get(), want);
+    if (got < 0) return errno != 0 ? errno : EIO;
+    if (got == 0) break;  // cut shorter since it was opened
+    if (sha != nullptr) sha->Update(piece.get(), static_cast<size_t>(got));
+    stream.Feed(piece.get(), static_cast<size_t>(got));
+    read += static_cast<uint64_t>(got);
+  }
+  stream.Finish(read);
+  return 0;
+}
+
 int ScanRecordFile(const std::string& path, RecordFileScan& scan) {
   scan = RecordFileScan();
   SharedReadFile file;
   int error = file.Open(path);
   if (error != 0) return error;
-  std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kPieceSize]);
-  if (!piece) return ENOMEM;
   RecordingFactsCollector collector(scan.facts);
   RecordStream stream(collector);
   Sha256 sha;
-  uint64_t offset = 0;
-  const uint64_t size = file.Size();
-  while (offset < size) {
-    size_t want = size - offset < kPieceSize ? static_cast<size_t>(size - offset) : kPieceSize;
-    long long got = file.ReadAt(offset, piece.get(), want);
-    if (got < 0) return errno != 0 ? errno : EIO;
-    if (got == 0) break;  // cut shorter since it was opened
-    sha.Update(piece.get(), static_cast<size_t>(got));
-    stream.Feed(piece.get(), static_cast<size_t>(got));
-    offset += static_cast<uint64_t>(got);
-  }
-  scan.size = offset;
-  stream.Finish(offset);
+  error = FeedRecordFile(file, stream, &sha, scan.size);
+  if (error != 0) return error;
   scan.sha256 = Sha256Hex(sha.Finish());
   return 0;
 }

@@ -32,6 +32,17 @@ const Message<>* NotARecordFile(const RecordingFacts& facts);
 
 // Splits a stream of record-file bytes, fed in pieces of any size, into
 // records for a collector; a record that straddles two pieces is joined.
+class RecordStream;
+class Sha256;
+class SharedReadFile;
+
+// Feeds an open file's bytes, from its start up to the size it had when
+// opened (or where it now ends), in large pieces to `stream` and, when
+// given, to `sha`, and finishes the stream. `read` is how many bytes came.
+// 0, or the error number of a read (the stream is then left unfinished).
+// Positioned reads only: other readers of the same file may go on meanwhile.
+int FeedRecordFile(const SharedReadFile& file, RecordStream& stream, Sha256* sha, uint64_t& read);
+
 class RecordStream {
  public:
   explicit RecordStream(RecordingFactsCollector& collector) : collector_(collector) {}

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/error_report.h"
 #include "base/messages.h"
@@ -117,6 +118,26 @@ TEST_F(DocumentRecord, ChecksumCoversLengthKindAndDataAndTheFirstFaultStays) {
   ASSERT_TRUE(ReadFirst(RecordFileBuilder().End().bytes(), record));
   EXPECT_TRUE(record.IsValid());
   EXPECT_FALSE(record.HasData());
+}
+
+// The block check against a byte-by-byte XOR, for every length up to a few
+// words and the STX at every place: the check takes whole words and the
+// last bytes from one overlapping load.
+TEST(DocumentBlockCheck, MatchesTheByteByByteXorAtEveryLengthAndStxPlace) {
+  for (size_t n = 1; n <= 40; ++n) {
+    for (size_t stx = 0; stx < n; ++stx) {
+      std::vector<uint8_t> data(n);
+      for (size_t i = 0; i < n; ++i) data[i] = static_cast<uint8_t>(0x41 + (i * 37 + n) % 50);
+      data[stx] = 0x02;
+      uint8_t sum = 0;
+      for (size_t i = stx + 1; i + 1 < n; ++i) sum ^= data[i];
+      for (uint8_t last : {sum, static_cast<uint8_t>(sum ^ 0x10)}) {
+        if (stx + 1 < n) data[n - 1] = last;
+        bool expected = data[n - 1] == sum;
+        ASSERT_EQ(BlockCheckHolds(data.data(), n), expected) << n << " " << stx;
+      }
+    }
+  }
 }
 
 TEST_F(DocumentRecord, CutDataCountsAsReadButIsCutShort) {

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -119,6 +121,48 @@ TEST(SafeOutputFile, DevicesAndFifosAreWrittenThrough) {
   struct stat info;
   ASSERT_EQ(::lstat(fifo.c_str(), &info), 0);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// Small writes are gathered and large ones go straight on, in order. A
+// file on a disk that stops taking bytes part of the way (here at the
+// process's file-size limit) shows the failure at a later Write and at
+// Commit, with its error, and the name keeps what it had.
+TEST(SafeOutputFile, GatheredWritesKeepTheirOrderAndAFailureIsReported) {
+  test::TempDir dir;
+  std::string target = dir.Write("out.qbd", "earlier");
+  const std::string block(64 * 1024, 'x');
+
+  SafeOutputFile ordered;
+  ASSERT_EQ(ordered.Open(target), 0);
+  std::string expected;
+  for (int i = 0; i < 40; ++i) {
+    std::string piece = i == 33 ? std::string(800 * 1024, 'L') : block;
+    piece[0] = static_cast<char>('a' + i % 26);
+    ASSERT_TRUE(Put(ordered, piece));
+    expected += piece;
+  }
+  ASSERT_EQ(ordered.Commit(), 0);
+  EXPECT_TRUE(dir.Read("out.qbd") == expected);
+
+  dir.Write("out.qbd", "earlier");
+  struct rlimit limit;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const struct rlimit before = limit;
+  limit.rlim_cur = 3 << 20;
+  auto* handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  SafeOutputFile file;
+  int opened = file.Open(target);
+  bool all = true;
+  for (int i = 0; i < 100 && all && opened == 0; ++i) all = Put(file, block);
+  int committed = file.Commit();
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  ASSERT_EQ(opened, 0);
+  EXPECT_FALSE(all);
+  EXPECT_EQ(committed, EFBIG);
+  EXPECT_EQ(dir.Read("out.qbd"), "earlier");
+  EXPECT_EQ(Names(dir.path()), std::vector<std::string>{"out.qbd"});
 }
 
 TEST(SafeOutputFile, WhatCannotBeReplacedIsRefused) {
