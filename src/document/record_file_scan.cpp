@@ -64,8 +64,7 @@ void RecordStream::Finish(uint64_t size) {
   collector_.Finish(size);
 }
 
-int FeedRecordFile(const SharedReadFile& file, RecordStream& stream, Sha256* sha,
-                   uint64_t& read) {
+int FeedRecordFile(const SharedReadFile& file, RecordStream& stream, Sha256* sha, uint64_t& read) {
   read = 0;
   std::unique_ptr<uint8_t[]> piece(new (std::nothrow) uint8_t[kPieceSize]);
   if (!piece) return ENOMEM;
