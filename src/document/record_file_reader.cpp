@@ -117,15 +117,6 @@ bool RecordFileReader::ReadHeaderFields(RecordHeader& header) {
   return true;
 }
 
-const uint8_t* RecordFileReader::TakeData(size_t n) {
-  if (!CheckOpen()) return nullptr;
-  static const uint8_t kNoBytes = 0;
-  if (n == 0) return &kNoBytes;
-  const uint8_t* bytes = file_.Take(n);
-  if (bytes == nullptr) file_.SeekTo(file_.Size());
-  return bytes;
-}
-
 const uint8_t* RecordFileReader::TakeRecord(RecordHeader& header, bool& whole) {
   whole = false;
   if (!CheckOpen()) return nullptr;

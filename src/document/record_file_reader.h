@@ -44,11 +44,6 @@ class RecordFileReader {
   // ReadHeader for walks over many headers: the header fields alone, with
   // the same messages and sequence check.
   bool ReadHeaderFields(RecordHeader& header);
-  // The `n` data bytes after a header read by ReadHeaderFields, in place
-  // (valid until the next read), and moves past them; null when the file
-  // holds fewer (the walk is then at the file's end). Sets no error: the
-  // walk that asks decides what a short record means.
-  const uint8_t* TakeData(size_t n);
   // The next record whole and in place, for walks that look at every
   // record: its header decoded into `header` (with the sequence check) and
   // its bytes as the file holds them, the ten header bytes followed by the
