@@ -31,6 +31,17 @@ int SyncFileAndFolder(const std::string& path) {
   return error != 0 ? error : SyncFolder(FolderOf(path));
 }
 
+void StartWritingToDisk(std::FILE* stream, uint64_t offset, uint64_t length) {
+#ifdef __linux__
+  (void)::sync_file_range(fileno(stream), static_cast<off_t>(offset), static_cast<off_t>(length),
+                          SYNC_FILE_RANGE_WRITE);
+#else
+  (void)stream;
+  (void)offset;
+  (void)length;
+#endif
+}
+
 int MakeReadOnly(const std::string& path) {
   struct stat status;
   if (::stat(path.c_str(), &status) != 0) return errno;

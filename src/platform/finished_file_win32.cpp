@@ -40,6 +40,11 @@ int SyncFileAndFolder(const std::string& path) {
   return error;
 }
 
+void StartWritingToDisk(std::FILE* /*stream*/, uint64_t /*offset*/, uint64_t /*length*/) {
+  // Windows writes a file's cached bytes out on its own pace; the flush at
+  // the end waits for the rest.
+}
+
 int MakeReadOnly(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES ||

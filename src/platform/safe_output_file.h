@@ -6,6 +6,7 @@
 // and is written through instead, with every failed write reported.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -72,10 +73,16 @@ class SafeOutputFile {
   void Forget();
 
   static constexpr size_t kBufferSize = size_t{1} << 20;
+  // Every so many bytes written to a file beside the name, the system is
+  // asked to start writing them to the disk, so that the disk works while
+  // the next bytes are made and Commit waits only for the last ones.
+  static constexpr uint64_t kStartWritingEvery = uint64_t{8} << 20;
 
   std::FILE* stream_ = nullptr;
   std::unique_ptr<char[]> buffer_;  // made at the first write
   size_t buffered_ = 0;
+  uint64_t written_ = 0;  // handed to the stream so far
+  uint64_t started_ = 0;  // asked to go to the disk so far
   bool through_ = false;
   int write_error_ = 0;  // of the first write that failed
   std::string path_;     // as given

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/finished_file.h"
 #include "platform/safe_output_file.h"
 
 namespace qb {
@@ -29,14 +30,23 @@ bool SafeOutputFile::Drain() {
 
 bool SafeOutputFile::StreamWrite(const void* bytes, size_t count) {
   errno = 0;
-  if (std::fwrite(bytes, 1, count, stream_) == count) return true;
-  if (errno == 0) errno = EIO;
-  if (write_error_ == 0) write_error_ = errno;
-  return false;
+  if (std::fwrite(bytes, 1, count, stream_) != count) {
+    if (errno == 0) errno = EIO;
+    if (write_error_ == 0) write_error_ = errno;
+    return false;
+  }
+  written_ += count;
+  if (!through_ && written_ - started_ >= kStartWritingEvery) {
+    StartWritingToDisk(stream_, started_, written_ - started_);
+    started_ = written_;
+  }
+  return true;
 }
 
 void SafeOutputFile::Forget() {
   buffered_ = 0;
+  written_ = 0;
+  started_ = 0;
   through_ = false;
   write_error_ = 0;
   path_.clear();
