@@ -4,7 +4,8 @@
 #   random line fetches (document_bench, 10,000 lines)   median and 99th percentile
 #   qbd find of an absent text                           vs  grep -F -c on the exported text
 #   qbd export                                           vs  cp of the exported text
-#   peak memory of qbd find (open and walk every line) at two file sizes
+#   peak memory of qbd find (open and walk every line) and of qbd info (the
+#     open with the recording's facts) at two file sizes
 # Usage: bench/document.sh [BIN_DIR] [RECORDS]   (defaults: build/release/bin, 2000000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,6 +38,8 @@ fetch=$(QB_BENCH_RECORD_FILE="$file" "$bin/document_bench" --benchmark_format=cs
   awk -F, '/RandomLineFetch/ { print }')
 mem_full=$(peak_kib "$qbd" find "$file" "no such text")
 mem_half=$(peak_kib "$qbd" find "$half" "no such text")
+mem_open_full=$(peak_kib "$qbd" info "$file")
+mem_open_half=$(peak_kib "$qbd" info "$half")
 
 printf 'record file      %s (%d bytes, %d data records)\n' "$file" "$(stat -c %s "$file")" "$records"
 printf 'cat              %.3f s\n' "$t_cat"
@@ -48,3 +51,5 @@ printf 'qbd export       %.3f s   ratio %s (target <= 3)\n' "$t_export" "$(ratio
 printf 'random fetch     %s\n' "$fetch"
 printf 'peak memory      %s KiB at %d records, %s KiB at %d records (target <= 51200, flat)\n' \
   "$mem_full" "$records" "$mem_half" $((records / 2))
+printf 'peak memory, open %s KiB at %d records, %s KiB at %d records (flat)\n' \
+  "$mem_open_full" "$records" "$mem_open_half" $((records / 2))
