@@ -18,13 +18,6 @@ void EncodeRecordHeader(uint32_t number, uint16_t kind, const uint8_t* data, uin
   Put16(out + 4, crc);
 }
 
-void DecodeRecordHeader(const uint8_t* bytes, RecordHeader& header) {
-  header.number = Get32(bytes);
-  header.crc = Get16(bytes + 4);
-  header.length = Get16(bytes + 6);
-  header.kind = Get16(bytes + 8);
-}
-
 bool RecordCrcMatches(const RecordHeader& header, const uint8_t* data) {
   return RecordFileCrc(header.kind, data, header.length) == header.crc;
 }

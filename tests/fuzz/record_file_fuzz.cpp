@@ -115,6 +115,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
+  // The walk in the read buffer gives every line as the indexed fetch does,
+  // also when a fetch in between moves the reader.
+  qb::RecordDocument::LineWalk walk;
+  qb::RecordDocument::WalkedLine walked;
+  int walked_lines = 0;
+  for (; document.WalkLine(walk, walked); ++walked_lines) {
+    const std::string text(reinterpret_cast<const char*>(walked.text), walked.size);
+    if (text != document.GetRawText(walked_lines)) __builtin_trap();
+    if (walked.valid != document.IsLineValid(walked_lines)) __builtin_trap();
+  }
+  if (walked_lines != last + 1) __builtin_trap();
+
   NullSink sink;
   bool keep = false;
   qb::WriteExportLines(document, sink, host, keep);
