@@ -21,6 +21,10 @@ sizes=("$@")
 work="${BENCH_DIR:-build/bench}"
 mkdir -p "$work"
 
+# Into the cache: cat to /dev/null may not read at all (the kernel can
+# splice a file to it without touching its pages).
+warm() { dd if="$1" of=/dev/null bs=1M 2>/dev/null; }
+
 # A full ring card of MiB mebibytes, recorded round more than once.
 card_for() {
   local mib=$1 img="$work/ring-$1m.img"
@@ -36,10 +40,14 @@ card_for() {
 for mib in "${sizes[@]}"; do
   img=$(card_for "$mib")
   rec="$work/ring-${mib}m.qbd"
-  cat "$img" >/dev/null  # warm the cache
+  warm "$img"
   # A new record file each run, as a user's read makes one.
-  read -r t_dd cpu_dd < <(median_of 3 sh -c "rm -f '$work/copy.img'; dd if='$img' of='$work/copy.img' bs=1M conv=fsync 2>/dev/null")
-  read -r t_read cpu_read < <(median_of 3 sh -c "rm -f '$rec'; '$bin/readcard' 'driver=$img' prompt=0 'recordoutput=$rec'")
+  # Each run writes a new file; the last run's is removed and the disk left
+  # to settle before it, untimed.
+  read -r t_dd cpu_dd < <(before_each="rm -f '$work/copy.img'; sync" median_of 3 \
+    dd "if=$img" "of=$work/copy.img" bs=1M conv=fsync)
+  read -r t_read cpu_read < <(before_each="rm -f '$rec'; sync" median_of 3 \
+    "$bin/readcard" "driver=$img" prompt=0 "recordoutput=$rec")
   rm -f "$work/copy.img"
   printf '== ring card %d MiB, record file %d bytes\n' "$mib" "$(stat -c %s "$rec")"
   printf '   dd conv=fsync   %.3f s   (CPU %.2f s)\n' "$t_dd" "$cpu_dd"
@@ -49,24 +57,29 @@ for mib in "${sizes[@]}"; do
 done
 
 # The record file of the last (largest) card.
-cat "$rec" >/dev/null
+warm "$rec"
+sync
 read -r t_cat _ < <(median_of 3 sh -c "cat '$rec' > /dev/null")
-read -r t_copy _ < <(median_of 3 sh -c "rm -f '$work/copy.qbd'; cat '$rec' > '$work/copy.qbd'")
-read -r t_export cpu_export < <(median_of 3 sh -c "rm -f '$work/export.txt'; '$bin/qbd' export '$rec' '$work/export.txt'")
+read -r t_read_all _ < <(median_of 3 dd "if=$rec" of=/dev/null bs=1M)
+read -r t_copy _ < <(before_each="rm -f '$work/copy.qbd'; sync" median_of 3 \
+  sh -c "cat '$rec' > '$work/copy.qbd'")
+read -r t_export cpu_export < <(before_each="rm -f '$work/export.txt'; sync" median_of 3 \
+  "$bin/qbd" export "$rec" "$work/export.txt")
 # The export's floor: its text made durable, as the export makes it.
-read -r t_text_sync _ < <(median_of 3 sh -c "rm -f '$work/copy.txt'; dd if='$work/export.txt' of='$work/copy.txt' bs=1M conv=fsync 2>/dev/null")
+read -r t_text_sync _ < <(before_each="rm -f '$work/copy.txt'; sync" median_of 3 \
+  dd "if=$work/export.txt" "of=$work/copy.txt" bs=1M conv=fsync)
 read -r t_open cpu_open < <(median_of 3 "$bin/qbd" info "$rec")
 rm -f "$work/copy.qbd" "$work/export.txt" "$work/copy.txt"
 printf '== record file %s (%d records)\n' "$rec" "$("$bin/qbd" info "$rec" | sed -n 's/^records: \([0-9]*\).*/\1/p')"
 printf '   cat > file      %.3f s\n' "$t_copy"
 printf '   qbd export      %.3f s   ratio %s (target <= 3)   (CPU %.2f s)\n' "$t_export" "$(ratio "$t_export" "$t_copy")" "$cpu_export"
 printf '   dd of its text, conv=fsync (the export is durable)   %.3f s\n' "$t_text_sync"
-printf '   cat > /dev/null %.3f s\n' "$t_cat"
+printf '   cat > /dev/null %.3f s   (dd of it to /dev/null, every byte read: %.3f s)\n' "$t_cat" "$t_read_all"
 printf '   qbd info (open) %.3f s   ratio %s (target <= 2)   (CPU %.2f s)\n' "$t_open" "$(ratio "$t_open" "$t_cat")" "$cpu_open"
 
 zero="$work/zero-1g.bin"
 [[ -f "$zero" ]] || head -c $((1 << 30)) /dev/zero >"$zero"
-cat "$zero" >/dev/null
+warm "$zero"
 read -r t_zero _ < <(median_of 3 "$bin/qbd" info "$zero")
 printf '== 1 GiB of zero bytes\n'
 printf '   qbd info        %.3f s   %s GB/s (target >= 1)\n' "$t_zero" \

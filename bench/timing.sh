@@ -25,7 +25,9 @@ bench_setup() {
   mkdir -p "$work"
 }
 # The median of N runs of a command: "WALL CPU" in seconds, CPU being the
-# user and system time of that run; the command's output is dropped.
+# user and system time of that run; the command's output is dropped. With
+# $before_each set, that shell command runs untimed before each run (say,
+# removing the last run's output and waiting for the disk to settle).
 median_of() {
   local n=$1
   shift
@@ -33,6 +35,7 @@ median_of() {
   cpu_file=$(mktemp)
   for _ in $(seq "$n"); do
     local t0 t1
+    [[ -z ${before_each:-} ]] || sh -c "$before_each"
     t0=$(now)
     /usr/bin/time -o "$cpu_file" -f '%U %S' "$@" >/dev/null 2>&1 || true
     t1=$(now)
