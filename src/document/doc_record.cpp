@@ -123,9 +123,10 @@ int RecordFault(const RecordHeader& header, const uint8_t* data, TextBounds* bou
     if (found.start == 0) return kStatusNoStx;
     if (found.end + 1 < found.start) return kStatusInverted;
   }
-  // Length, kind and data stand side by side in front of the data.
-  const uint16_t crc =
-      data != nullptr ? RecordCrc16(data - 4, n + 4) : RecordFileCrc(header.kind, nullptr, 0);
+  // The data lies right behind its header bytes, as in the file.
+  const uint16_t crc = data != nullptr
+                           ? StoredRecordCrc(data - kRecordFileHeaderSize, header.length)
+                           : RecordFileCrc(header.kind, nullptr, 0);
   if (crc != header.crc) return kStatusChecksum;
   if (header.kind == kKindData && (n == 0 || !BlockCheckAfter(data, n, stx)))
     return kStatusBlockCheck;
@@ -232,9 +233,9 @@ bool DocRecord::BlockCheckHolds() const {
 
 bool DocRecord::IsValid() {
   if (record_status_ != 0) return false;
-  // The checksum covers the length and kind fields as stored and the data.
-  uint16_t crc = has_data_ ? RecordCrc16(buffer_.get() + 6, 4u + header_.length)
-                           : RecordCrc16(header_bytes_ + 6, 4);
+  // The buffer holds the header as read in front of the data.
+  uint16_t crc = has_data_ ? StoredRecordCrc(buffer_.get(), header_.length)
+                           : StoredRecordCrc(header_bytes_, 0);
   if (crc != header_.crc) {
     SetStatus(kStatusChecksum);
     return false;

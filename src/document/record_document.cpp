@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -128,13 +129,12 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
     return Fail();
   }
   uint64_t memory = index_memory_ != 0 ? index_memory_ : AvailableVirtualMemory();
-  if (facts_wanted_) {
+  {
     // The facts look at every record whole, the index only at its header:
     // the facts are gathered on a second thread, from the same open file,
     // while the index is built.
-    FactsGatherer gatherer(reader_.buffer().file(), facts_);
-    index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_);
-  } else {
+    std::optional<FactsGatherer> gatherer;
+    if (facts_wanted_) gatherer.emplace(reader_.buffer().file(), facts_);
     index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_);
   }
   ReadComment();

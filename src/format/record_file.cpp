@@ -11,10 +11,9 @@ void EncodeRecordHeader(uint32_t number, uint16_t kind, const uint8_t* data, uin
   Put32(out, number);
   Put16(out + 6, n);
   Put16(out + 8, kind);
-  // The checksum covers length, kind and data as they stand in the file:
-  // when the data already follows the header, that is one stretch of bytes.
-  const uint16_t crc = data == out + kRecordFileHeaderSize ? RecordCrc16(out + 6, size_t{4} + n)
-                                                           : RecordFileCrc(kind, data, n);
+  // When the data already follows the header, the record lies as in the file.
+  const uint16_t crc =
+      data == out + kRecordFileHeaderSize ? StoredRecordCrc(out, n) : RecordFileCrc(kind, data, n);
   Put16(out + 4, crc);
 }
 

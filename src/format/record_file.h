@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "format/byte_order.h"
+#include "format/record_crc.h"
 
 namespace qb {
 
@@ -37,6 +38,13 @@ inline void DecodeRecordHeader(const uint8_t* bytes, RecordHeader& header) {
   header.crc = Get16(bytes + 4);
   header.length = Get16(bytes + 6);
   header.kind = Get16(bytes + 8);
+}
+
+// The checksum of a record lying as the file holds it: `record` points at its
+// ten header bytes, followed by its n data bytes. It covers the stored
+// length, kind and data, one stretch of bytes.
+inline uint16_t StoredRecordCrc(const uint8_t* record, uint16_t n) {
+  return RecordCrc16(record + 6, size_t{4} + n);
 }
 
 // True when the stored CRC matches the header's length and kind and the

@@ -94,9 +94,18 @@ SectorCheck CheckSector(uint8_t* buffer, uint32_t n) {
   return SectorCheck::kValid;
 }
 
-SectorCheck CheckDataSector(uint8_t* buffer, uint32_t n, size_t& fill) {
+namespace {
+
+// CheckSector for a data sector: below F counts as foreign.
+SectorCheck CheckDataSectorAlone(uint8_t* buffer, uint32_t n) {
   if (n < ReadState().first) return SectorCheck::kForeign;
-  SectorCheck check = CheckSector(buffer, n);
+  return CheckSector(buffer, n);
+}
+
+}  // namespace
+
+SectorCheck CheckDataSector(uint8_t* buffer, uint32_t n, size_t& fill) {
+  SectorCheck check = CheckDataSectorAlone(buffer, n);
   if (check == SectorCheck::kValid) fill = SectorFillLevel(buffer);
   return check;
 }
@@ -110,7 +119,7 @@ bool ProbeSector(uint8_t* buffer, uint32_t n, size_t& fill) {
 }
 
 bool ReadDataSector(uint8_t* buffer, uint32_t n) {
-  return n >= ReadState().first && CheckSector(buffer, n) == SectorCheck::kValid;
+  return CheckDataSectorAlone(buffer, n) == SectorCheck::kValid;
 }
 
 bool ReadMasterSector() {
