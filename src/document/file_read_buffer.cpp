@@ -79,6 +79,13 @@ const uint8_t* FileReadBuffer::TakeSlow(size_t count) {
   return buffer_.get();
 }
 
+const uint8_t* FileReadBuffer::WindowSlow(size_t at_least, size_t& count) {
+  count = 0;
+  if (!Refill(at_least < kMaxFill ? at_least : kMaxFill)) return nullptr;
+  count = length_;
+  return buffer_.get();
+}
+
 size_t FileReadBuffer::Skip(size_t count) {
   uint64_t size = file_.Size();
   size_t present = 0;

@@ -48,6 +48,18 @@ class FileReadBuffer {
     }
     return TakeSlow(count);
   }
+  // The bytes the buffer holds from the position on, read first when fewer
+  // than `at_least` (at most kMaxFill) lie there; `count` is how many. For
+  // walks that step over many small records in place: the position does
+  // not move (SeekTo moves it). `count` is below `at_least` only where the
+  // file ends or a read fails.
+  const uint8_t* Window(size_t at_least, size_t& count) {
+    if (pos_ >= start_ && pos_ + at_least <= start_ + length_) {
+      count = static_cast<size_t>(start_ + length_ - pos_);
+      return buffer_.get() + (pos_ - start_);
+    }
+    return WindowSlow(at_least, count);
+  }
   // Moves forward over `count` bytes; returns how many of them the file
   // holds.
   size_t Skip(size_t count);
@@ -74,6 +86,7 @@ class FileReadBuffer {
   // holds them.
   bool Refill(size_t at_least = 0);
   const uint8_t* TakeSlow(size_t count);
+  const uint8_t* WindowSlow(size_t at_least, size_t& count);
 };
 
 }  // namespace qb

@@ -60,34 +60,28 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
   IntervalTimer timer(clock ? clock : CoarseMonotonicMillis);
   timer.Start(100);
 
-  bool ok = true;
-  RecordHeader header;
-  if (reader.Seek(0, SEEK_SET) != 0) ok = false;
-  uint64_t offset = 0;
-  for (uint64_t i = 0; ok; ++i) {
+  // Lines to go until the next one that gets an entry: a count down instead
+  // of a division for every line.
+  uint32_t to_entry = 0;
+  uint64_t records = 0;
+  auto step = [&](const RecordHeader& header, uint64_t offset) {
     // The clock is asked every 256 records: often enough for a 100 ms pace.
-    if (shown && (i & 0xFF) == 0 && timer.Due())
-      host.SetProgressPos(static_cast<long>(i < record_count ? i : record_count));
-    if (offset == size) break;  // the end of the file, after its last record
-    if (!reader.ReadHeaderFields(header)) {
-      ok = false;
-      break;
+    if (shown && (records & 0xFF) == 0 && timer.Due())
+      host.SetProgressPos(static_cast<long>(records < record_count ? records : record_count));
+    ++records;
+    if (header.kind != kKindData) return true;
+    if (line_count_ >= static_cast<uint32_t>(INT32_MAX)) return false;  // lines are ints
+    if (to_entry == 0) {
+      if (entries_.size() >= max_entries_ && step_ <= UINT32_MAX / 2) Coarsen();
+      const uint32_t past = line_count_ % step_;
+      if (past == 0) entries_.push_back(offset);
+      to_entry = step_ - past;
     }
-    if (header.kind == kKindData) {
-      if (line_count_ >= static_cast<uint32_t>(INT32_MAX)) break;  // lines are ints
-      if (line_count_ % step_ == 0) {
-        if (entries_.size() >= max_entries_ && step_ <= UINT32_MAX / 2) Coarsen();
-        if (line_count_ % step_ == 0) entries_.push_back(offset);
-      }
-      ++line_count_;
-    }
-    long long next = reader.Seek(header.length, SEEK_CUR);
-    if (next < 0 || static_cast<uint64_t>(next) > size) {
-      ok = false;  // the last record runs past the end of the file
-      break;
-    }
-    offset = static_cast<uint64_t>(next);
-  }
+    --to_entry;
+    ++line_count_;
+    return true;
+  };
+  bool ok = reader.Seek(0, SEEK_SET) == 0 && reader.WalkHeaders(step);
   if (shown) host.EndProgress();
   return ok;
 }

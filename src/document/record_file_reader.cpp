@@ -58,11 +58,8 @@ long long RecordFileReader::Tell() const {
   return file_.IsOpen() ? static_cast<long long>(file_.Tell()) : -1;
 }
 
-void RecordFileReader::CheckSequence(uint32_t number) {
-  // The expected number follows the sequence, not the number read, so one
-  // wrong number is one break.
-  if (static_cast<long long>(number) != expected_ + 1) SetStringError(msg::kUnexpectedRecordNumber);
-  ++expected_;
+void RecordFileReader::NoteSequenceBreak() {
+  SetStringError(msg::kUnexpectedRecordNumber);
 }
 
 const uint8_t* RecordFileReader::TakeHeader() {

@@ -51,6 +51,15 @@ class RecordFileReader {
   // inside the data (the walk is then at the file's end). Null, with
   // msg::kUnexpectedEnd set, when not even a header is left.
   const uint8_t* TakeRecord(RecordHeader& header, bool& whole);
+  // The headers alone, from the current position on, for walks that look
+  // at nothing else: each is decoded in the read buffer (with the sequence
+  // check) and handed to `step(header, offset)`, `offset` being where the
+  // record starts. The walk goes on while `step` returns true; it then
+  // stands after that record. True when it stopped or reached the file's
+  // end exactly; false when a header was cut short (msg::kUnexpectedEnd)
+  // or a record runs past the end.
+  template <typename Step>
+  bool WalkHeaders(Step&& step);
   // Reads records from the current position until one of `kind` is found,
   // or with kind -1 exactly one record. False when a read fails first.
   bool FindRecordOfKind(DocRecord& record, int kind);
@@ -76,7 +85,44 @@ class RecordFileReader {
   // Reads or skips the data after the header; false only when the buffer
   // cannot be had.
   bool ReadData(DocRecord& record, bool keep);
-  void CheckSequence(uint32_t number);
+  void CheckSequence(uint32_t number) {
+    // The expected number follows the sequence, not the number read, so one
+    // wrong number is one break.
+    if (static_cast<long long>(number) != expected_ + 1) NoteSequenceBreak();
+    ++expected_;
+  }
+  void NoteSequenceBreak();
 };
+
+template <typename Step>
+bool RecordFileReader::WalkHeaders(Step&& step) {
+  if (!CheckOpen()) return false;
+  const uint64_t size = file_.Size();
+  uint64_t offset = file_.Tell();
+  while (offset != size) {
+    size_t count = 0;
+    const uint8_t* bytes = file_.Window(kRecordFileHeaderSize, count);
+    if (count < kRecordFileHeaderSize) return TakeHeader() != nullptr;
+    // Every header that lies whole in the buffer; the buffer is then read
+    // on from the first one that does not.
+    size_t at = 0;
+    do {
+      RecordHeader header;
+      DecodeRecordHeader(bytes + at, header);
+      ++headers_read_;
+      CheckSequence(header.number);
+      const size_t whole = kRecordFileHeaderSize + header.length;
+      const uint64_t next = offset + whole;
+      if (!step(static_cast<const RecordHeader&>(header), offset) || next > size) {
+        file_.SeekTo(next);
+        return next <= size;
+      }
+      offset = next;
+      at += whole;
+    } while (at + kRecordFileHeaderSize <= count && offset != size);
+    file_.SeekTo(offset);
+  }
+  return true;
+}
 
 }  // namespace qb

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/direct_file_writer.h"
 #include "platform/finished_file.h"
 #include "platform/name_suffix.h"
 

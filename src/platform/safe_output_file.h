@@ -13,13 +13,15 @@
 
 namespace qb {
 
+class DirectFileWriter;
+
 // True when both paths name one existing file, through any folder, hard
 // link or symbolic link (same device and file number).
 bool SameExistingFile(const std::string& a, const std::string& b);
 
 class SafeOutputFile {
  public:
-  SafeOutputFile() = default;
+  SafeOutputFile();
   // Discards what was not committed.
   ~SafeOutputFile();
   SafeOutputFile(const SafeOutputFile&) = delete;
@@ -48,7 +50,9 @@ class SafeOutputFile {
   // Writes all bytes; false with errno set when the file did not take them.
   // Small writes are gathered in a large buffer of the object's own, so that
   // a file of millions of short records costs a copy per record and one
-  // system write per megabyte; a failure may then show at a later Write or
+  // system write per megabyte. Where the system allows it, a file beside
+  // the name goes to its disk past the system's cache, a megabyte at a time
+  // while the next is gathered. A failure may then show at a later Write or
   // at Commit.
   bool Write(const void* bytes, size_t count);
 
@@ -72,6 +76,10 @@ class SafeOutputFile {
   // Back to the state of a file never opened (the stream already closed).
   void Forget();
 
+  // Where a full buffer goes past the system's cache, the other one is
+  // filled meanwhile; made at the first full buffer.
+  bool StartDirectWrite();
+
   static constexpr size_t kBufferSize = size_t{1} << 20;
   // Every so many bytes written to a file beside the name, the system is
   // asked to start writing them to the disk, so that the disk works while
@@ -79,10 +87,15 @@ class SafeOutputFile {
   static constexpr uint64_t kStartWritingEvery = uint64_t{8} << 20;
 
   std::FILE* stream_ = nullptr;
-  std::unique_ptr<char[]> buffer_;  // made at the first write
+  std::unique_ptr<char[]> storage_;  // made at the first write
+  char* buffer_ = nullptr;           // the one filled, aligned in storage_
+  char* spare_ = nullptr;            // the other, or null
   size_t buffered_ = 0;
-  uint64_t written_ = 0;  // handed to the stream so far
-  uint64_t started_ = 0;  // asked to go to the disk so far
+  std::unique_ptr<DirectFileWriter> direct_;
+  bool direct_tried_ = false;
+  bool stream_behind_ = false;  // the stream stands before written_
+  uint64_t written_ = 0;        // handed to the stream so far
+  uint64_t started_ = 0;        // asked to go to the disk so far
   bool through_ = false;
   int write_error_ = 0;  // of the first write that failed
   std::string path_;     // as given

@@ -1,12 +1,18 @@
 // The part of an output file that is the same on every system: the buffered
 // stream and the first error it met.
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <memory>
+#include <utility>
 
+#include "platform/direct_file_writer.h"
 #include "platform/finished_file.h"
 #include "platform/safe_output_file.h"
 
 namespace qb {
+
+SafeOutputFile::SafeOutputFile() = default;
 
 bool SafeOutputFile::Write(const void* bytes, size_t count) {
   if (stream_ == nullptr) {
@@ -15,21 +21,71 @@ bool SafeOutputFile::Write(const void* bytes, size_t count) {
   }
   if (count == 0) return true;
   if (count > kBufferSize / 2) return Drain() && StreamWrite(bytes, count);
-  if (buffered_ + count > kBufferSize && !Drain()) return false;
-  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
-  std::memcpy(buffer_.get() + buffered_, bytes, count);
+  if (!storage_) {
+    // Aligned as writes past the cache want it, room for two buffers.
+    constexpr size_t kAlign = DirectFileWriter::kAlign;
+    storage_ = std::make_unique<char[]>(2 * kBufferSize + kAlign);
+    const auto address = reinterpret_cast<uintptr_t>(storage_.get());
+    buffer_ = storage_.get() + (kAlign - address % kAlign) % kAlign;
+  }
+  if (buffered_ + count > kBufferSize) {
+    // The buffer is filled to its end and goes out whole: a file made of
+    // whole buffers can go past the cache.
+    const size_t part = kBufferSize - buffered_;
+    std::memcpy(buffer_ + buffered_, bytes, part);
+    buffered_ = kBufferSize;
+    bytes = static_cast<const char*>(bytes) + part;
+    count -= part;
+    if (!Drain()) return false;
+  }
+  std::memcpy(buffer_ + buffered_, bytes, count);
   buffered_ += count;
   return true;
 }
 
+bool SafeOutputFile::StartDirectWrite() {
+  if (through_ || buffered_ != kBufferSize || written_ % DirectFileWriter::kAlign != 0)
+    return false;
+  if (!direct_tried_) {
+    direct_tried_ = true;
+    auto writer = std::make_unique<DirectFileWriter>();
+    if (writer->Open(stream_)) {
+      direct_ = std::move(writer);
+      spare_ = buffer_ + kBufferSize;
+    }
+  }
+  return direct_ != nullptr;
+}
+
 bool SafeOutputFile::Drain() {
   const size_t count = buffered_;
+  if (StartDirectWrite()) {
+    buffered_ = 0;
+    if (!direct_->Start(buffer_, count, written_)) {
+      if (write_error_ == 0) write_error_ = errno;
+      return false;
+    }
+    written_ += count;
+    started_ = written_;  // on its way to the disk already
+    stream_behind_ = true;
+    std::swap(buffer_, spare_);
+    return true;
+  }
   buffered_ = 0;
-  return count == 0 || StreamWrite(buffer_.get(), count);
+  return count == 0 || StreamWrite(buffer_, count);
 }
 
 bool SafeOutputFile::StreamWrite(const void* bytes, size_t count) {
   errno = 0;
+  if (stream_behind_) {
+    // The pieces written past the cache did not move the stream.
+    if (std::fseek(stream_, static_cast<long>(written_), SEEK_SET) != 0) {
+      if (errno == 0) errno = EIO;
+      if (write_error_ == 0) write_error_ = errno;
+      return false;
+    }
+    stream_behind_ = false;
+  }
   if (std::fwrite(bytes, 1, count, stream_) != count) {
     if (errno == 0) errno = EIO;
     if (write_error_ == 0) write_error_ = errno;
@@ -44,6 +100,11 @@ bool SafeOutputFile::StreamWrite(const void* bytes, size_t count) {
 }
 
 void SafeOutputFile::Forget() {
+  if (direct_) (void)direct_->Finish();
+  direct_.reset();
+  direct_tried_ = false;
+  stream_behind_ = false;
+  spare_ = nullptr;
   buffered_ = 0;
   written_ = 0;
   started_ = 0;
@@ -56,11 +117,16 @@ void SafeOutputFile::Forget() {
 
 int SafeOutputFile::FlushStream() {
   (void)Drain();  // a failure is in the stream's error state and write_error_
+  if (direct_) {
+    const int direct_error = direct_->Finish();
+    if (direct_error != 0 && write_error_ == 0) write_error_ = direct_error;
+    direct_.reset();
+  }
   int error = 0;
   errno = 0;
   bool failed_before = std::ferror(stream_) != 0;
   if (std::fflush(stream_) != 0 || failed_before) error = errno != 0 ? errno : EIO;
-  if (failed_before && write_error_ != 0) error = write_error_;
+  if (write_error_ != 0) error = write_error_;
   return error;
 }
 

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 
+#include "platform/direct_file_writer.h"
 #include "platform/name_suffix.h"
 #include "platform/win32_errno.h"
 

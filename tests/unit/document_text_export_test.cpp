@@ -114,14 +114,18 @@ TEST_F(TextExportWriting, DocumentWithoutLinesWritesAnEmptyFile) {
 TEST_F(TextExportWriting, ProgressTextShowsSixtyCharacters) {
   std::string sixty(60, 's');
   std::string long_line = std::string(60, 'l') + "x";
-  Load(RecordFileBuilder().Head().Line(sixty).Line(long_line).End().bytes());
+  // The progress is shown every 64 lines at most: the long line is the 65th.
+  RecordFileBuilder file;
+  file.Head().Line(sixty);
+  for (int i = 0; i < 63; ++i) file.Line("f");
+  Load(file.Line(long_line).End().bytes());
   clock_ = [t = int64_t{0}]() mutable { return t += 1000; };
   ASSERT_TRUE(Export());
   ASSERT_EQ(host_.statuses.size(), 2u);
-  EXPECT_EQ(host_.statuses[0], "Writing line 1 of 2\n" + sixty);
-  EXPECT_EQ(host_.statuses[1], "Writing line 2 of 2\n" + std::string(60, 'l') + "...");
+  EXPECT_EQ(host_.statuses[0], "Writing line 1 of 65\n" + sixty);
+  EXPECT_EQ(host_.statuses[1], "Writing line 65 of 65\n" + std::string(60, 'l') + "...");
   ASSERT_EQ(host_.positions.size(), 2u);
-  EXPECT_EQ(host_.positions[1], 1);
+  EXPECT_EQ(host_.positions[1], 64);
 
   Load(RecordFileBuilder().Head().Line("ab").End().bytes());
   host_.statuses.clear();

@@ -132,12 +132,15 @@ TEST(SafeOutputFile, GatheredWritesKeepTheirOrderAndAFailureIsReported) {
   std::string target = dir.Write("out.qbd", "earlier");
   const std::string block(64 * 1024, 'x');
 
+  // Pieces of odd sizes cross the buffer's end; whole buffers go past the
+  // system's cache until a large write leaves the file at an odd size, and
+  // through it after that.
   SafeOutputFile ordered;
   ASSERT_EQ(ordered.Open(target), 0);
   std::string expected;
-  for (int i = 0; i < 40; ++i) {
-    std::string piece = i == 33 ? std::string(800 * 1024, 'L') : block;
-    piece[0] = static_cast<char>('a' + i % 26);
+  for (int i = 0; i < 80; ++i) {
+    const size_t size = i == 53 ? 800 * 1024 + 3 : block.size() + static_cast<size_t>(i % 3) * 7;
+    std::string piece(size, static_cast<char>('a' + i % 26));
     ASSERT_TRUE(Put(ordered, piece));
     expected += piece;
   }
