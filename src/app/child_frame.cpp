@@ -29,6 +29,11 @@ CChildFrame::CChildFrame(std::shared_ptr<CQuillbankManagerDoc> doc, QWidget* par
   AddPane(row);
   UpdateTitle();
   connect(doc_.get(), &CQuillbankManagerDoc::titleChanged, this, &CChildFrame::UpdateTitle);
+  connect(doc_.get(), &CQuillbankManagerDoc::factsReady, this, [this] {
+    // The views show the recording's marks now.
+    for (QWidget* widget : findChildren<QWidget*>()) widget->update();
+    emit factsReady();
+  });
 }
 
 void CChildFrame::SetWindowNumber(int number) {

@@ -67,6 +67,8 @@ class CChildFrame : public QWidget {
   void panesChanged();
   // The window changed between its lines and its paper view.
   void paperModeChanged(bool paper);
+  // The document's facts, gathered after its load, are complete.
+  void factsReady();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -338,9 +338,11 @@ void CMainFrame::UpdateState() {
     if ((rule & command::kNeedsPaperView) && !paper) enabled = false;
     entry->action->setEnabled(enabled);
   }
-  const uint64_t manipulated = child != nullptr && child->document() != nullptr
-                                   ? child->document()->core().facts().manipulated
-                                   : 0;
+  // Counted once the facts are complete; the count appears then.
+  const qb::RecordDocument* core =
+      child != nullptr && child->document() != nullptr ? &child->document()->core() : nullptr;
+  const uint64_t manipulated =
+      core != nullptr && core->FactsReady() ? core->facts().manipulated : 0;
   manipulated_->setText(manipulated == 1
                             ? UiText(qb::msg::kStatusOneManipulated)
                             : UiText(qb::msg::kStatusManipulated, QString::number(manipulated)));
@@ -431,6 +433,7 @@ CChildFrame* CMainFrame::ShowDocument(std::shared_ptr<CQuillbankManagerDoc> doc)
   window->setAttribute(Qt::WA_DeleteOnClose);
   connect(child, &QWidget::windowTitleChanged, this, [this] { UpdateState(); });
   connect(child, &CChildFrame::paperModeChanged, this, [this] { UpdateState(); });
+  connect(child, &CChildFrame::factsReady, this, [this] { UpdateState(); });
   connect(window, &QObject::destroyed, this, [this] {
     UpdateState();
     // Once the closed window has left the area.

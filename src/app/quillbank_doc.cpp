@@ -30,7 +30,23 @@ bool CQuillbankManagerDoc::OpenDocument(const QString& path) {
     RecentFileList::Remove(path_);
   if (!loaded) return false;
   emit titleChanged(title());
+  WatchFacts();
   return true;
+}
+
+void CQuillbankManagerDoc::WatchFacts() {
+  if (core_.FactsReady()) return;
+  if (facts_timer_ == nullptr) {
+    facts_timer_ = new QTimer(this);
+    // Often enough that marks and counts follow the open within a glance.
+    facts_timer_->setInterval(50);
+    connect(facts_timer_, &QTimer::timeout, this, [this] {
+      if (!core_.FactsReady()) return;
+      facts_timer_->stop();
+      emit factsReady();
+    });
+  }
+  facts_timer_->start();
 }
 
 void CQuillbankManagerDoc::NewDocument(int number) {

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include "document/record_document.h"
@@ -37,10 +38,16 @@ class CQuillbankManagerDoc : public QObject {
 
  signals:
   void titleChanged(const QString& title);
+  // The recording's facts, gathered after the load, are complete.
+  void factsReady();
 
  private:
   qb::RecordDocument core_;
   QString path_;
   QString untitled_;
   QList<QPointer<QWidget>> views_;
+  QTimer* facts_timer_ = nullptr;
+
+  // Looks whether the facts are complete, until they are.
+  void WatchFacts();
 };

@@ -274,7 +274,9 @@ void CQuillbankManagerView::paintEvent(QPaintEvent*) {
   for (int line = std::max(top_line_ - kFontReplayLines, 0); line < top_line_; ++line) {
     RenderLine(nullptr, rect, *doc_, line, options, fonts_);
   }
-  RecordingMarks marks(doc_->facts(), settings.ShowSessions() != 0,
+  // The marks appear once the facts are complete, without waiting for them.
+  static const qb::RecordingFacts kNoFacts;
+  RecordingMarks marks(doc_->FactsReady() ? doc_->facts() : kNoFacts, settings.ShowSessions() != 0,
                        settings.ShowRecordingWarnings() != 0);
   int drawn = 0;
   for (int line = top_line_; line <= last_line_ + 1; ++line, ++drawn) {

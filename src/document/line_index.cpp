@@ -62,7 +62,10 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
 
   // Lines to go until the next one that gets an entry: a count down instead
   // of a division for every line.
+  // The line count is kept in a local during the walk, where the compiler
+  // can hold it in a register.
   uint32_t to_entry = 0;
+  uint32_t lines = 0;
   uint64_t records = 0;
   auto step = [&](const RecordHeader& header, uint64_t offset) {
     // The clock is asked every 256 records: often enough for a 100 ms pace.
@@ -70,18 +73,20 @@ bool LineIndex::Build(RecordFileReader& reader, uint32_t record_count, uint64_t 
       host.SetProgressPos(static_cast<long>(records < record_count ? records : record_count));
     ++records;
     if (header.kind != kKindData) return true;
-    if (line_count_ >= static_cast<uint32_t>(INT32_MAX)) return false;  // lines are ints
+    if (lines >= static_cast<uint32_t>(INT32_MAX)) return false;  // lines are ints
     if (to_entry == 0) {
       if (entries_.size() >= max_entries_ && step_ <= UINT32_MAX / 2) Coarsen();
-      const uint32_t past = line_count_ % step_;
+      const uint32_t past = lines % step_;
       if (past == 0) entries_.push_back(offset);
       to_entry = step_ - past;
     }
     --to_entry;
-    ++line_count_;
+    ++lines;
     return true;
   };
-  bool ok = reader.Seek(0, SEEK_SET) == 0 && reader.WalkHeaders(step);
+  // From the first record, which must carry number 0.
+  bool ok = reader.Rewind() && reader.WalkHeaders(step);
+  line_count_ = lines;
   if (shown) host.EndProgress();
   return ok;
 }

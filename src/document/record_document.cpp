@@ -1,9 +1,9 @@
 #include "document/record_document.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -28,9 +28,11 @@ bool IsWhiteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+}  // namespace
+
 // Gathers a recording's facts from its open file on a thread of its own,
-// from construction until destruction. Where no thread can be had, the
-// facts are gathered at once.
+// from construction until Wait. Where no thread can be had, the facts are
+// gathered at once.
 class FactsGatherer {
  public:
   FactsGatherer(const SharedReadFile& file, RecordingFacts& facts)
@@ -43,7 +45,10 @@ class FactsGatherer {
   }
   FactsGatherer(const FactsGatherer&) = delete;
   FactsGatherer& operator=(const FactsGatherer&) = delete;
-  ~FactsGatherer() {
+  ~FactsGatherer() { Wait(); }
+
+  bool Done() const { return done_.load(std::memory_order_acquire); }
+  void Wait() {
     if (thread_.joinable()) thread_.join();
   }
 
@@ -52,16 +57,31 @@ class FactsGatherer {
   RecordingFactsCollector collector_;
   RecordStream stream_;
   std::thread thread_;
+  std::atomic<bool> done_{false};
 
   void Gather() {
     uint64_t read = 0;
     // A read that fails ends the facts where it failed: without their
     // end-of-file record they are not sound.
     if (FeedRecordFile(file_, stream_, nullptr, read) != 0) stream_.Finish(read);
+    done_.store(true, std::memory_order_release);
   }
 };
 
-}  // namespace
+RecordDocument::RecordDocument() = default;
+
+RecordDocument::~RecordDocument() {
+  gatherer_.reset();
+}
+
+const RecordingFacts& RecordDocument::facts() const {
+  gatherer_.reset();
+  return facts_;
+}
+
+bool RecordDocument::FactsReady() const {
+  return gatherer_ == nullptr || gatherer_->Done();
+}
 
 std::string TitleFor(const std::string& file_name, const std::string& comment) {
   if (comment.empty()) return file_name;
@@ -97,6 +117,8 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
   // The load is a command of its own: nothing pending from earlier work may
   // show in its box.
   ClearErrors();
+  // The facts of an earlier load read from the file about to be closed.
+  gatherer_.reset();
   loaded_ = false;
   file_opened_ = false;
   record_count_ = 0;
@@ -129,14 +151,11 @@ bool RecordDocument::LoadRecordFile(const std::string& path) {
     return Fail();
   }
   uint64_t memory = index_memory_ != 0 ? index_memory_ : AvailableVirtualMemory();
-  {
-    // The facts look at every record whole, the index only at its header:
-    // the facts are gathered on a second thread, from the same open file,
-    // while the index is built.
-    std::optional<FactsGatherer> gatherer;
-    if (facts_wanted_) gatherer.emplace(reader_.buffer().file(), facts_);
-    index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_);
-  }
+  // The facts look at every record whole, the index only at its header:
+  // the facts are gathered on a second thread, from the same open file,
+  // while the index is built and after it.
+  if (facts_wanted_) gatherer_ = std::make_unique<FactsGatherer>(reader_.buffer().file(), facts_);
+  index_.Build(reader_, record_count_, memory, CurrentJobHost(), clock_);
   ReadComment();
   UpdateTitle();
   loaded_ = true;

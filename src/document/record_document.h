@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "document/doc_record.h"
@@ -23,9 +24,13 @@ namespace qb {
 // without CR and LF, cut to 80 characters.
 std::string TitleFor(const std::string& file_name, const std::string& comment);
 
+class FactsGatherer;
+
 class RecordDocument {
  public:
-  RecordDocument() = default;
+  RecordDocument();
+  // Waits for facts still being gathered.
+  ~RecordDocument();
   RecordDocument(const RecordDocument&) = delete;
   RecordDocument& operator=(const RecordDocument&) = delete;
 
@@ -41,9 +46,13 @@ class RecordDocument {
   bool FileOpened() const { return file_opened_; }
 
   uint32_t recordCount() const { return record_count_; }
-  // What the recording tells about itself, gathered while its lines were
-  // indexed.
-  const RecordingFacts& facts() const { return facts_; }
+  // What the recording tells about itself. The facts look at every record
+  // whole and are gathered on a thread of their own from the load on, while
+  // the document is already in use: this waits until they are complete.
+  const RecordingFacts& facts() const;
+  // True once the facts are complete (at once where none are gathered): what
+  // shows them without making the user wait asks this first.
+  bool FactsReady() const;
   const std::string& comment() const { return comment_; }
   const std::string& GetPathName() const { return path_; }
   // The file name with its extension, without folders.
@@ -113,6 +122,9 @@ class RecordDocument {
   LineIndex index_;
   RecordCache cache_;
   RecordingFacts facts_;
+  // Gathering facts_ from the open file; joined before the file changes
+  // hands and before the facts are read.
+  mutable std::unique_ptr<FactsGatherer> gatherer_;
   DocRecord work_;
   bool loaded_ = false;
   bool file_opened_ = false;

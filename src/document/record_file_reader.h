@@ -104,23 +104,27 @@ bool RecordFileReader::WalkHeaders(Step&& step) {
     const uint8_t* bytes = file_.Window(kRecordFileHeaderSize, count);
     if (count < kRecordFileHeaderSize) return TakeHeader() != nullptr;
     // Every header that lies whole in the buffer; the buffer is then read
-    // on from the first one that does not.
+    // on from the first one that does not. The counts are kept in locals
+    // meanwhile, where the compiler can hold them in registers.
+    long long expected = expected_;
+    uint64_t headers = 0;
     size_t at = 0;
+    bool go_on = true;
     do {
       RecordHeader header;
       DecodeRecordHeader(bytes + at, header);
-      ++headers_read_;
-      CheckSequence(header.number);
+      ++headers;
+      // As CheckSequence: one wrong number is one break.
+      if (static_cast<long long>(header.number) != ++expected) NoteSequenceBreak();
       const size_t whole = kRecordFileHeaderSize + header.length;
-      const uint64_t next = offset + whole;
-      if (!step(static_cast<const RecordHeader&>(header), offset) || next > size) {
-        file_.SeekTo(next);
-        return next <= size;
-      }
-      offset = next;
+      go_on = step(static_cast<const RecordHeader&>(header), offset);
+      offset += whole;
       at += whole;
-    } while (at + kRecordFileHeaderSize <= count && offset != size);
+    } while (go_on && offset <= size && at + kRecordFileHeaderSize <= count && offset != size);
+    expected_ = expected;
+    headers_read_ += headers;
     file_.SeekTo(offset);
+    if (!go_on || offset > size) return offset <= size;
   }
   return true;
 }

@@ -48,6 +48,7 @@ struct Doc {
   explicit Doc(const Bytes& file) {
     bool loaded = doc.LoadRecordFile(dir.Write("doc.qbd", file.bytes));
     if (!loaded) qFatal("test document did not load");
+    (void)doc.facts();  // complete before the first paint, as its marks need them
   }
   explicit Doc(const std::vector<std::string>& lines)
       : Doc(Bytes{qb::test::RecordFileWithLines(lines)}) {}

@@ -232,5 +232,27 @@ TEST(PrintedDate, OnlyWhatCannotBeMisread) {
   }
 }
 
+// The facts are gathered after the load returns: a second load, or the
+// document's end, waits for those of the first, which never land in the
+// second's.
+TEST_F(RecordingFactsTest, ALoadWaitsForTheFactsOfTheOneBefore) {
+  RecordFileBuilder big;
+  big.Head();
+  for (int i = 0; i < 50000; ++i) big.Line("line " + std::to_string(i));
+  const std::string big_path = dir_.Write("big.qbd", big.End().bytes());
+  const std::string small_path =
+      dir_.Write("small.qbd", RecordFileBuilder().Head().Line("a").End().bytes());
+  RecordFileScan small;
+  ASSERT_EQ(ScanRecordFile(small_path, small), 0);
+  for (int round = 0; round < 3; ++round) {
+    RecordDocument document;
+    ASSERT_TRUE(document.LoadRecordFile(big_path));
+    ASSERT_TRUE(document.LoadRecordFile(small_path));
+    EXPECT_TRUE(document.facts() == small.facts);
+    EXPECT_TRUE(document.FactsReady());
+    ASSERT_TRUE(document.LoadRecordFile(big_path));  // and dropped while gathering
+  }
+}
+
 }  // namespace
 }  // namespace qb
