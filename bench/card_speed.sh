@@ -6,8 +6,11 @@
 #     and readcard's CPU time (user + system) per GiB of card: target <= 1 s
 #   qbd export of the record file read      vs  cat of the record file into a
 #     from the largest card                     file: target <= 3x
-#   qbd info (the open) of that record file vs  cat of it to /dev/null: <= 2x
-#     (short printed lines, millions of records)
+#   the open of each record file read       vs  cat of it to /dev/null: <= 2x
+#     (short printed lines, millions of records): the load that leaves the
+#     document in use, from document_bench; beside it when the recording's
+#     facts, gathered after the load, are complete, and qbd info (which
+#     prints them)
 #   qbd info of a 1 GiB file of zero bytes (not a recording, refused):
 #     target >= 1 GB/s
 # Usage: bench/card_speed.sh [BIN_DIR] [MiB ...]   (defaults: build/release/bin, 128 1024)
@@ -24,6 +27,8 @@ mkdir -p "$work"
 # Into the cache: cat to /dev/null may not read at all (the kernel can
 # splice a file to it without touching its pages).
 warm() { dd if="$1" of=/dev/null bs=1M 2>/dev/null; }
+
+records_of() { "$bin/qbd" info "$1" | sed -n 's/^records: \([0-9]*\).*/\1/p'; }
 
 # A full ring card of MiB mebibytes, recorded round more than once.
 card_for() {
@@ -59,8 +64,6 @@ done
 # The record file of the last (largest) card.
 warm "$rec"
 sync
-read -r t_cat _ < <(median_of 3 sh -c "cat '$rec' > /dev/null")
-read -r t_read_all _ < <(median_of 3 dd "if=$rec" of=/dev/null bs=1M)
 read -r t_copy _ < <(before_each="rm -f '$work/copy.qbd'; sync" median_of 3 \
   sh -c "cat '$rec' > '$work/copy.qbd'")
 read -r t_export cpu_export < <(before_each="rm -f '$work/export.txt'; sync" median_of 3 \
@@ -68,14 +71,26 @@ read -r t_export cpu_export < <(before_each="rm -f '$work/export.txt'; sync" med
 # The export's floor: its text made durable, as the export makes it.
 read -r t_text_sync _ < <(before_each="rm -f '$work/copy.txt'; sync" median_of 3 \
   dd "if=$work/export.txt" "of=$work/copy.txt" bs=1M conv=fsync)
-read -r t_open cpu_open < <(median_of 3 "$bin/qbd" info "$rec")
 rm -f "$work/copy.qbd" "$work/export.txt" "$work/copy.txt"
-printf '== record file %s (%d records)\n' "$rec" "$("$bin/qbd" info "$rec" | sed -n 's/^records: \([0-9]*\).*/\1/p')"
+printf '== record file %s (%d records)\n' "$rec" "$(records_of "$rec")"
 printf '   cat > file      %.3f s\n' "$t_copy"
 printf '   qbd export      %.3f s   ratio %s (target <= 3)   (CPU %.2f s)\n' "$t_export" "$(ratio "$t_export" "$t_copy")" "$cpu_export"
 printf '   dd of its text, conv=fsync (the export is durable)   %.3f s\n' "$t_text_sync"
-printf '   cat > /dev/null %.3f s   (dd of it to /dev/null, every byte read: %.3f s)\n' "$t_cat" "$t_read_all"
-printf '   qbd info (open) %.3f s   ratio %s (target <= 2)   (CPU %.2f s)\n' "$t_open" "$(ratio "$t_open" "$t_cat")" "$cpu_open"
+
+# The open of every card's record file.
+for mib in "${sizes[@]}"; do
+  rec="$work/ring-${mib}m.qbd"
+  warm "$rec"
+  read -r t_cat _ < <(median_of 3 sh -c "cat '$rec' > /dev/null")
+  read -r t_read_all _ < <(median_of 3 dd "if=$rec" of=/dev/null bs=1M)
+  IFS=, read -r t_facts t_open < <(QB_BENCH_RECORD_FILE="$rec" "$bin/document_bench" \
+    --benchmark_filter='OpenRecordFile/1' --benchmark_format=csv 2>/dev/null | tail -1 | cut -d, -f11,12)
+  read -r t_info cpu_info < <(median_of 3 "$bin/qbd" info "$rec")
+  printf '== the open of %s (%d records, %d bytes)\n' "$rec" "$(records_of "$rec")" "$(stat -c %s "$rec")"
+  printf '   cat > /dev/null %.3f s   (dd of it to /dev/null, every byte read: %.3f s)\n' "$t_cat" "$t_read_all"
+  printf '   open            %.3f s   ratio %s (target <= 2)\n' "$t_open" "$(ratio "$t_open" "$t_cat")"
+  printf '   facts complete  %.3f s   qbd info %.3f s (CPU %.2f s)\n' "$t_facts" "$t_info" "$cpu_info"
+done
 
 zero="$work/zero-1g.bin"
 [[ -f "$zero" ]] || head -c $((1 << 30)) /dev/zero >"$zero"
