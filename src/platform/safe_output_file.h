@@ -88,7 +88,8 @@ class SafeOutputFile {
 
   std::FILE* stream_ = nullptr;
   std::unique_ptr<char[]> storage_;  // made at the first write
-  char* buffer_ = nullptr;           // the one filled, aligned in storage_
+  char* base_ = nullptr;             // aligned in storage_: two buffers
+  char* buffer_ = nullptr;           // the one filled, one of the two
   char* spare_ = nullptr;            // the other, or null
   size_t buffered_ = 0;
   std::unique_ptr<DirectFileWriter> direct_;

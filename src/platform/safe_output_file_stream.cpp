@@ -26,7 +26,8 @@ bool SafeOutputFile::Write(const void* bytes, size_t count) {
     constexpr size_t kAlign = DirectFileWriter::kAlign;
     storage_ = std::make_unique<char[]>(2 * kBufferSize + kAlign);
     const auto address = reinterpret_cast<uintptr_t>(storage_.get());
-    buffer_ = storage_.get() + (kAlign - address % kAlign) % kAlign;
+    base_ = storage_.get() + (kAlign - address % kAlign) % kAlign;
+    buffer_ = base_;
   }
   if (buffered_ + count > kBufferSize) {
     // The buffer is filled to its end and goes out whole: a file made of
@@ -51,7 +52,8 @@ bool SafeOutputFile::StartDirectWrite() {
     auto writer = std::make_unique<DirectFileWriter>();
     if (writer->Open(stream_)) {
       direct_ = std::move(writer);
-      spare_ = buffer_ + kBufferSize;
+      // The half not being filled, whichever an earlier file left in use.
+      spare_ = buffer_ == base_ ? base_ + kBufferSize : base_;
     }
   }
   return direct_ != nullptr;
