@@ -23,12 +23,17 @@ class SilentHost : public qb::JobHost {
   void ShowErrorBox(const std::string&) override {}
 };
 
-void RandomLineFetch(benchmark::State& state) {
+// The file named by QB_BENCH_RECORD_FILE; null, with the benchmark skipped,
+// when none is named.
+const char* RecordFilePath(benchmark::State& state) {
   const char* path = std::getenv("QB_BENCH_RECORD_FILE");
-  if (path == nullptr) {
-    state.SkipWithError("QB_BENCH_RECORD_FILE is not set");
-    return;
-  }
+  if (path == nullptr) state.SkipWithError("QB_BENCH_RECORD_FILE is not set");
+  return path;
+}
+
+void RandomLineFetch(benchmark::State& state) {
+  const char* path = RecordFilePath(state);
+  if (path == nullptr) return;
   SilentHost host;
   qb::ScopedJobHost scoped(&host);
   qb::RecordDocument document;
@@ -61,11 +66,8 @@ BENCHMARK(RandomLineFetch)->Iterations(10000)->UseManualTime()->Unit(benchmark::
 // and the document in use (open_s); the recording's facts, gathered beside
 // and after it, are complete later (facts_s, from the same start).
 void OpenRecordFile(benchmark::State& state) {
-  const char* path = std::getenv("QB_BENCH_RECORD_FILE");
-  if (path == nullptr) {
-    state.SkipWithError("QB_BENCH_RECORD_FILE is not set");
-    return;
-  }
+  const char* path = RecordFilePath(state);
+  if (path == nullptr) return;
   SilentHost host;
   qb::ScopedJobHost scoped(&host);
   std::vector<double> opens;

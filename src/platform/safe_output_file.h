@@ -90,7 +90,6 @@ class SafeOutputFile {
   std::unique_ptr<char[]> storage_;  // made at the first write
   char* base_ = nullptr;             // aligned in storage_: two buffers
   char* buffer_ = nullptr;           // the one filled, one of the two
-  char* spare_ = nullptr;            // the other, or null
   size_t buffered_ = 0;
   std::unique_ptr<DirectFileWriter> direct_;
   bool direct_tried_ = false;

@@ -50,11 +50,7 @@ bool SafeOutputFile::StartDirectWrite() {
   if (!direct_tried_) {
     direct_tried_ = true;
     auto writer = std::make_unique<DirectFileWriter>();
-    if (writer->Open(stream_)) {
-      direct_ = std::move(writer);
-      // The half not being filled, whichever an earlier file left in use.
-      spare_ = buffer_ == base_ ? base_ + kBufferSize : base_;
-    }
+    if (writer->Open(stream_)) direct_ = std::move(writer);
   }
   return direct_ != nullptr;
 }
@@ -70,7 +66,8 @@ bool SafeOutputFile::Drain() {
     written_ += count;
     started_ = written_;  // on its way to the disk already
     stream_behind_ = true;
-    std::swap(buffer_, spare_);
+    // The other half is filled while this one is written.
+    buffer_ = buffer_ == base_ ? base_ + kBufferSize : base_;
     return true;
   }
   buffered_ = 0;
@@ -106,7 +103,6 @@ void SafeOutputFile::Forget() {
   direct_.reset();
   direct_tried_ = false;
   stream_behind_ = false;
-  spare_ = nullptr;
   buffered_ = 0;
   written_ = 0;
   started_ = 0;
